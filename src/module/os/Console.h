@@ -1,0 +1,30 @@
+#pragma once
+// The console: the Windows console of the process, or the controlling terminal on POSIX.
+
+#include <cstdint>
+
+namespace Quorlin::os {
+
+using ConsoleHandle = std::intptr_t;  // 0: no console
+
+// AllocConsole: true when a console was created for the process (false when it had one, or none can be
+// made; POSIX never creates one).
+bool AllocateConsole();
+
+// FreeConsole: detaches from a console that AllocateConsole created.
+void ReleaseConsole();
+
+// GetStdHandle(STD_OUTPUT_HANDLE); on POSIX the controlling terminal (/dev/tty), opened once; 0 without one.
+ConsoleHandle StdOutConsole();
+
+// SetConsoleMode on the handle (1 processed output; 7 adds wrap and virtual-terminal processing).
+// POSIX terminals process escape sequences already; the mode is accepted and ignored.
+void SetConsoleOutputMode(ConsoleHandle console, std::uint32_t mode);
+
+// WriteConsoleA of exactly `size` bytes; results are not reported.
+void WriteToConsole(ConsoleHandle console, const char* text, std::uint32_t size);
+
+// Direct console output of zero-terminated text (_cputs), never through a redirected standard output.
+void PutConsoleText(const char* text);
+
+} // namespace Quorlin::os

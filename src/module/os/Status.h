@@ -1,0 +1,36 @@
+#pragma once
+// The result of every seam call that can fail: success, or a native error code with its kind.
+
+#include <cstdint>
+#include <string>
+
+namespace Quorlin::os {
+
+enum class ErrorKind : std::uint8_t {
+    None,
+    NotFound,          // the file does not exist
+    PathNotFound,      // a directory on the way does not exist
+    AccessDenied,      // permissions, read-only file, directory in the way
+    SharingViolation,  // another handle's share mode refuses this access
+    AlreadyExists,
+    DiskFull,
+    NameTooLong,
+    InvalidName,       // characters or form the file system refuses
+    Other,
+};
+
+struct Status {
+    std::uint32_t native = 0;  // GetLastError() on Windows, errno on POSIX; 0 on success
+    ErrorKind kind = ErrorKind::None;
+
+    bool Ok() const noexcept { return kind == ErrorKind::None; }
+    explicit operator bool() const noexcept { return Ok(); }
+};
+
+// Maps a native code to its kind; the one translation table of each platform. 0 gives success.
+Status FromNative(std::uint32_t native) noexcept;
+
+// The system's text for a native code (FormatMessageA / strerror), without a trailing line end.
+std::string ErrorText(std::uint32_t native);
+
+} // namespace Quorlin::os
