@@ -2,7 +2,6 @@
 // DString and WString: owned, growable, zero-terminated strings of char and wchar_t.
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 #include <new>
@@ -39,7 +38,7 @@ public:
         const std::wstring wide = Utf8ToWide(narrow);
         Assign(wide.data(), static_cast<std::int32_t>(wide.size()));
     }
-    ~BasicString() { std::free(m_pData); }
+    ~BasicString() { Release(m_pData); }
 
     BasicString& operator=(const BasicString& other)
     {
@@ -50,7 +49,7 @@ public:
     BasicString& operator=(BasicString&& other) noexcept
     {
         if (this != &other) {
-            std::free(m_pData);
+            Release(m_pData);
             m_pData = std::exchange(other.m_pData, nullptr);
             m_nLength = std::exchange(other.m_nLength, 0);
             m_nCapacity = std::exchange(other.m_nCapacity, 0);
@@ -95,7 +94,7 @@ public:
     // Back to the state of a new string, storage released.
     void Init() noexcept
     {
-        std::free(m_pData);
+        Release(m_pData);
         m_pData = nullptr;
         m_nLength = m_nCapacity = 0;
     }
@@ -325,12 +324,19 @@ private:
         std::int32_t capacity = m_nCapacity < 15 ? 15 : m_nCapacity;
         while (capacity < needed)
             capacity = capacity > (INT32_MAX / 2) ? INT32_MAX - 1 : capacity * 2 + 1;
-        void* p = std::realloc(m_pData, (static_cast<std::size_t>(capacity) + 1) * sizeof(Ch));
-        if (p == nullptr)
-            throw std::bad_alloc();
-        m_pData = static_cast<Ch*>(p);
+        // Global operator new, so that allocation counters and replaced allocators see strings too.
+        Ch* p = static_cast<Ch*>(::operator new((static_cast<std::size_t>(capacity) + 1) * sizeof(Ch)));
+        if (m_pData != nullptr)
+            std::memcpy(p, m_pData, (static_cast<std::size_t>(m_nLength) + 1) * sizeof(Ch));
+        Release(m_pData);
+        m_pData = p;
         m_nCapacity = capacity;
         m_pData[m_nLength] = Ch(0);
+    }
+    static void Release(Ch* p) noexcept
+    {
+        if (p != nullptr)
+            ::operator delete(p);
     }
 
     Ch* m_pData = nullptr;

@@ -1,0 +1,36 @@
+# The two commands of the README, and the build steps behind them.
+#   make run    builds the Linux tree and runs quorlin-run on its built-in configuration
+#   make test   installs what is missing, builds linux-asan, linux-tsan and windows, runs every test
+.PHONY: run test deps test-linux-asan test-linux-tsan test-windows clean
+
+CMAKE ?= cmake
+CTEST ?= ctest
+
+run:
+	./scripts/install-deps.sh run
+	$(CMAKE) --preset linux >/dev/null
+	$(CMAKE) --build --preset linux --target quorlin-run
+	./build/linux/bin/quorlin-run --generate 20
+
+deps:
+	./scripts/install-deps.sh test
+
+test: deps test-linux-asan test-linux-tsan test-windows
+
+test-linux-asan:
+	$(CMAKE) --preset linux-asan >/dev/null
+	$(CMAKE) --build --preset linux-asan
+	$(CTEST) --preset linux-asan
+
+test-linux-tsan:
+	$(CMAKE) --preset linux-tsan >/dev/null
+	$(CMAKE) --build --preset linux-tsan
+	$(CTEST) --preset linux-tsan --no-tests=ignore
+
+test-windows:
+	$(CMAKE) --preset windows >/dev/null
+	$(CMAKE) --build --preset windows
+	$(CTEST) --preset windows
+
+clean:
+	rm -rf build

@@ -1,0 +1,46 @@
+#pragma once
+// Layouts turn an event into text. PatternLayout renders %d %p %t %c %m %% with widths.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "LoggingEvent.h"
+
+namespace Quorlin {
+
+class QUORLIN_API Layout {
+public:
+    virtual ~Layout();
+    // Formats the event into buffer (size characters, no terminator written). Returns the length of
+    // the text; a result greater than size means it did not fit, and is the size it needs.
+    virtual std::int32_t Format(char* buffer, std::int32_t size, const LoggingEvent* event) const = 0;
+};
+
+// Conversions: %d local date and time with milliseconds (2026-12-06 11:19:31.123), %p level name,
+// %t thread id, %c logger name, %m message, %% a percent sign; each may carry a width, and '-'
+// justifies left (%-5p). Any other character after '%' is written as it stands. No line end is added.
+class QUORLIN_API PatternLayout : public Layout {
+public:
+    static constexpr const char* kDefaultPattern = "%d [%p] [%t] %m";
+
+    explicit PatternLayout(std::string_view pattern = kDefaultPattern);
+    std::int32_t Format(char* buffer, std::int32_t size, const LoggingEvent* event) const override;
+    const std::string& GetPattern() const { return m_Pattern; }
+
+private:
+    enum class Kind : std::uint8_t { Literal, Date, Level, Thread, Logger, Message };
+    struct Item {
+        Kind kind;
+        bool leftAlign;
+        std::int32_t width;
+        std::uint32_t offset;  // literal text in m_Literals
+        std::uint32_t length;
+    };
+    std::string m_Pattern;
+    std::string m_Literals;
+    std::vector<Item> m_Items;
+};
+
+} // namespace Quorlin

@@ -1,0 +1,10 @@
+#include "frame/Export.h"
+#include "frame/Factory.h"
+
+// The factory entry the framework looks up by this plain name. A null type is the empty text; the
+// second argument is accepted and not used. The caller owns the result and deletes it through its
+// virtual destructor.
+extern "C" QUORLIN_APPENDER_API Quorlin::Appender* CreateAppender(const char* type, void* /*reserved*/)
+{
+    return Quorlin::Factory::CreateAppender(ORBEK::Utility::StringView(type));
+}

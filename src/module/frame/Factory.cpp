@@ -1,0 +1,71 @@
+#include "Factory.h"
+
+#include "appenders/ConsoleAppender.h"
+#include "frame/ModuleInfo.h"
+#include "frame/Trace.h"
+#include "host/ConfigManager.h"
+
+namespace Quorlin {
+namespace {
+
+using ORBEK::Utility::StringView;
+
+struct Row {
+    StringView type;
+    Appender* (*create)();  // null: not part of this build yet
+};
+
+template <typename T>
+Appender* Make()
+{
+    return new T();
+}
+
+// Registration and matching order. "Appender.Console" must come after "Appender.ColoredConsole",
+// and "Appender.AsyncBufferingForward" before "Appender.BufferingForward": the first row whose
+// name the text contains wins.
+const Row kRows[] = {
+    {StringView::Literal("Appender.File"), nullptr},
+    {StringView::Literal("Appender.RollingFile"), nullptr},
+    {StringView::Literal("Appender.ColoredConsole"), nullptr},
+    {StringView::Literal("Appender.Console"), &Make<ConsoleAppender>},
+    {StringView::Literal("Appender.Null"), nullptr},
+    {StringView::Literal("Appender.AsyncBufferingForward"), nullptr},
+    {StringView::Literal("Appender.BufferingForward"), nullptr},
+    {StringView::Literal("Appender.Memory"), nullptr},
+    {StringView::Literal("Appender.WindowsEventLog"), nullptr},
+    {StringView::Literal("Appender.WindowsDebug"), nullptr},
+};
+
+} // namespace
+
+void Factory::Register()
+{
+    LogLog::NewLine();
+    Trace(50000, "Enter Factory::Register");
+    for (const Row& row : kRows)
+        Detail::ConfigManager::Register(row.type, StringView(ModuleInfo::Path()));
+}
+
+Appender* Factory::CreateAppender(const StringView& type)
+{
+    if (type.GetLength() == 0)
+        return nullptr;
+    LogLog::NewLine();
+    Trace(50000, "Enter Factory::CreateAppender, type : [{$}]", type);
+    for (const Row& row : kRows) {
+        if (ORBEK::Utility::FindText(type, row.type, 0, true) < 0)
+            continue;
+        if (row.create == nullptr) {
+            Trace(80000, "Leave Factory::CreateAppender, type [{$}] is not available in this build of the module", row.type);
+            return nullptr;
+        }
+        Appender* appender = row.create();
+        appender->SetTypeName(DString(row.type));
+        return appender;
+    }
+    Trace(80000, "Leave Factory::CreateAppender, invalid type : [{$}]. Maybe you forget to tell me the dllName !", type);
+    return nullptr;
+}
+
+} // namespace Quorlin

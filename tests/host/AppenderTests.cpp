@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "host/Appender.h"
+#include "host/Level.h"
+
+using namespace Quorlin;
+
+namespace {
+
+struct Record {
+    std::vector<std::string> writes;
+    int newLines = 0;
+    int closes = 0;
+};
+
+class RecordingWriter : public Writer {
+public:
+    explicit RecordingWriter(Record& record) : m_Record(record) {}
+    void Close() override { ++m_Record.closes; }
+    void Flush() override {}
+    void NewLine() override { ++m_Record.newLines; }
+    void Write(std::int32_t, const char* a, std::int32_t an, const char* b, std::int32_t bn) override
+    {
+        std::string text;
+        if (a != nullptr && an > 0)
+            text.append(a, static_cast<std::size_t>(an));
+        if (b != nullptr && bn > 0)
+            text.append(b, static_cast<std::size_t>(bn));
+        m_Record.writes.push_back(text);
+    }
+
+private:
+    Record& m_Record;
+};
+
+class TestAppender : public WriterAppender {
+public:
+    explicit TestAppender(Record& record) : m_Record(record) {}
+    bool Open() override
+    {
+        std::unique_ptr<Writer> w;
+        CreateWriter(w);
+        SetWriter(std::move(w));
+        return WriterAppender::Open();
+    }
+    void CreateWriter(std::unique_ptr<Writer>& writer) override { writer = std::make_unique<RecordingWriter>(m_Record); }
+    void NewLine(std::int32_t) override
+    {
+        if (GetWriter() != nullptr)
+            GetWriter()->NewLine();
+    }
+
+private:
+    Record& m_Record;
+};
+
+LoggingEvent Event(const std::string& text, std::int32_t level)
+{
+    LoggingEvent e;
+    e.m_Message = text.data();
+    e.m_MessageLength = static_cast<std::int32_t>(text.size());
+    e.m_Level = level;
+    return e;
+}
+
+} // namespace
+
+TEST(WriterAppender, WritesHeaderEventsFooterAndRefusesWhenClosedOrBelowThreshold)
+{
+    Record record;
+    TestAppender appender(record);
+    appender.SetLayout(std::make_shared<PatternLayout>("%p:%m"));
+    appender.SetOption("header/value", "H\\r\\n");
+    appender.SetOption("footer/value", "F\\\\");
+    appender.SetOption("threshold/value", "INFO");
+    const std::string text = "hello";
+    LoggingEvent e = Event(text, LevelInfo);
+    appender.Append(&e);  // closed: refused
+    ASSERT_TRUE(appender.Open());
+    appender.Append(&e);
+    LoggingEvent low = Event(text, LevelDebug);
+    appender.Append(&low);
+    e.m_Layout = false;  // the event asks for its bare message
+    appender.Append(&e);
+    appender.Close();
+    appender.Close();
+    EXPECT_EQ(record.writes, (std::vector<std::string>{"H\r\n", "INFO:hello", "hello", "F\\"}));
+    EXPECT_EQ(record.newLines, 2);
+    EXPECT_EQ(record.closes, 1);
+}
+
+TEST(WriterAppender, FiltersDecideInOrder)
+{
+    Record record;
+    TestAppender appender(record);
+    appender.AddFilter(std::make_shared<LevelRangeFilter>(LevelWarn, LevelError));
+    appender.Open();
+    const std::string text = "x";
+    for (std::int32_t level : {LevelInfo, LevelWarn, LevelError, LevelFatal}) {
+        LoggingEvent e = Event(text, level);
+        appender.Append(&e);
+    }
+    EXPECT_EQ(record.writes.size(), 2u);
+}
+
+TEST(WriterAppender, EventsLongerThanTheLayoutBufferAreWrittenWhole)
+{
+    Record record;
+    TestAppender appender(record);
+    appender.SetLayout(std::make_shared<PatternLayout>("[%m]"));
+    appender.Open();
+    const std::string big(200000, 'z');
+    LoggingEvent e = Event(big, LevelInfo);
+    appender.Append(&e);
+    ASSERT_EQ(record.writes.size(), 1u);
+    EXPECT_EQ(record.writes[0], "[" + big + "]");
+    EXPECT_EQ(appender.Rendering(&e), DString(("[" + big + "]").c_str()));
+}
+
+TEST(WriterAppender, DestroyingAnOpenAppenderClosesItsWriter)
+{
+    Record record;
+    {
+        TestAppender appender(record);
+        appender.Open();
+    }
+    EXPECT_EQ(record.closes, 1);
+}
+
+TEST(Appender, InstanceNumbersAreDistinctAndUnknownOptionsDoNotChangeAnything)
+{
+    Record record;
+    TestAppender a(record), b(record);
+    EXPECT_NE(a.GetInstanceNumber(), b.GetInstanceNumber());
+    EXPECT_TRUE(a.IsClosed());
+    a.SetOption("no/such/option", "1");
+    a.SetOption("threshold/value", "LOUD");  // not a level: the threshold stays
+    EXPECT_EQ(a.GetThreshold(), 0);
+}

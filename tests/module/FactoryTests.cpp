@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "Recorders.h"
+#include "appenders/ConsoleAppender.h"
+#include "frame/Factory.h"
+#include "frame/ModuleInfo.h"
+#include "host/ConfigManager.h"
+#include "os/EntryPoint.h"
+#include "os/Module.h"
+#include "os/Path.h"
+#include "utility/ThreadPool.h"
+
+using namespace Quorlin;
+using ORBEK::Utility::StringView;
+using QuorlinTest::DiagnosticRecorder;
+
+namespace {
+
+std::unique_ptr<Appender> Create(const char* type) { return std::unique_ptr<Appender>(Factory::CreateAppender(StringView(type))); }
+
+} // namespace
+
+TEST(Factory, EmptyOrNullTypeGivesNullWithoutDiagnostic)
+{
+    DiagnosticRecorder recorder;
+    EXPECT_EQ(Create(nullptr), nullptr);
+    EXPECT_EQ(Create(""), nullptr);
+    EXPECT_TRUE(recorder.Lines().empty());
+}
+
+TEST(Factory, MatchesCaseInsensitiveContainmentAndSetsTheRowsTypeName)
+{
+    for (const char* text : {"Appender.Console", "APPENDER.CONSOLE", "x.appender.console.y"}) {
+        auto appender = Create(text);
+        ASSERT_NE(appender, nullptr) << text;
+        EXPECT_NE(dynamic_cast<ConsoleAppender*>(appender.get()), nullptr);
+        EXPECT_EQ(appender->GetType(), "Appender.Console");
+        EXPECT_TRUE(appender->GetName().IsEmpty());  // the owner names it
+    }
+}
+
+TEST(Factory, UnknownTypesAreRefusedWithTheInvalidTypeMessage)
+{
+    DiagnosticRecorder recorder;
+    EXPECT_EQ(Create("Appender.Buffering"), nullptr);  // the base of the forwarders is not a type of its own
+    EXPECT_EQ(Create("Appender.Consol"), nullptr);
+    EXPECT_EQ(recorder.Lines(), (std::vector<QuorlinTest::Diagnostic>{
+                                    {0, ""},
+                                    {50000, "Enter Factory::CreateAppender, type : [Appender.Buffering]"},
+                                    {80000, "Leave Factory::CreateAppender, invalid type : [Appender.Buffering]. Maybe you "
+                                            "forget to tell me the dllName !"},
+                                    {0, ""},
+                                    {50000, "Enter Factory::CreateAppender, type : [Appender.Consol]"},
+                                    {80000, "Leave Factory::CreateAppender, invalid type : [Appender.Consol]. Maybe you "
+                                            "forget to tell me the dllName !"},
+                                }));
+}
+
+TEST(Factory, FirstRowWins)
+{
+    DiagnosticRecorder recorder;
+    // "Appender.ColoredConsole" comes before "Appender.Console", and the text contains both names.
+    auto appender = Create("Appender.ColoredConsole+Appender.Console");
+    if (appender != nullptr)
+        EXPECT_EQ(appender->GetType(), "Appender.ColoredConsole");
+    else
+        EXPECT_TRUE(recorder.Contains(
+            "Leave Factory::CreateAppender, type [Appender.ColoredConsole] is not available in this build of the module"));
+    // "Appender.AsyncBufferingForward" contains "Appender.BufferingForward" but is its own, earlier row.
+    recorder.Clear();
+    auto async = Create("Appender.AsyncBufferingForward");
+    if (async != nullptr)
+        EXPECT_EQ(async->GetType(), "Appender.AsyncBufferingForward");
+    else
+        EXPECT_TRUE(recorder.Contains("Leave Factory::CreateAppender, type [Appender.AsyncBufferingForward] is not available "
+                                      "in this build of the module"));
+}
+
+TEST(Startup, RecordsTheModuleLocationRegistersTenTypesInOrderAndPreparesThePool)
+{
+    Detail::ConfigManager::ClearRegistrations();
+    DiagnosticRecorder recorder;
+    const auto callsBefore = ORBEK::Utility::Manager::Calls().size();
+    OnModuleLoad();
+
+    const std::string path = os::ThisModulePath();
+    EXPECT_EQ(ModuleInfo::Path(), DString(path.c_str()));
+    const DString& dir = ModuleInfo::Directory();
+    ASSERT_GT(dir.GetLength(), 0);
+    EXPECT_EQ(static_cast<wchar_t>(dir[dir.GetLength() - 1]), os::PathSeparator());
+    EXPECT_EQ(path.rfind(dir.c_str(), 0), 0u);
+
+    const auto registrations = Detail::ConfigManager::Registrations();
+    const std::vector<std::string> expected = {
+        "Appender.File", "Appender.RollingFile", "Appender.ColoredConsole", "Appender.Console",
+        "Appender.Null", "Appender.AsyncBufferingForward", "Appender.BufferingForward", "Appender.Memory",
+        "Appender.WindowsEventLog", "Appender.WindowsDebug",
+    };
+    ASSERT_EQ(registrations.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(registrations[i].type, expected[i]);
+        EXPECT_EQ(registrations[i].modulePath, path);
+    }
+    EXPECT_EQ(recorder.Lines().at(1), (QuorlinTest::Diagnostic{50000, "Enter Factory::Register"}));
+
+    // Logging is off in the test: the pool gets no logger, then is prepared.
+    const auto calls = ORBEK::Utility::Manager::Calls();
+    ASSERT_EQ(calls.size(), callsBefore + 2);
+    EXPECT_EQ(calls[callsBefore], "SetLogger(null)");
+    EXPECT_EQ(calls[callsBefore + 1], "Prepare");
+}
+
+TEST(ModuleInfo, DirectoryIsCutAfterTheLastSeparator)
+{
+    const std::string sep(1, static_cast<char>(os::PathSeparator()));
+    ModuleInfo::RecordLocation(DString(("a" + sep + "app" + sep + "mod.dll").c_str()));
+    EXPECT_EQ(ModuleInfo::Directory(), DString(("a" + sep + "app" + sep).c_str()));
+    ModuleInfo::RecordLocation(DString("no-separator.dll"));
+    EXPECT_TRUE(ModuleInfo::Path().IsEmpty());
+    EXPECT_TRUE(ModuleInfo::Directory().IsEmpty());
+    ModuleInfo::RecordLocation(DString(os::ThisModulePath().c_str()));
+    EXPECT_GT(ModuleInfo::LoadTime().time_since_epoch().count(), 0);
+}

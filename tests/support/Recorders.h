@@ -1,0 +1,94 @@
+#pragma once
+// Test doubles: a diagnostics sink and an OS fake that record what reaches them.
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "host/LogLog.h"
+#include "os/Interposer.h"
+
+namespace QuorlinTest {
+
+struct Diagnostic {
+    std::int32_t level;  // 0 for a NewLine
+    std::string text;
+    bool operator==(const Diagnostic&) const = default;
+};
+
+// Turns diagnostics on into itself while it lives; restores the previous sink after.
+class DiagnosticRecorder : public Quorlin::LogSink {
+public:
+    DiagnosticRecorder() : m_Previous(Quorlin::LogLog::SetSink(this)) {}
+    ~DiagnosticRecorder() override { Quorlin::LogLog::SetSink(m_Previous); }
+
+    void Flush(std::int32_t level, const char* text, std::int32_t length) override
+    {
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        m_Lines.push_back({level, std::string(text, static_cast<std::size_t>(length))});
+    }
+    void NewLine() override
+    {
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        m_Lines.push_back({0, ""});
+    }
+    std::vector<Diagnostic> Lines() const
+    {
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        return m_Lines;
+    }
+    // The texts only, NewLines left out.
+    std::vector<std::string> Texts() const;
+    bool Contains(const std::string& text) const;
+    void Clear()
+    {
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        m_Lines.clear();
+    }
+
+private:
+    Quorlin::LogSink* m_Previous;
+    mutable std::mutex m_Mutex;
+    std::vector<Diagnostic> m_Lines;
+};
+
+// Records console, debugger, event-log and beep calls instead of making them.
+class RecordingOs : public Quorlin::os::Interposer {
+public:
+    RecordingOs() : m_Previous(Quorlin::os::Interpose(this)) {}
+    ~RecordingOs() override { Quorlin::os::Interpose(m_Previous); }
+
+    bool AllocateConsole() override;
+    void ReleaseConsole() override;
+    Quorlin::os::ConsoleHandle StdOutConsole() override;
+    void SetConsoleOutputMode(Quorlin::os::ConsoleHandle console, std::uint32_t mode) override;
+    void WriteToConsole(Quorlin::os::ConsoleHandle console, const char* text, std::uint32_t size) override;
+    void PutConsoleText(const char* text) override;
+    Quorlin::os::EventSource RegisterSource(const char* source) override;
+    void ReportToSource(Quorlin::os::EventSource source, std::uint16_t type, std::uint16_t category, std::uint32_t eventId,
+                        const char* text) override;
+    void DeregisterSource(Quorlin::os::EventSource source) override;
+    void DebugOutput(const char* text) override;
+    void Beep(std::uint32_t frequency, std::uint32_t milliseconds) override;
+
+    // What the fake does.
+    bool consoleAllocates = false;
+    Quorlin::os::ConsoleHandle console = 7;
+    bool sourceRegisters = true;
+
+    // What it saw, in order: one line per call ("PutConsoleText|text", "SetConsoleOutputMode|7|1", ...).
+    std::vector<std::string> Calls() const;
+    // The bytes written to the console, by either call.
+    std::string ConsoleBytes() const;
+    void Clear();
+
+private:
+    void Add(std::string call);
+    Quorlin::os::Interposer* m_Previous;
+    mutable std::mutex m_Mutex;
+    std::vector<std::string> m_Calls;
+    std::string m_Console;
+};
+
+} // namespace QuorlinTest

@@ -1,0 +1,16 @@
+#pragma once
+// Runs a command through the platform's shell (sh, or cmd under Windows) and gives its exit code.
+
+#include <string>
+
+namespace QuorlinTest {
+
+int RunShell(const std::string& command);
+
+// Quotes a path for the shell of the platform.
+std::string Quote(const std::string& path);
+
+// A program built beside the test binary ("quorlin-run" gives .../quorlin-run or ...\quorlin-run.exe).
+std::string SiblingProgram(const std::string& name);
+
+} // namespace QuorlinTest

@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include "utility/DString.h"
+
+using namespace ORBEK::Utility;
+using namespace ORBEK::Utility::Literals;
+
+TEST(StringView, HashIsFnv1aAndIdenticalForNarrowAndWideAscii)
+{
+    constexpr auto narrow = StringView::Literal("Appender.File");
+    constexpr auto wide = WStringView::Literal(L"Appender.File");
+    static_assert(narrow.GetHash() == 0x57992874e3818f4aull);
+    EXPECT_EQ(narrow.GetHash(), 0x57992874e3818f4aull);
+    EXPECT_EQ(wide.GetHash(), narrow.GetHash());
+    EXPECT_EQ("Appender.File"_qv.GetHash(), narrow.GetHash());
+    EXPECT_EQ(Fnv1a64("", 0), kFnvOffsetBasis);
+    // The category identifier of OS errors is the hash of its name.
+    EXPECT_EQ(StringView::Literal("Error.Catelog.OS.Windows").GetHash(), 0x3b6ae225721b3ebfull);
+}
+
+TEST(StringView, RunTimeViewsCarryNoHashAndNullIsEmpty)
+{
+    const char* text = "abc";
+    StringView v(text);
+    EXPECT_EQ(v.GetLength(), 3);
+    EXPECT_EQ(v.GetHash(), 0u);
+    StringView none(static_cast<const char*>(nullptr));
+    EXPECT_EQ(none.GetLength(), 0);
+    EXPECT_NE(none.Data(), nullptr);
+}
+
+TEST(DString, ConstructionCopyMoveAndAssignment)
+{
+    DString a("hello");
+    DString b(a);
+    DString c(std::move(a));
+    EXPECT_EQ(b, "hello");
+    EXPECT_EQ(c, "hello");
+    EXPECT_EQ(a.GetLength(), 0);  // moved-from strings are empty
+    EXPECT_STREQ(a.c_str(), "");
+    b = "x";
+    b = b;  // self assignment keeps the text
+    EXPECT_EQ(b, "x");
+    DString d("abcdef", 3);
+    EXPECT_EQ(d, "abc");
+    d = {StringView("one"), StringView("-"), StringView("two")};
+    EXPECT_EQ(d, "one-two");
+    WString w;
+    w.Assign({L"C:", L"\\logs\\", nullptr, L"app", L".gz"});
+    EXPECT_EQ(w, L"C:\\logs\\app.gz");
+    DString e("abcdef");
+    e = StringView(e.c_str() + 2, 2);  // assigning a view of itself
+    EXPECT_EQ(e, "cd");
+}
+
+TEST(DString, BuffersLengthsAndReserve)
+{
+    DString s;
+    s.Reserve(100);
+    const char* before = s.GetBuffer();
+    for (int i = 0; i < 100; ++i)
+        s.Append('x');
+    EXPECT_EQ(s.GetBuffer(), before);  // no reallocation within the reserve
+    s.Clear();
+    EXPECT_EQ(s.GetLength(), 0);
+    EXPECT_EQ(s.GetBuffer(), before);  // Clear keeps the storage
+    char* p = s.GetBufferSetLength(3);
+    p[0] = 'a', p[1] = 'b', p[2] = 'c';
+    EXPECT_EQ(s, "abc");
+    EXPECT_EQ(s.c_str()[3], '\0');
+    s.Init();
+    EXPECT_EQ(s.GetBuffer(), nullptr);
+}
+
+TEST(DString, SearchFunctions)
+{
+    const DString key("triggeringPolicy/maxFileSize/value");
+    EXPECT_EQ(key.Find("triggeringPolicy/"), 0);
+    EXPECT_EQ(key.Find("/maxFileSize/value"), 16);
+    EXPECT_LT(key.Find("rollingPolicy/"), 0);
+    EXPECT_EQ(key.Find("e", 30), 33);
+    EXPECT_EQ(DString("x.Appender.Null.y").NCFind("APPENDER.NULL"), 2);
+    EXPECT_LT(DString("Appender.Nul").NCFind("appender.null"), 0);
+    EXPECT_EQ(DString("a\\b\\c").ReverseFind('\\'), 3);
+    EXPECT_EQ(DString("a\\b\\c").ReverseFind('\\', 2), 1);
+    EXPECT_EQ(DString("abc").ReverseFind('z'), -1);
+    EXPECT_TRUE(DString("15m").EndWith("m"));
+    EXPECT_FALSE(DString("15m").EndWith("M"));
+    EXPECT_TRUE(DString("15m").EndWith("M", true));
+    EXPECT_FALSE(DString("m").EndWith("mm"));
+    EXPECT_EQ(WString(L"C:\\Logs").CompareNoCase(L"c:\\logs"), 0);
+    EXPECT_LT(WString(L"C:").CompareNoCase(L"C:\\logs"), 0);
+    EXPECT_GT(WString(L"C:\\logs\\app").CompareNoCase(L"C:\\logs"), 0);
+}
+
+TEST(DString, EditingFunctions)
+{
+    DString s("app.{RollingIndex}.log {RollingIndex}");
+    EXPECT_EQ(s.Replace("{RollingIndex}", "12"), 2);
+    EXPECT_EQ(s, "app.12.log 12");
+    EXPECT_EQ(s.Replace("zzz", "y"), 0);
+    DString m("{MDC:user}/{MDC:host}");
+    EXPECT_EQ(m.Replace("{MDC", "{GlobalMap"), 2);
+    EXPECT_EQ(m, "{GlobalMap:user}/{GlobalMap:host}");
+    DString t("  \t Red \r\n");
+    t.TrimLeft();
+    EXPECT_EQ(t, "Red \r\n");
+    t.TrimRight().MakeLower();
+    EXPECT_EQ(t, "red");
+    EXPECT_EQ(DString("abcdef").Left(2), "ab");
+    EXPECT_EQ(DString("abcdef").Left(99), "abcdef");
+    EXPECT_EQ(DString("abcdef").Mid(4), "ef");
+    EXPECT_EQ(DString("abcdef").Mid(1, 2), "bc");
+    EXPECT_EQ(DString("abcdef").Mid(9), "");
+    DString j("a");
+    j << "b" << 12 << StringView("c");
+    j += "d";
+    EXPECT_EQ(j, "ab12cd");
+    EXPECT_EQ(DString("x") + StringView("y"), "xy");
+    EXPECT_EQ(StringView("y") + DString("x"), "yx");
+}
+
+TEST(WString, ConversionsAndNumbers)
+{
+    EXPECT_EQ(WString::From(0), L"0");
+    EXPECT_EQ(WString::From(-123), L"-123");
+    EXPECT_EQ(DString::From(std::int64_t{-9223372036854775807LL - 1}), "-9223372036854775808");
+    const DString utf8("C:\\journaux\\\xc3\xa9t\xc3\xa9 \xe2\x82\xac.log");  // "été €"
+    const WString wide(utf8);
+    EXPECT_EQ(wide, L"C:\\journaux\\\u00e9t\u00e9 \u20ac.log");
+    EXPECT_EQ(wide.ToDString(), utf8);
+    const DString astral("\xf0\x9f\x98\x80");  // U+1F600 takes a surrogate pair in UTF-16
+    EXPECT_EQ(WString(astral).ToDString(), astral);
+    EXPECT_EQ(WString(DString("a\xff" "b")), L"a\ufffdb");  // malformed input is replaced, not dropped
+}

@@ -1,0 +1,8 @@
+#pragma once
+
+namespace QuorlinRun {
+
+// The configuration quorlin-run uses without --config.
+extern const char* const kDefaultConfiguration;
+
+} // namespace QuorlinRun

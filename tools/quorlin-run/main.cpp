@@ -1,0 +1,221 @@
+// quorlin-run: loads the appender module through the framework, configures appenders from a file and
+// feeds them events from standard input or a generator.
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <exception>
+#include <iostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "DefaultConfig.h"
+#include "Options.h"
+#include "host/Framework.h"
+#include "host/Level.h"
+#include "host/LogLog.h"
+#include "host/Utility.h"
+#include "os/Console.h"
+#include "os/Module.h"
+#include "os/Path.h"
+
+namespace {
+
+using namespace QuorlinRun;
+
+constexpr int kExitOther = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitAppender = 3;
+
+std::atomic<bool> g_Interrupted{false};
+
+extern "C" void OnInterrupt(int)
+{
+    g_Interrupted.store(true);
+    // Ends a blocked read of standard input, so that the appenders are closed normally.
+    Quorlin::os::InterruptStandardInput();
+}
+
+std::string DefaultModulePath()
+{
+    std::string program = Quorlin::os::ExecutablePath();
+    const std::size_t cut = program.find_last_of(static_cast<char>(Quorlin::os::PathSeparator()));
+    const std::string folder = cut == std::string::npos ? std::string() : program.substr(0, cut + 1);
+    return folder + "Quorlin.Appender64" + Quorlin::os::SharedLibrarySuffix();
+}
+
+// "ERROR text", "WARN: text": a leading level word sets the event's level.
+std::int32_t TakeLevel(std::string& line, std::int32_t fallback)
+{
+    std::size_t end = 0;
+    while (end < line.size() && ((line[end] >= 'A' && line[end] <= 'Z') || (line[end] >= 'a' && line[end] <= 'z')))
+        ++end;
+    std::int32_t level = 0;
+    if (end == 0 || end == line.size() || (line[end] != ' ' && line[end] != ':') || !Quorlin::ParseLevel(line.substr(0, end), level))
+        return fallback;
+    std::size_t rest = end;
+    if (line[rest] == ':')
+        ++rest;
+    while (rest < line.size() && line[rest] == ' ')
+        ++rest;
+    line.erase(0, rest);
+    return level;
+}
+
+void ReadStandardInput(Quorlin::Framework& framework)
+{
+    std::string line;
+    while (!g_Interrupted.load() && std::getline(std::cin, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        const std::int32_t level = TakeLevel(line, Quorlin::LevelInfo);
+        framework.Log(level, line.data(), static_cast<std::int32_t>(line.size()));
+    }
+}
+
+struct GeneratorResult {
+    std::int64_t events = 0;
+    std::int64_t bytes = 0;
+    double seconds = 0;
+};
+
+void ShowProgress(std::int64_t done, std::int64_t total)
+{
+    const int width = 40;
+    const int filled = total == 0 ? width : static_cast<int>(done * width / total);
+    std::fprintf(stderr, "\r[%.*s%*s] %3d%%", filled, "########################################", width - filled, "",
+                 total == 0 ? 100 : static_cast<int>(done * 100 / total));
+    std::fflush(stderr);
+}
+
+GeneratorResult Generate(Quorlin::Framework& framework, const Options& o)
+{
+    std::atomic<std::int64_t> sent{0};
+    std::atomic<std::int64_t> bytes{0};
+    const auto start = std::chrono::steady_clock::now();
+    std::vector<std::thread> producers;
+    for (int t = 0; t < o.threads; ++t) {
+        const std::int64_t count = o.generate / o.threads + (t < o.generate % o.threads ? 1 : 0);
+        producers.emplace_back([&, t, count] {
+            std::string message;
+            message.reserve(static_cast<std::size_t>(o.messageSize) + 32);
+            std::int64_t myBytes = 0;
+            for (std::int64_t i = 0; i < count && !g_Interrupted.load(std::memory_order_relaxed); ++i) {
+                // "<thread> <sequence> " then padding up to the message size.
+                message.assign(std::to_string(t));
+                message += ' ';
+                message += std::to_string(i);
+                message += ' ';
+                if (static_cast<int>(message.size()) < o.messageSize)
+                    message.append(static_cast<std::size_t>(o.messageSize) - message.size(), 'x');
+                framework.Log(o.level, message.data(), static_cast<std::int32_t>(message.size()));
+                myBytes += static_cast<std::int64_t>(message.size());
+                sent.fetch_add(1, std::memory_order_relaxed);
+            }
+            bytes.fetch_add(myBytes);
+        });
+    }
+    const bool progress = Quorlin::os::StandardErrorIsTerminal() && o.generate >= 10000;
+    std::thread bar;
+    std::atomic<bool> finished{false};
+    if (progress) {
+        bar = std::thread([&] {
+            while (!finished.load()) {
+                ShowProgress(sent.load(), o.generate);
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+            ShowProgress(sent.load(), o.generate);
+            std::fputc('\n', stderr);
+        });
+    }
+    for (auto& p : producers)
+        p.join();
+    finished.store(true);
+    if (bar.joinable())
+        bar.join();
+    GeneratorResult result;
+    result.events = sent.load();
+    result.bytes = bytes.load();
+    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return result;
+}
+
+int Run(int argc, char** argv)
+{
+    Options o;
+    std::string error;
+    if (!ParseOptions(argc, argv, o, error)) {
+        std::fprintf(stderr, "quorlin-run: %s\n", error.c_str());
+        return kExitUsage;
+    }
+    if (o.help) {
+        std::fputs(UsageText(), stdout);
+        return 0;
+    }
+    if (o.version) {
+        std::printf("quorlin-run %s\n", QUORLIN_VERSION);
+        return 0;
+    }
+    if (o.showConfig) {
+        std::fputs(kDefaultConfiguration, stdout);
+        return 0;
+    }
+    for (const auto& [name, value] : o.globals)
+        Quorlin::Utility::SetGlobalValue(name, value);
+
+    Quorlin::Configuration config;
+    const bool parsed = o.configFile.empty()
+                            ? Quorlin::ParseConfiguration(kDefaultConfiguration, "<built-in configuration>", config, error)
+                            : Quorlin::LoadConfiguration(o.configFile, config, error);
+    if (!parsed) {
+        std::fprintf(stderr, "quorlin-run: %s\n", error.c_str());
+        return kExitUsage;
+    }
+    if (o.debug || config.debug) {
+        Quorlin::LogLog::SetSink(Quorlin::LogLog::StandardErrorSink());
+        Quorlin::Utility::SetLogOn(true);
+    }
+
+    Quorlin::Framework framework;
+    const std::string module = o.modulePath.empty() ? DefaultModulePath() : o.modulePath;
+    switch (framework.Start(config, module, error)) {
+    case Quorlin::StartError::None:
+        break;
+    case Quorlin::StartError::Configuration:
+        std::fprintf(stderr, "quorlin-run: %s\n", error.c_str());
+        return kExitUsage;
+    case Quorlin::StartError::Appender:
+        std::fprintf(stderr, "quorlin-run: %s\n", error.c_str());
+        return kExitAppender;
+    }
+    std::signal(SIGINT, &OnInterrupt);
+
+    if (o.generate >= 0) {
+        const GeneratorResult r = Generate(framework, o);
+        framework.Stop();
+        std::fprintf(stderr, "quorlin-run: %lld events, %lld bytes, %.3f s, %.0f events/s\n",
+                     static_cast<long long>(r.events), static_cast<long long>(r.bytes), r.seconds,
+                     r.seconds > 0 ? static_cast<double>(r.events) / r.seconds : 0.0);
+    } else {
+        ReadStandardInput(framework);
+        framework.Stop();
+    }
+    std::signal(SIGINT, SIG_DFL);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "quorlin-run: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "quorlin-run: unexpected failure\n");
+    }
+    return kExitOther;
+}
