@@ -138,6 +138,7 @@ void WriterAppender::Append(const LoggingEvent* event)
 {
     if (Refuses(event))
         return;
+    std::lock_guard<std::mutex> lock(m_AppendMutex);
     Writer* writer = m_Writer.get();
     if (writer == nullptr)
         return;

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "Filter.h"
@@ -86,7 +87,8 @@ public:
     bool Open() override;
     // Writes the footer and closes the writer (once), then marks the appender closed.
     void Close() override;
-    // Refusals, then the rendered text to the writer's Write, then NewLine (level).
+    // Refusals, then the rendered text to the writer's Write, then NewLine (level). Concurrent
+    // appends are serialised, so that an event's text and its line end stay together.
     void Append(const LoggingEvent* event) override;
     // Ends the event's line: the writer's NewLine.
     void NewLine(std::int32_t level) override;
@@ -105,6 +107,9 @@ protected:
     void WriteEvent(Writer& writer, const LoggingEvent* event);
 
     std::unique_ptr<Writer> m_Writer;
+
+private:
+    std::mutex m_AppendMutex;
 };
 
 } // namespace Quorlin

@@ -1,6 +1,7 @@
 #include "Factory.h"
 
 #include "appenders/ConsoleAppender.h"
+#include "file/FileAppender.h"
 #include "frame/ModuleInfo.h"
 #include "frame/Trace.h"
 #include "host/ConfigManager.h"
@@ -25,7 +26,7 @@ Appender* Make()
 // and "Appender.AsyncBufferingForward" before "Appender.BufferingForward": the first row whose
 // name the text contains wins.
 const Row kRows[] = {
-    {StringView::Literal("Appender.File"), nullptr},
+    {StringView::Literal("Appender.File"), &Make<FileAppender>},
     {StringView::Literal("Appender.RollingFile"), nullptr},
     {StringView::Literal("Appender.ColoredConsole"), nullptr},
     {StringView::Literal("Appender.Console"), &Make<ConsoleAppender>},

@@ -1,0 +1,91 @@
+#include "FileAppender.h"
+
+#include "frame/Trace.h"
+#include "host/Utility.h"
+
+namespace Quorlin {
+namespace {
+bool Begins(const DString& key, const char* name) { return key.Find(name) == 0; }
+} // namespace
+
+FileAppender::FileAppender() { SetTypeName(DString("Appender.File")); }
+
+FileAppender::~FileAppender() = default;
+
+void FileAppender::SetOption(const DString& key, const DString& value)
+{
+    if (Begins(key, "fileName/type"))
+        m_FileNameType = value;
+    else if (Begins(key, "fileName/value"))
+        m_FileNameValue = value;
+    else if (Begins(key, "appendToFile/value"))
+        m_AppendToFile = BoolOption(key, value, m_AppendToFile);
+    else if (Begins(key, "enableNewLine/value"))
+        m_EnableNewLine = BoolOption(key, value, m_EnableNewLine);
+    else
+        Appender::SetOption(key, value);
+}
+
+bool FileAppender::BoolOption(const DString& key, const DString& value, bool current) const
+{
+    // A misspelt value must not silently turn appending into truncating.
+    bool parsed = current;
+    if (ORBEK::Utility::TryParseBool(value, parsed))
+        return parsed;
+    Trace(80000, "[{$}] {$} : [{$}] is not true or false, keeping {$}", m_InstanceNumber, key, value,
+          current ? "true" : "false");
+    return current;
+}
+
+void FileAppender::ActivateOptions() { m_FullFileName = Utility::PatternToFileName(m_FileNameValue.c_str()); }
+
+bool FileAppender::Open()
+{
+    Trace(50000, "[{$}] Enter FileAppender.Open, [{$}] -> [{$}]", m_InstanceNumber, m_FileNameType, m_FileNameValue);
+    std::unique_ptr<Writer> writer;
+    CreateWriter(writer);
+    SetWriter(std::move(writer));  // the previous writer goes only now, after the new one was made
+    if (GetWriter() == nullptr)
+        return false;
+    WriterAppender::Open();
+    return true;
+}
+
+void FileAppender::Close()
+{
+    WriterAppender::Close();
+    Trace(50000, "[{$}] Leave FileAppender.Close", m_InstanceNumber);
+}
+
+void FileAppender::NewLine(std::int32_t level)
+{
+    if (m_EnableNewLine && m_Threshold <= level && GetWriter() != nullptr)
+        GetWriter()->NewLine();
+}
+
+void FileAppender::WriteHeader()
+{
+    if (GetWriter() != nullptr)
+        GetWriter()->Write(0, m_Header.c_str(), m_Header.GetLength(), nullptr, 0);
+}
+
+void FileAppender::WriteFooter()
+{
+    if (GetWriter() != nullptr)
+        GetWriter()->Write(0, m_Footer.c_str(), m_Footer.GetLength(), nullptr, 0);
+}
+
+void FileAppender::CreateWriter(std::unique_ptr<Writer>& writer)
+{
+    writer.reset();
+    if (m_FullFileName.IsEmpty()) {
+        Trace(80000, "Leave FileAppender::CreateWriter due to FileName is empty !");
+        return;
+    }
+    auto fileWriter = std::make_unique<FileWriter>();
+    fileWriter->SetAppend(m_AppendToFile);
+    if (fileWriter->Open(WString(m_FullFileName)))
+        writer = std::move(fileWriter);
+}
+
+} // namespace Quorlin

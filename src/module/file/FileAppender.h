@@ -1,0 +1,41 @@
+#pragma once
+// "Appender.File": every rendered event into one log file, straight to the file.
+
+#include "file/FileWriter.h"
+#include "host/Appender.h"
+
+namespace Quorlin {
+
+class FileAppender : public WriterAppender {
+public:
+    FileAppender();
+    ~FileAppender() override;
+
+    // Makes the writer (CreateWriter) and opens the file; false when it cannot be opened, and the
+    // previous writer is gone then.
+    bool Open() override;
+    void Close() override;
+    // The line end after an event, when enabled and the event is at or above the threshold.
+    void NewLine(std::int32_t level) override;
+    // "fileName/type", "fileName/value", "appendToFile/value", "enableNewLine/value" (key begins with).
+    void SetOption(const DString& key, const DString& value) override;
+    // The file name from its pattern.
+    void ActivateOptions() override;
+    void WriteHeader() override;
+    void WriteFooter() override;
+    void CreateWriter(std::unique_ptr<Writer>& writer) override;
+
+    const WString& GetFullFileName() const { return m_FullFileName; }
+
+protected:
+    // A boolean option; text that is no boolean keeps the current value, with a diagnostic.
+    bool BoolOption(const DString& key, const DString& value, bool current) const;
+
+    DString m_FileNameType;
+    DString m_FileNameValue;
+    WString m_FullFileName;
+    bool m_AppendToFile = true;
+    bool m_EnableNewLine = true;
+};
+
+} // namespace Quorlin

@@ -1,0 +1,145 @@
+#include "FileWriter.h"
+
+#include "file/DirectoryHelpers.h"
+#include "frame/Trace.h"
+#include "host/Utility.h"
+#include "os/Directory.h"
+#include "os/Path.h"
+
+namespace Quorlin {
+
+bool FileWriter::Open(const WString& name)
+{
+    Trace(50000, "Enter FileWriter.File.Open, FullFileName : [{$}]", name);
+    // Every part of the split and the whole name must fit the platform's limits; a longer name is
+    // refused rather than cut into the name of some other file.
+    os::PathParts parts;
+    if (name.GetLength() + 1 > os::MaxPathLength() || !os::SplitPath(name.StdView(), parts, 260).Ok()) {
+        Trace(80000, "FileWriter.File.Open, the name is too long ({$} characters), not opened : [{$}]", name.GetLength(),
+              name);
+        return false;
+    }
+    const WString directory = WString(parts.drive.c_str()) +
+                              Utility::NormalizeForFileName(parts.directory.c_str(), static_cast<std::int32_t>(parts.directory.size()));
+    ORBEK::Utility::File::CreateDir(directory, WString());
+
+    const WString normalized = Utility::NormalizeForFileName(name.c_str(), name.GetLength());
+    Trace(50000, "FileWriter.File.Open, will open [{$}]", normalized);
+    m_NormalizedName = normalized;
+
+    OpenResult result;
+    if (m_Append && os::PathExists(normalized.StdView())) {
+        // An existing file that cannot be opened for writing is created anew.
+        if (!(result = m_File.Open(normalized, kDenyWrite, 'A')))
+            result = m_File.Open(normalized, kDenyWrite, 'W');
+        if (!m_File.IsBad())
+            m_File.Seek(0, 2);
+    } else {
+        result = m_File.Open(normalized, kDenyWrite, 'W');
+    }
+    if (!result)
+        Trace(80000, "FileWriter.File.Open, cannot open [{$}] : {$}", normalized, result.Error()->Message());
+    return !m_File.IsBad();
+}
+
+void FileWriter::Close()
+{
+    // A handle whose last write failed is closed too: left open it would keep the file locked, and
+    // every later rename of it would fail.
+    if (!m_File.IsOpen())
+        return;
+    m_File.Close();
+    Trace(50000, "Leave FileAppender.FileWriter.Close on [{$}]", m_NormalizedName);
+}
+
+void FileWriter::NewLine() { m_File.Write("\r\n", 2); }
+
+void FileWriter::Write(std::int32_t, const char* first, std::int32_t firstLength, const char* second,
+                       std::int32_t secondLength)
+{
+    if (first != nullptr && firstLength >= 1)
+        m_File.Write(first, static_cast<std::uint32_t>(firstLength));
+    if (second != nullptr && secondLength >= 1)
+        m_File.Write(second, static_cast<std::uint32_t>(secondLength));
+}
+
+void RollingFileWriter::Write(std::int32_t level, const char* first, std::int32_t firstLength, const char* second,
+                              std::int32_t secondLength)
+{
+    FileWriter::Write(level, first, firstLength, second, secondLength);
+    if (m_Owner != nullptr)
+        m_Owner->AddWrittenBytes(static_cast<std::uint64_t>(static_cast<std::int64_t>(firstLength) + secondLength));
+}
+
+BufferedWriter::Buffer::Buffer(std::int32_t reserve) : text(new DString()) { text->Reserve(reserve); }
+
+BufferedWriter::Buffer::~Buffer()
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    delete text;
+    text = nullptr;
+}
+
+BufferedWriter::BufferedWriter(std::unique_ptr<Writer> inner, std::int32_t capacity)
+    : m_Inner(std::move(inner)), m_Capacity(capacity), m_Buffer(std::make_unique<Buffer>(capacity + 16))
+{
+}
+
+BufferedWriter::~BufferedWriter()
+{
+    m_Buffer.reset();
+    m_Inner.reset();
+}
+
+void BufferedWriter::FlushLocked(std::int32_t level)
+{
+    DString& text = *m_Buffer->text;
+    m_Inner->Write(level, text.c_str(), text.GetLength(), nullptr, 0);
+    text.Clear();
+}
+
+void BufferedWriter::Write(std::int32_t level, const char* first, std::int32_t firstLength, const char* second,
+                           std::int32_t secondLength)
+{
+    std::lock_guard<std::recursive_mutex> lock(m_Buffer->mutex);
+    DString& text = *m_Buffer->text;
+    const std::int64_t incoming = static_cast<std::int64_t>(firstLength) + secondLength;
+    if (text.GetLength() + incoming > m_Capacity)
+        FlushLocked(level);
+    if (incoming <= m_Capacity) {
+        if (first != nullptr)
+            text.Append(first, firstLength);
+        if (second != nullptr)
+            text.Append(second, secondLength);
+    } else {
+        m_Inner->Write(level, first, firstLength, second, secondLength);
+    }
+}
+
+void BufferedWriter::NewLine()
+{
+    std::lock_guard<std::recursive_mutex> lock(m_Buffer->mutex);
+    m_Buffer->text->Append("\r\n", 2);
+}
+
+void BufferedWriter::Flush()
+{
+    std::lock_guard<std::recursive_mutex> lock(m_Buffer->mutex);
+    if (m_Buffer->text->GetLength() > 0)
+        FlushLocked(0);
+}
+
+void BufferedWriter::Close()
+{
+    std::lock_guard<std::recursive_mutex> lock(m_Buffer->mutex);
+    Flush();
+    m_Inner->Close();
+}
+
+std::int32_t BufferedWriter::BufferedLength() const
+{
+    std::lock_guard<std::recursive_mutex> lock(m_Buffer->mutex);
+    return m_Buffer->text->GetLength();
+}
+
+} // namespace Quorlin

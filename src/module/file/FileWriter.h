@@ -1,0 +1,98 @@
+#pragma once
+// Writers of log files: FileWriter straight to the file, RollingFileWriter counting the bytes for its
+// owner, BufferedWriter batching small writes for another writer.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+#include "file/WinFile.h"
+#include "host/Writer.h"
+
+namespace Quorlin {
+
+class FileWriter : public Writer {
+public:
+    FileWriter() = default;
+    ~FileWriter() override = default;  // the WinFile closes its handle silently; no flush
+
+    void SetAppend(bool append) { m_Append = append; }
+    // Opens name, creating its missing directories first; appends to an existing file when m_Append
+    // is set (falling back to truncating when it cannot be opened for writing), else creates or
+    // truncates. Other processes may read the file while it is open, not write, delete or rename it.
+    // Names beyond the platform's limits are refused with a diagnostic, never cut. True when open.
+    bool Open(const WString& name);
+
+    // Closes the handle (also after a failed write) and says so once.
+    void Close() override;
+    void Flush() override {}
+    void NewLine() override;
+    void Write(std::int32_t level, const char* first, std::int32_t firstLength, const char* second,
+               std::int32_t secondLength) override;
+
+    const WString& GetNormalizedName() const { return m_NormalizedName; }
+    bool IsBad() const { return m_File.IsBad(); }
+
+protected:
+    bool m_Append = true;
+    WinFile m_File;
+    WString m_NormalizedName;
+};
+
+// What a RollingFileWriter reports its written bytes to.
+class WrittenBytesCounter {
+public:
+    virtual void AddWrittenBytes(std::uint64_t bytes) = 0;
+
+protected:
+    ~WrittenBytesCounter() = default;
+};
+
+class RollingFileWriter final : public FileWriter {
+public:
+    explicit RollingFileWriter(WrittenBytesCounter* owner) : m_Owner(owner) {}
+    ~RollingFileWriter() override = default;
+    // As FileWriter::Write, then the lengths passed in go to the owner's count, written or not.
+    void Write(std::int32_t level, const char* first, std::int32_t firstLength, const char* second,
+               std::int32_t secondLength) override;
+
+private:
+    WrittenBytesCounter* m_Owner;
+};
+
+class BufferedWriter final : public Writer {
+public:
+    // Owns inner; batches up to capacity bytes.
+    BufferedWriter(std::unique_ptr<Writer> inner, std::int32_t capacity);
+    // The buffer first (its unwritten text is lost), then the inner writer: destruction never flushes.
+    ~BufferedWriter() override;
+
+    // Flushes first when the new text would overflow the batch; text larger than the capacity goes
+    // to the inner writer directly.
+    void Write(std::int32_t level, const char* first, std::int32_t firstLength, const char* second,
+               std::int32_t secondLength) override;
+    void NewLine() override;  // CR LF into the batch, no capacity check
+    void Flush() override;
+    void Close() override;    // Flush, then the inner writer's Close
+
+    Writer* Inner() const { return m_Inner.get(); }
+    std::int32_t BufferedLength() const;
+
+private:
+    // The batch: a heap string and the recursive mutex held across every operation, inner calls included.
+    class Buffer {
+    public:
+        explicit Buffer(std::int32_t reserve);
+        virtual ~Buffer();
+        DString* text;
+        std::recursive_mutex mutex;
+    };
+    void FlushLocked(std::int32_t level);
+
+    std::unique_ptr<Writer> m_Inner;
+    std::int32_t m_Capacity;
+    std::unique_ptr<Buffer> m_Buffer;
+};
+
+} // namespace Quorlin
