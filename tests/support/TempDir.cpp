@@ -30,7 +30,8 @@ TempDir::~TempDir()
 
 std::wstring TempDir::Wide(const std::string& name) const
 {
-    return (name.empty() ? m_Path : (m_Path / name)).make_preferred().wstring();
+    fs::path path = name.empty() ? m_Path : m_Path / name;
+    return path.make_preferred().wstring();
 }
 
 std::string ReadFile(const fs::path& path)

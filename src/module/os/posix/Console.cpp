@@ -1,0 +1,74 @@
+#include "../Console.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "../Native.h"
+#include "Posix.h"
+
+namespace Quorlin::os {
+namespace posix {
+
+int TerminalFd() noexcept
+{
+    static const int terminal = [] {
+        int fd = ::open("/dev/tty", O_WRONLY | O_CLOEXEC | O_NOCTTY);
+        // Handle 0 means "no console": keep the terminal off the standard descriptors when they are closed.
+        if (fd >= 0 && fd <= STDERR_FILENO) {
+            const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+            ::close(fd);
+            fd = moved;
+        }
+        return fd;
+    }();
+    return terminal;
+}
+
+bool WriteAll(int fd, const void* data, std::size_t size) noexcept
+{
+    const char* next = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t done = ::write(fd, next, size);
+        if (done < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        next += done;
+        size -= static_cast<std::size_t>(done);
+    }
+    return true;
+}
+
+} // namespace posix
+
+bool native::AllocateConsole() { return false; }
+
+void native::ReleaseConsole() {}
+
+ConsoleHandle native::StdOutConsole()
+{
+    const int terminal = posix::TerminalFd();
+    return terminal < 0 ? 0 : terminal;
+}
+
+void native::SetConsoleOutputMode(ConsoleHandle, std::uint32_t) {}
+
+void native::WriteToConsole(ConsoleHandle console, const char* text, std::uint32_t size)
+{
+    if (console <= 0 || !text)
+        return;
+    posix::WriteAll(static_cast<int>(console), text, size);
+}
+
+void native::PutConsoleText(const char* text)
+{
+    const int terminal = posix::TerminalFd();
+    if (terminal < 0 || !text)
+        return;
+    posix::WriteAll(terminal, text, std::strlen(text));
+}
+
+} // namespace Quorlin::os

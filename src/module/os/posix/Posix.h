@@ -1,0 +1,136 @@
+#pragma once
+// Helpers shared by the POSIX implementation files: text conversion for system calls, error
+// statuses, owning descriptors and the share-mode markers.
+
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "../Status.h"
+
+namespace Quorlin::os::posix {
+
+// The native code this layer reports when another handle's share mode refuses an access
+// (ERROR_SHARING_VIOLATION on Windows); FromNative maps it to ErrorKind::SharingViolation.
+inline constexpr int kSharingViolation = EBUSY;
+
+// Wide text (UTF-32 on Linux) to UTF-8 for system calls; values that are no code point become U+FFFD.
+inline std::string ToUtf8(std::wstring_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (wchar_t wc : text) {
+        auto c = static_cast<std::uint32_t>(wc);
+        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+            c = 0xFFFD;
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+// UTF-8 from the system to wide text; a malformed sequence becomes one U+FFFD and decoding resumes
+// at the next byte.
+inline std::wstring FromUtf8(std::string_view text)
+{
+    std::wstring out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+        std::uint32_t c = length == 1 ? lead : length == 2 ? (lead & 0x1F) : length == 3 ? (lead & 0x0F) : (lead & 0x07);
+        bool valid = length > 0 && i + length <= text.size();
+        for (int k = 1; valid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            valid = (next & 0xC0) == 0x80;
+            c = (c << 6) | (next & 0x3F);
+        }
+        // Overlong forms and surrogates are malformed too.
+        static constexpr std::uint32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (valid && (c < kMinimum[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)))
+            valid = false;
+        if (!valid) {
+            out += static_cast<wchar_t>(0xFFFD);
+            ++i;
+            continue;
+        }
+        out += static_cast<wchar_t>(c);
+        i += length;
+    }
+    return out;
+}
+
+// The status of errno after a failed call.
+Status LastError() noexcept;
+
+// The status of `error` from a call on `path`: ENOENT becomes PathNotFound when the directory that
+// should hold `path` does not exist, as ERROR_PATH_NOT_FOUND tells it apart on Windows.
+Status FromNativeAt(int error, const std::string& path) noexcept;
+
+// A descriptor closed when it goes out of scope.
+class UniqueFd {
+public:
+    explicit UniqueFd(int fd = -1) noexcept : m_Fd(fd) {}
+    ~UniqueFd()
+    {
+        if (m_Fd >= 0)
+            ::close(m_Fd);
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+
+    int Get() const noexcept { return m_Fd; }
+    int Release() noexcept
+    {
+        const int fd = m_Fd;
+        m_Fd = -1;
+        return fd;
+    }
+
+private:
+    int m_Fd;
+};
+
+// Writes all of `size` bytes, retrying after interruptions; false on the first error.
+bool WriteAll(int fd, const void* data, std::size_t size) noexcept;
+
+// Share-mode markers: one byte each, far beyond any real data, on which handles of this layer hold
+// shared open-file-description locks for what they do and what they refuse (see File.cpp).
+enum ShareMarker : int {
+    kHoldsRead,
+    kDeniesRead,
+    kHoldsWrite,
+    kDeniesWrite,
+    kDeniesDelete,
+    kMarkerCount,
+};
+
+// Whether an open file description other than the one of `fd` holds the marker.
+bool MarkerHeldByOther(int fd, ShareMarker marker) noexcept;
+
+// Whether a handle of this layer holds the file open without ShareDelete, so that removing or
+// renaming it would be refused on Windows.
+bool HeldWithoutShareDelete(const std::string& path) noexcept;
+
+// The controlling terminal, opened once for writing; -1 without one.
+int TerminalFd() noexcept;
+
+} // namespace Quorlin::os::posix

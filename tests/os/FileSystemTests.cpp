@@ -1,0 +1,311 @@
+// Files and directories: share modes, the read-only attribute, renaming, listing, path splitting.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "OsTestSupport.h"
+#include "TempDir.h"
+#include "os/Directory.h"
+#include "os/File.h"
+#include "os/Path.h"
+
+namespace os = Quorlin::os;
+using namespace QuorlinTest;
+
+namespace {
+
+// An open handle closed at the end of the test, whatever fails first.
+struct OpenedFile {
+    os::NativeFile file = os::kInvalidFile;
+    os::Status status;
+    OpenedFile(const std::wstring& name, os::Access access, os::Disposition disposition, std::uint32_t share)
+    {
+        status = os::OpenFile(name, access, disposition, share, file);
+    }
+    ~OpenedFile() { os::CloseFile(file); }
+    OpenedFile(const OpenedFile&) = delete;
+    OpenedFile& operator=(const OpenedFile&) = delete;
+};
+
+void Write(os::NativeFile file, const std::string& text)
+{
+    std::uint32_t written = 0;
+    ASSERT_TRUE(os::WriteToFile(file, text.data(), static_cast<std::uint32_t>(text.size()), written).Ok());
+    ASSERT_EQ(written, text.size());
+}
+
+std::string ReadAll(os::NativeFile file)
+{
+    std::string content;
+    char buffer[64];
+    std::uint32_t read = 0;
+    while (os::ReadFromFile(file, buffer, sizeof buffer, read).Ok() && read > 0)
+        content.append(buffer, read);
+    return content;
+}
+
+} // namespace
+
+TEST(Directory, ChainIsCreatedOneLevelAtATime)
+{
+    TempDir dir;
+    const std::wstring top = dir.Wide("a");
+    const std::wstring middle = top + os::PathSeparator() + L"b";
+    const std::wstring leaf = middle + os::PathSeparator() + L"c";
+
+    EXPECT_EQ(os::MakeDirectory(leaf).kind, os::ErrorKind::PathNotFound);
+    EXPECT_FALSE(os::PathExists(top));
+    for (const std::wstring& level : {top, middle, leaf}) {
+        EXPECT_TRUE(os::MakeDirectory(level).Ok());
+        EXPECT_TRUE(os::PathExists(level));
+    }
+    const os::Status again = os::MakeDirectory(middle);
+    EXPECT_EQ(again.kind, os::ErrorKind::AlreadyExists);
+    EXPECT_NE(again.native, 0u);
+}
+
+TEST(Directory, ListsEntriesWithoutDots)
+{
+    TempDir dir;
+    WriteFile(dir.Path() / "one.log", "1");
+    WriteFile(dir.Path() / "two.log", "2");
+    ASSERT_TRUE(os::MakeDirectory(dir.Wide("sub")).Ok());
+
+    std::vector<std::wstring> names{L"stale"};
+    ASSERT_TRUE(os::ListDirectory(dir.Wide(), names).Ok());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"one.log", L"sub", L"two.log"}));
+
+    ASSERT_TRUE(os::ListDirectory(dir.Wide("sub"), names).Ok());
+    EXPECT_TRUE(names.empty());
+    EXPECT_FALSE(os::ListDirectory(dir.Wide("missing"), names).Ok());
+}
+
+TEST(File, WritesReadsSeeksAndSizes)
+{
+    TempDir dir;
+    const std::wstring name = dir.Wide("data.log");
+    {
+        OpenedFile writer(name, os::Access::Write, os::Disposition::CreateAlways, os::ShareRead);
+        ASSERT_TRUE(writer.status.Ok());
+        Write(writer.file, "hello world");
+        std::uint64_t position = 0;
+        ASSERT_TRUE(os::SeekFile(writer.file, 0, 1, position).Ok());
+        EXPECT_EQ(position, 11u);
+        ASSERT_TRUE(os::SeekFile(writer.file, -5, 2, position).Ok());
+        EXPECT_EQ(position, 6u);
+        Write(writer.file, "there!");
+        std::uint64_t size = 0;
+        ASSERT_TRUE(os::FileSizeOf(writer.file, size).Ok());
+        EXPECT_EQ(size, 12u);
+    }
+    EXPECT_EQ(ReadFile(dir.Path() / "data.log"), "hello there!");
+
+    OpenedFile reader(name, os::Access::Read, os::Disposition::OpenExisting, os::ShareRead | os::ShareWrite);
+    ASSERT_TRUE(reader.status.Ok());
+    EXPECT_EQ(ReadAll(reader.file), "hello there!");
+
+    // Size without data access.
+    OpenedFile control(name, os::Access::ReadControl, os::Disposition::OpenExisting, os::ShareNone);
+    ASSERT_TRUE(control.status.Ok());
+    std::uint64_t size = 0;
+    ASSERT_TRUE(os::FileSizeOf(control.file, size).Ok());
+    EXPECT_EQ(size, 12u);
+
+    // CreateAlways truncates an existing file.
+    {
+        OpenedFile again(name, os::Access::Write, os::Disposition::CreateAlways, os::ShareRead | os::ShareWrite);
+        ASSERT_TRUE(again.status.Ok());
+    }
+    EXPECT_EQ(ReadFile(dir.Path() / "data.log"), "");
+}
+
+TEST(File, MissingFilesAndDirectoriesAreTold)
+{
+    TempDir dir;
+    os::NativeFile file = 42;
+    EXPECT_EQ(os::OpenFile(dir.Wide("absent.log"), os::Access::Read, os::Disposition::OpenExisting, os::ShareRead, file).kind,
+              os::ErrorKind::NotFound);
+    EXPECT_EQ(file, os::kInvalidFile);
+    const std::wstring inMissing = dir.Wide("nodir") + os::PathSeparator() + L"x.log";
+    EXPECT_EQ(os::OpenFile(inMissing, os::Access::Write, os::Disposition::CreateAlways, os::ShareRead, file).kind,
+              os::ErrorKind::PathNotFound);
+    ASSERT_TRUE(os::MakeDirectory(dir.Wide("folder")).Ok());
+    EXPECT_EQ(os::OpenFile(dir.Wide("folder"), os::Access::Read, os::Disposition::OpenExisting, os::ShareRead, file).kind,
+              os::ErrorKind::AccessDenied);
+}
+
+TEST(File, DenyWriteRefusesWritersButNotReaders)
+{
+    TempDir dir;
+    const std::wstring name = dir.Wide("held.log");
+    OpenedFile holder(name, os::Access::Write, os::Disposition::CreateAlways, os::ShareRead);
+    ASSERT_TRUE(holder.status.Ok());
+    Write(holder.file, "kept");
+
+    // A second writer, even one that shares everything, and an overwrite that would truncate.
+    for (auto disposition : {os::Disposition::OpenExisting, os::Disposition::CreateAlways}) {
+        OpenedFile second(name, os::Access::Write, disposition, os::ShareRead | os::ShareWrite | os::ShareDelete);
+        EXPECT_EQ(second.status.kind, os::ErrorKind::SharingViolation);
+        EXPECT_EQ(second.file, os::kInvalidFile);
+    }
+    EXPECT_EQ(ReadFile(dir.Path() / "held.log"), "kept");
+
+    // A reader must allow the writer that is there; one that refuses writers is refused itself.
+    OpenedFile reader(name, os::Access::Read, os::Disposition::OpenExisting, os::ShareRead | os::ShareWrite);
+    ASSERT_TRUE(reader.status.Ok());
+    EXPECT_EQ(ReadAll(reader.file), "kept");
+    OpenedFile denyingReader(name, os::Access::Read, os::Disposition::OpenExisting, os::ShareRead);
+    EXPECT_EQ(denyingReader.status.kind, os::ErrorKind::SharingViolation);
+}
+
+TEST(File, SharingFollowsBothSidesOfTheShareMode)
+{
+    TempDir dir;
+    const std::wstring name = dir.Wide("shared.log");
+    WriteFile(dir.Path() / "shared.log", "x");
+    {
+        // Two readers that both refuse writers live together, and keep a writer out.
+        OpenedFile first(name, os::Access::Read, os::Disposition::OpenExisting, os::ShareRead);
+        OpenedFile second(name, os::Access::Read, os::Disposition::OpenExisting, os::ShareRead);
+        EXPECT_TRUE(first.status.Ok());
+        EXPECT_TRUE(second.status.Ok());
+        OpenedFile writer(name, os::Access::Write, os::Disposition::OpenExisting, os::ShareRead | os::ShareWrite);
+        EXPECT_EQ(writer.status.kind, os::ErrorKind::SharingViolation);
+    }
+    {
+        // Writers that share writing live together; a reader is refused by their missing ShareRead.
+        OpenedFile first(name, os::Access::Write, os::Disposition::OpenExisting, os::ShareWrite);
+        OpenedFile second(name, os::Access::Write, os::Disposition::OpenExisting, os::ShareWrite);
+        EXPECT_TRUE(first.status.Ok());
+        EXPECT_TRUE(second.status.Ok());
+        OpenedFile reader(name, os::Access::Read, os::Disposition::OpenExisting, os::ShareRead | os::ShareWrite);
+        EXPECT_EQ(reader.status.kind, os::ErrorKind::SharingViolation);
+    }
+    // Closing released everything.
+    OpenedFile exclusive(name, os::Access::Write, os::Disposition::OpenExisting, os::ShareNone);
+    EXPECT_TRUE(exclusive.status.Ok());
+}
+
+TEST(File, RemoveAndRenameRefuseAFileHeldOpen)
+{
+    TempDir dir;
+    const std::wstring name = dir.Wide("open.log");
+    {
+        OpenedFile holder(name, os::Access::Write, os::Disposition::CreateAlways, os::ShareRead | os::ShareWrite);
+        ASSERT_TRUE(holder.status.Ok());
+        EXPECT_EQ(os::RemoveFile(name).kind, os::ErrorKind::SharingViolation);
+        EXPECT_EQ(os::RenameFile(name, dir.Wide("moved.log")).kind, os::ErrorKind::SharingViolation);
+        EXPECT_TRUE(os::PathExists(name));
+        EXPECT_FALSE(os::PathExists(dir.Wide("moved.log")));
+    }
+    {
+        // ShareDelete lets the name move while the file is open.
+        OpenedFile holder(name, os::Access::Write, os::Disposition::OpenExisting, os::ShareRead | os::ShareDelete);
+        ASSERT_TRUE(holder.status.Ok());
+        EXPECT_TRUE(os::RenameFile(name, dir.Wide("moved.log")).Ok());
+    }
+    EXPECT_TRUE(os::RemoveFile(dir.Wide("moved.log")).Ok());
+    EXPECT_FALSE(os::PathExists(dir.Wide("moved.log")));
+    EXPECT_EQ(os::RemoveFile(dir.Wide("moved.log")).kind, os::ErrorKind::NotFound);
+}
+
+TEST(File, RenameNeverReplaces)
+{
+    TempDir dir;
+    WriteFile(dir.Path() / "from.log", "from");
+    WriteFile(dir.Path() / "to.log", "to");
+    EXPECT_EQ(os::RenameFile(dir.Wide("from.log"), dir.Wide("to.log")).kind, os::ErrorKind::AlreadyExists);
+    EXPECT_EQ(ReadFile(dir.Path() / "from.log"), "from");
+    EXPECT_EQ(ReadFile(dir.Path() / "to.log"), "to");
+
+    ASSERT_TRUE(os::RenameFile(dir.Wide("from.log"), dir.Wide("next.log")).Ok());
+    EXPECT_FALSE(os::PathExists(dir.Wide("from.log")));
+    EXPECT_EQ(ReadFile(dir.Path() / "next.log"), "from");
+    EXPECT_EQ(os::RenameFile(dir.Wide("next.log"), dir.Wide("nodir") + os::PathSeparator() + L"x.log").kind,
+              os::ErrorKind::PathNotFound);
+}
+
+TEST(File, ReadOnlyFileIsKeptUntilMadeNormal)
+{
+    TempDir dir;
+    const std::wstring name = dir.Wide("locked.log");
+    WriteFile(dir.Path() / "locked.log", "keep");
+    ASSERT_TRUE(os::SetReadOnly(name).Ok());
+
+    EXPECT_EQ(os::RemoveFile(name).kind, os::ErrorKind::AccessDenied);
+    OpenedFile writer(name, os::Access::Write, os::Disposition::OpenExisting, os::ShareRead);
+    EXPECT_EQ(writer.status.kind, os::ErrorKind::AccessDenied);
+    OpenedFile overwrite(name, os::Access::Write, os::Disposition::CreateAlways, os::ShareRead);
+    EXPECT_EQ(overwrite.status.kind, os::ErrorKind::AccessDenied);
+    OpenedFile reader(name, os::Access::Read, os::Disposition::OpenExisting, os::ShareRead);
+    EXPECT_TRUE(reader.status.Ok());
+    os::CloseFile(reader.file);
+    reader.file = os::kInvalidFile;
+    EXPECT_EQ(ReadFile(dir.Path() / "locked.log"), "keep");
+
+    ASSERT_TRUE(os::SetNormalAttributes(name).Ok());
+    EXPECT_TRUE(os::RemoveFile(name).Ok());
+    EXPECT_FALSE(os::PathExists(name));
+}
+
+TEST(Path, SplitsLikeSplitPath)
+{
+    struct Case {
+        const wchar_t* path;
+        const wchar_t* drive;
+        const wchar_t* directory;
+        const wchar_t* name;
+        const wchar_t* extension;
+    };
+#ifdef _WIN32
+    const Case cases[] = {
+        {L"C:\\logs\\app.log", L"C:", L"\\logs\\", L"app", L".log"},
+        {L"C:/logs/old/app.1.log", L"C:", L"/logs/old/", L"app.1", L".log"},
+        {L"logs\\app", L"", L"logs\\", L"app", L""},
+        {L"\\\\server\\share\\x.txt", L"", L"\\\\server\\share\\", L"x", L".txt"},
+        {L"D:name.", L"D:", L"", L"name", L"."},
+        {L"dir.d\\.bashrc", L"", L"dir.d\\", L"", L".bashrc"},
+        {L"", L"", L"", L"", L""},
+    };
+#else
+    const Case cases[] = {
+        {L"/var/log/app.log", L"", L"/var/log/", L"app", L".log"},
+        {L"/var/log/old/app.1.log", L"", L"/var/log/old/", L"app.1", L".log"},
+        {L"logs/app", L"", L"logs/", L"app", L""},
+        {L"C:\\logs\\app.log", L"", L"", L"C:\\logs\\app", L".log"},
+        {L"name.", L"", L"", L"name", L"."},
+        {L"dir.d/.bashrc", L"", L"dir.d/", L"", L".bashrc"},
+        {L"", L"", L"", L"", L""},
+    };
+#endif
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::filesystem::path(c.path).string());
+        os::PathParts parts;
+        ASSERT_TRUE(os::SplitPath(c.path, parts).Ok());
+        EXPECT_EQ(parts.drive, c.drive);
+        EXPECT_EQ(parts.directory, c.directory);
+        EXPECT_EQ(parts.name, c.name);
+        EXPECT_EQ(parts.extension, c.extension);
+    }
+
+    // The terminator counts: a 4-character part needs a limit of 5.
+    const std::wstring path = std::wstring(L"ab") + os::PathSeparator() + L"name.ext";
+    os::PathParts parts;
+    ASSERT_TRUE(os::SplitPath(path, parts, 5).Ok());
+    EXPECT_EQ(parts.name, L"name");
+    const os::Status tooLong = os::SplitPath(path, parts, 4);
+    EXPECT_EQ(tooLong.kind, os::ErrorKind::NameTooLong);
+    EXPECT_TRUE(parts.directory.empty() && parts.name.empty() && parts.extension.empty());
+}
+
+TEST(Path, PlatformConventions)
+{
+    EXPECT_EQ(os::PathSeparator(), kWindows ? L'\\' : L'/');
+    EXPECT_TRUE(os::IsPathSeparator(L'/'));
+    EXPECT_EQ(os::IsPathSeparator(L'\\'), kWindows);
+    EXPECT_FALSE(os::IsPathSeparator(L':'));
+    EXPECT_GE(os::MaxPathLength(), 260);
+}

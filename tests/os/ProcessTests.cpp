@@ -1,0 +1,303 @@
+// Child processes, threads, modules, time, error texts and the interposer.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "ChildProcess.h"
+#include "OsTestSupport.h"
+#include "TempDir.h"
+#include "os/Clock.h"
+#include "os/Console.h"
+#include "os/Debugger.h"
+#include "os/Directory.h"
+#include "os/File.h"
+#include "os/Interposer.h"
+#include "os/Module.h"
+#include "os/Process.h"
+#include "os/Status.h"
+
+namespace os = Quorlin::os;
+using namespace QuorlinTest;
+
+namespace {
+
+// Polls until the child has ended or about `seconds` have passed; kStillActive when it is still running.
+std::uint32_t WaitForExit(os::ProcessHandle& child, int seconds)
+{
+    std::uint32_t code = os::kStillActive;
+    for (int i = 0; i < seconds * 20; ++i) {
+        if (!os::ExitCodeOf(child, code).Ok() || code != os::kStillActive)
+            break;
+        os::SleepMs(50);
+    }
+    return code;
+}
+
+std::wstring ChildCommandLine(const std::wstring& child, const std::wstring& args)
+{
+    return L"\"" + TestBinary() + L"\" --child=" + child + (args.empty() ? L"" : L" " + args);
+}
+
+} // namespace
+
+// Exits with 7 when it got exactly the arguments that ProcessTest.ChildSeesQuotedArguments passes.
+QUORLIN_CHILD(arguments)
+{
+    const char* expected[] = {"two words", "say\"hi\"", "trail\\", "", "plain"};
+    if (argc != 5)
+        return 10 + argc;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], expected[i]) != 0)
+            return 20 + i;
+    }
+    return 7;
+}
+
+QUORLIN_CHILD(sleeper)
+{
+    os::SleepMs(30'000);
+    return 0;
+}
+
+// Holds argv[0] open for writing, denying other writers, until argv[1] appears; announces itself
+// by creating argv[2].
+QUORLIN_CHILD(holder)
+{
+    if (argc != 3)
+        return 2;
+    os::NativeFile file = os::kInvalidFile;
+    if (!os::OpenFile(Widen(argv[0]), os::Access::Write, os::Disposition::CreateAlways, os::ShareRead, file).Ok())
+        return 3;
+    WriteFile(PathOf(argv[2]), "ready");
+    for (int i = 0; i < 600 && !os::PathExists(Widen(argv[1])); ++i)
+        os::SleepMs(50);
+    os::CloseFile(file);
+    return 0;
+}
+
+TEST(ProcessTest, ChildSeesQuotedArgumentsAndExitCode)
+{
+    os::ProcessHandle child;
+    const os::Status started = os::Spawn(TestBinary(), ChildCommandLine(L"arguments", LR"("two words" say\"hi\" "trail\\" "" plain)"), child);
+    ASSERT_TRUE(started.Ok()) << os::ErrorText(started.native);
+    EXPECT_EQ(WaitForExit(child, 60), 7u);
+    // The result stays readable once reaped.
+    std::uint32_t code = 0;
+    EXPECT_TRUE(os::ExitCodeOf(child, code).Ok());
+    EXPECT_EQ(code, 7u);
+    os::CloseProcess(child);
+}
+
+TEST(ProcessTest, BoundedWaitTimesOutThenKills)
+{
+    os::ProcessHandle child;
+    ASSERT_TRUE(os::Spawn(TestBinary(), ChildCommandLine(L"sleeper", L""), child).Ok());
+    for (int poll = 0; poll < 3; ++poll) {
+        std::uint32_t code = 0;
+        ASSERT_TRUE(os::ExitCodeOf(child, code).Ok());
+        EXPECT_EQ(code, os::kStillActive);
+        os::SleepMs(100);
+    }
+    ASSERT_TRUE(os::KillProcess(child).Ok());
+    const std::uint32_t code = WaitForExit(child, 10);
+    EXPECT_NE(code, os::kStillActive);
+    if (!kWindows) {
+        EXPECT_EQ(code, 128u + 9u);
+    }
+    os::CloseProcess(child);
+}
+
+TEST(ProcessTest, MissingProgramIsRefused)
+{
+    TempDir dir;
+    os::ProcessHandle child;
+    const os::Status status = os::Spawn(dir.Wide("no-such-program"), L"no-such-program", child);
+    EXPECT_FALSE(status.Ok());
+    EXPECT_EQ(status.kind, os::ErrorKind::NotFound);
+}
+
+TEST(ProcessTest, ShareModesHoldAcrossProcesses)
+{
+    TempDir dir;
+    const std::string file = Utf8(dir.Path() / "held.log");
+    const std::string release = Utf8(dir.Path() / "release");
+    const std::string ready = Utf8(dir.Path() / "ready");
+    os::ProcessHandle child;
+    ASSERT_TRUE(os::Spawn(TestBinary(),
+                          ChildCommandLine(L"holder", L"\"" + Widen(file) + L"\" \"" + Widen(release) + L"\" \"" + Widen(ready) + L"\""),
+                          child)
+                    .Ok());
+    for (int i = 0; i < 600 && !os::PathExists(Widen(ready)); ++i)
+        os::SleepMs(50);
+    ASSERT_TRUE(os::PathExists(Widen(ready)));
+
+    os::NativeFile second = os::kInvalidFile;
+    EXPECT_EQ(os::OpenFile(Widen(file), os::Access::Write, os::Disposition::OpenExisting, os::ShareRead | os::ShareWrite, second).kind,
+              os::ErrorKind::SharingViolation);
+    EXPECT_EQ(os::RemoveFile(Widen(file)).kind, os::ErrorKind::SharingViolation);
+
+    WriteFile(PathOf(release), "");
+    EXPECT_EQ(WaitForExit(child, 60), 0u);
+    os::CloseProcess(child);
+    ASSERT_TRUE(os::OpenFile(Widen(file), os::Access::Write, os::Disposition::OpenExisting, os::ShareRead, second).Ok());
+    os::CloseFile(second);
+}
+
+TEST(ProcessTest, ThreadCountFollowsALivingThread)
+{
+    const int before = os::ThreadCountOfProcess();
+    ASSERT_GT(before, 0);
+    std::mutex lock;
+    std::condition_variable changed;
+    bool started = false;
+    bool stop = false;
+    std::thread extra([&] {
+        std::unique_lock<std::mutex> hold(lock);
+        started = true;
+        changed.notify_all();
+        changed.wait(hold, [&] { return stop; });
+    });
+    {
+        std::unique_lock<std::mutex> hold(lock);
+        changed.wait(hold, [&] { return started; });
+    }
+    EXPECT_EQ(os::ThreadCountOfProcess(), before + 1);
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        stop = true;
+    }
+    changed.notify_all();
+    extra.join();
+    // The ended thread may take a moment to leave the system's list.
+    int after = os::ThreadCountOfProcess();
+    for (int i = 0; i < 100 && after != before; ++i) {
+        os::SleepMs(10);
+        after = os::ThreadCountOfProcess();
+    }
+    EXPECT_EQ(after, before);
+}
+
+TEST(ProcessTest, IdsAndNames)
+{
+    EXPECT_NE(os::CurrentProcessId(), 0u);
+    std::uint64_t other = 0;
+    std::thread([&] {
+        os::SetCurrentThreadName("a-long-thread-name-that-is-cut");
+        other = os::CurrentThreadId();
+    }).join();
+    EXPECT_NE(other, 0u);
+    EXPECT_NE(other, os::CurrentThreadId());
+}
+
+TEST(Module, PathsAndLoading)
+{
+    const std::string program = os::ExecutablePath();
+    ASSERT_FALSE(program.empty());
+    EXPECT_TRUE(std::filesystem::exists(PathOf(program)));
+    // The layer is linked statically into the test program.
+    EXPECT_TRUE(std::filesystem::equivalent(PathOf(os::ThisModulePath()), PathOf(program)));
+
+    std::string error;
+    EXPECT_EQ(os::LoadModule("quorlin-no-such-module.bin", error), nullptr);
+    EXPECT_FALSE(error.empty());
+
+    const char* system = kWindows ? "kernel32.dll" : "libc.so.6";
+    const char* symbol = kWindows ? "GetCurrentProcessId" : "getpid";
+    os::ModuleHandle module = os::LoadModule(system, error);
+    ASSERT_NE(module, nullptr) << error;
+    void* address = os::ModuleSymbol(module, symbol);
+    ASSERT_NE(address, nullptr);
+    // GetCurrentProcessId gives a DWORD, getpid an int: both fit the low 32 bits of the result register.
+    EXPECT_EQ(static_cast<std::uint32_t>(reinterpret_cast<unsigned long (*)()>(address)()), os::CurrentProcessId());
+    EXPECT_EQ(os::ModuleSymbol(module, "quorlin_no_such_symbol"), nullptr);
+    os::FreeModule(module);
+
+    os::ModuleHandle self = os::AcquireThisModule();
+    ASSERT_NE(self, nullptr);
+    os::FreeModule(self);
+}
+
+TEST(Clock, TicksAndLocalTime)
+{
+    const auto system = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+    const std::int64_t ticks = os::NowTicks();
+    EXPECT_LT(std::llabs(ticks / 10'000 - system), 2'000);
+
+    for (std::int64_t seconds : {std::int64_t{86'400 * 2}, std::int64_t{1'700'000'000}, std::int64_t{4'102'444'799}}) {
+        std::tm local = {};
+        ASSERT_TRUE(os::ToLocalTime(seconds, local));
+        EXPECT_EQ(os::FromLocalTime(local), seconds);
+    }
+    // mktime normalises: the 32nd of December is the 1st of January.
+    std::tm overflow = {};
+    overflow.tm_year = 2024 - 1900;
+    overflow.tm_mon = 11;
+    overflow.tm_mday = 32;
+    overflow.tm_hour = 12;
+    overflow.tm_isdst = -1;
+    const std::int64_t seconds = os::FromLocalTime(overflow);
+    ASSERT_NE(seconds, -1);
+    EXPECT_EQ(overflow.tm_year, 2025 - 1900);
+    EXPECT_EQ(overflow.tm_mon, 0);
+    EXPECT_EQ(overflow.tm_mday, 1);
+}
+
+TEST(Status, ErrorTextAndKinds)
+{
+    TempDir dir;
+    os::NativeFile file = os::kInvalidFile;
+    const os::Status missing = os::OpenFile(dir.Wide("absent"), os::Access::Read, os::Disposition::OpenExisting, os::ShareRead, file);
+    ASSERT_EQ(missing.kind, os::ErrorKind::NotFound);
+    EXPECT_EQ(os::FromNative(missing.native).kind, os::ErrorKind::NotFound);
+    const std::string text = os::ErrorText(missing.native);
+    ASSERT_FALSE(text.empty());
+    EXPECT_NE(text.back(), '\n');
+    EXPECT_NE(text.back(), '\r');
+    EXPECT_TRUE(os::FromNative(0).Ok());
+    EXPECT_FALSE(os::ErrorText(0xDEAD'BEEF).empty());
+}
+
+namespace {
+
+struct FakeSystem : os::Interposer {
+    std::string console;
+    std::int64_t NowTicks() override { return 42; }
+    void WriteToConsole(os::ConsoleHandle, const char* text, std::uint32_t size) override { console.append(text, size); }
+};
+
+} // namespace
+
+TEST(Interposer, RedirectsWhileInstalled)
+{
+    FakeSystem fake;
+    {
+        os::ScopedInterposer scope(fake);
+        EXPECT_EQ(os::NowTicks(), 42);
+        os::WriteToConsole(os::StdOutConsole(), "abcdef", 3);
+        EXPECT_EQ(fake.console, "abc");
+    }
+    EXPECT_GT(os::NowTicks(), 42);
+    os::WriteToConsole(0, "zz", 2);
+    EXPECT_EQ(fake.console, "abc");
+}
+
+#ifndef _WIN32
+TEST(Debugger, OutputGoesToTheNamedFile)
+{
+    TempDir dir;
+    const std::string target = (dir.Path() / "debug.txt").string();
+    ::setenv("QUORLIN_DEBUG_OUTPUT", target.c_str(), 1);
+    os::DebugOutput("first");
+    os::DebugOutput("second\n");
+    ::unsetenv("QUORLIN_DEBUG_OUTPUT");
+    EXPECT_EQ(ReadFile(target), "[debug] first\n[debug] second\n");
+}
+#endif
