@@ -171,8 +171,9 @@ TEST(DirectoryHelpers, GetDir)
     EXPECT_EQ(GetDir(P(L"\\a.log")), L"");
     EXPECT_EQ(GetDir(P(L"C:\\x\\a.log")), P(L"C:\\x"));
     EXPECT_EQ(GetDir(P(L"C:\\x\\")), P(L"C:\\x"));
-    if (s == L'\\')
+    if (s == L'\\') {
         EXPECT_EQ(GetDir(W(L"C:/x/a.log")), L"");  // forward slashes are not looked at
+    }
 }
 
 TEST(DirectoryHelpers, CreateDirCreatesEachLevelAndSkipsThoseBelowTheRoot)

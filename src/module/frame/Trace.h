@@ -4,6 +4,7 @@
 // diagnostics channel only while it is on; arguments are not even converted when it is off.
 
 #include <cstdint>
+#include <string_view>
 #include <type_traits>
 
 #include "host/LogLog.h"
@@ -34,6 +35,7 @@ struct TraceArg {
     TraceArg(const DString& s) noexcept : TraceArg(StringView(s)) {}
     TraceArg(const StringView& s) noexcept : kind(Kind::Text), text(s.Data()), length(s.GetLength()) {}
     TraceArg(const char* s) noexcept : kind(Kind::Text), text(s), length(ORBEK::Utility::TextLength(s)) {}
+    TraceArg(std::string_view s) noexcept : kind(Kind::Text), text(s.data()), length(static_cast<std::int32_t>(s.size())) {}
     TraceArg(const WString& s) noexcept : TraceArg(WStringView(s)) {}
     TraceArg(const WStringView& s) noexcept : kind(Kind::WideText), wide(s.Data()), length(s.GetLength()) {}
     TraceArg(const wchar_t* s) noexcept : kind(Kind::WideText), wide(s), length(ORBEK::Utility::TextLength(s)) {}

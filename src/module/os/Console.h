@@ -27,4 +27,11 @@ void WriteToConsole(ConsoleHandle console, const char* text, std::uint32_t size)
 // Direct console output of zero-terminated text (_cputs), never through a redirected standard output.
 void PutConsoleText(const char* text);
 
+// Whether standard error is a terminal (for progress displays).
+bool StandardErrorIsTerminal();
+
+// Ends a blocked read of standard input (it then sees the end of input). Safe to call from a
+// signal handler or a console control handler.
+void InterruptStandardInput();
+
 } // namespace Quorlin::os

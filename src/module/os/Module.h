@@ -12,6 +12,9 @@ using ModuleHandle = void*;
 // Empty when it cannot be found out.
 std::string ThisModulePath();
 
+// The file suffix of shared libraries: ".dll" or ".so".
+const char* SharedLibrarySuffix() noexcept;
+
 // Full path of the running program.
 std::string ExecutablePath();
 

@@ -72,3 +72,15 @@ void native::PutConsoleText(const char* text)
 }
 
 } // namespace Quorlin::os
+
+namespace Quorlin::os {
+
+bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+void InterruptStandardInput()
+{
+    // close is async-signal-safe; the interrupted read is restarted on a closed descriptor and fails.
+    ::close(STDIN_FILENO);
+}
+
+} // namespace Quorlin::os

@@ -96,3 +96,9 @@ void ReleaseModuleAndExitThread(ModuleHandle module)
 }
 
 } // namespace Quorlin::os
+
+namespace Quorlin::os {
+
+const char* SharedLibrarySuffix() noexcept { return ".so"; }
+
+} // namespace Quorlin::os
