@@ -12,12 +12,14 @@
 #include <thread>
 
 #include "ChildProcess.h"
+#include "FaultTargets.h"
 #include "OsTestSupport.h"
 #include "TempDir.h"
 #include "os/Clock.h"
 #include "os/Console.h"
 #include "os/Debugger.h"
 #include "os/Directory.h"
+#include "os/FaultGuard.h"
 #include "os/File.h"
 #include "os/Interposer.h"
 #include "os/Module.h"
@@ -81,6 +83,27 @@ QUORLIN_CHILD(holder)
         os::SleepMs(50);
     os::CloseFile(file);
     return 0;
+}
+
+// Faults outside any step after the guard has been in use: must end the process as before.
+QUORLIN_CHILD(unguarded)
+{
+    std::uint32_t code = 0;
+    os::RunGuarded(&WriteThroughNull, nullptr, code);
+    WriteThroughNull(nullptr);
+    return 0;
+}
+
+TEST(ProcessTest, FaultOutsideAStepStillEndsTheProcess)
+{
+    os::ProcessHandle child;
+    ASSERT_TRUE(os::Spawn(TestBinary(), ChildCommandLine(L"unguarded", L""), child).Ok());
+    const std::uint32_t code = WaitForExit(child, 20);
+    if (code == os::kStillActive)
+        os::KillProcess(child);
+    os::CloseProcess(child);
+    EXPECT_NE(code, os::kStillActive);
+    EXPECT_NE(code, 0u);
 }
 
 TEST(ProcessTest, ChildSeesQuotedArgumentsAndExitCode)
