@@ -91,6 +91,11 @@ QUORLIN_CHILD(unguarded)
 {
     std::uint32_t code = 0;
     os::RunGuarded(&WriteThroughNull, nullptr, code);
+#ifndef _WIN32
+    // The sanitizer's report of the expected crash would only look like a failure in the test log.
+    if (!std::freopen("/dev/null", "w", stderr))
+        return 1;
+#endif
     WriteThroughNull(nullptr);
     return 0;
 }
