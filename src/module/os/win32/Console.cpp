@@ -39,3 +39,24 @@ void native::PutConsoleText(const char* text)
 }
 
 } // namespace Quorlin::os
+
+namespace Quorlin::os {
+
+bool StandardErrorIsTerminal()
+{
+    DWORD mode = 0;
+    return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != FALSE;
+}
+
+void InterruptStandardInput()
+{
+    // The control handler runs on a thread of its own: cancel the main thread's blocked read of
+    // standard input, and close it so that the next read sees the end.
+    const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
+    if (input != nullptr && input != INVALID_HANDLE_VALUE) {
+        ::CancelIoEx(input, nullptr);
+        ::CloseHandle(input);
+    }
+}
+
+} // namespace Quorlin::os

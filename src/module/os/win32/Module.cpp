@@ -85,3 +85,9 @@ void ReleaseModuleAndExitThread(ModuleHandle module)
 }
 
 } // namespace Quorlin::os
+
+namespace Quorlin::os {
+
+const char* SharedLibrarySuffix() noexcept { return ".dll"; }
+
+} // namespace Quorlin::os
