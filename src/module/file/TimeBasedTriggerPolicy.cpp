@@ -5,6 +5,7 @@
 
 #include "frame/Trace.h"
 #include "host/Utility.h"
+#include "host/Writer.h"
 #include "os/Clock.h"
 
 namespace Quorlin {
@@ -32,10 +33,9 @@ constexpr Unit kUnits[] = {
 // One whole unit of the precision; anything that is not hour or day steps by minutes.
 std::int64_t StepTicks(std::int32_t precision)
 {
-    if (precision == TimeBasedTriggerPolicy::kDay)
-        return 1440 * kTicksPerMinute;
-    if (precision == TimeBasedTriggerPolicy::kHour)
-        return 60 * kTicksPerMinute;
+    for (const Unit& unit : kUnits)
+        if (unit.precision == precision)
+            return unit.minutes * kTicksPerMinute;
     return kTicksPerMinute;
 }
 
