@@ -64,15 +64,18 @@ void TimeBasedRollPolicy::ActivateOptions()
         if (Has(pattern, "{mm}") || Has(pattern, "{m}")) {
             m_HistoryMinutes = m_HistoryValue;
             m_PeriodMinutes = 1;
-            Trace(50000, "TimeBasedRollPolicy::ActivateOptions, Precision : minute of {$}", m_HistoryValue);
+            Trace(50000, "TimeBasedRollPolicy::ActivateOptions, Precision : minute of {$}",
+                  static_cast<std::int64_t>(m_HistoryValue));  // an int32 alone would pick the (text, length) overload
         } else if (Has(pattern, "{HH}") || Has(pattern, "{H}")) {
             m_HistoryMinutes = Saturated(static_cast<std::int64_t>(m_HistoryValue) * 60);
             m_PeriodMinutes = 60;
-            Trace(50000, "TimeBasedRollPolicy::ActivateOptions, Precision : hour of {$}", m_HistoryValue);
+            Trace(50000, "TimeBasedRollPolicy::ActivateOptions, Precision : hour of {$}",
+                  static_cast<std::int64_t>(m_HistoryValue));
         } else if (Has(pattern, "{dd}") || Has(pattern, "{d}")) {
             m_HistoryMinutes = Saturated(static_cast<std::int64_t>(m_HistoryValue) * 1440);
             m_PeriodMinutes = 1440;
-            Trace(50000, "TimeBasedRollPolicy::ActivateOptions, Precision : day of {$}", m_HistoryValue);
+            Trace(50000, "TimeBasedRollPolicy::ActivateOptions, Precision : day of {$}",
+                  static_cast<std::int64_t>(m_HistoryValue));
         } else {
             Trace(50000, "TimeBasedRollPolicy::ActivateOptions, Invalid FileNamePattern, use default value");
         }
