@@ -73,10 +73,8 @@ bool PurgeFilter::MayHold(std::wstring_view name)
         m_LastKeys = &KeysOf(directory);
         m_LastDirectory.assign(directory);
     }
-    if (!m_LastKeys->listed)
-        return true;
     HistoryListing::FoldInto(file, m_Scratch);
-    return m_LastKeys->keys.count(m_Scratch) != 0;
+    return m_LastKeys->MayHold(m_Scratch);
 }
 
 } // namespace Quorlin::Rolling

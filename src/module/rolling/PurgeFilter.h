@@ -24,17 +24,21 @@ public:
     // stem variants only).
     PurgeFilter(HistoryListing& listing, Mode mode, bool stemVariants, std::wstring extension);
 
-    // False only when no file in the directory of `name` can belong to what the mode looks for, so
-    // that skipping the name changes nothing. Wildcard characters and unlistable directories say true.
-    bool MayHold(std::wstring_view name);
-
-private:
+    // The keys of the names that files of one directory may belong to.
     struct Keys {
         bool listed = false;
         std::unordered_set<std::wstring> keys;
+        // False only when no file of the directory belongs to the name whose file part folds to `key`.
+        bool MayHold(const std::wstring& key) const { return !listed || keys.count(key) != 0; }
     };
 
+    // False only when no file in the directory of `name` can belong to what the mode looks for, so
+    // that skipping the name changes nothing. Wildcard characters and unlistable directories say true.
+    bool MayHold(std::wstring_view name);
+    // The keys of a directory (with its trailing separator; empty: the current one), built on first use.
     const Keys& KeysOf(std::wstring_view directory);
+
+private:
     void AddKeys(const std::wstring& file, std::unordered_set<std::wstring>& keys) const;
 
     HistoryListing& m_Listing;

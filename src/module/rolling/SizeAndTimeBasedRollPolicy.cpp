@@ -72,15 +72,23 @@ bool SizeAndTimeBasedRollPolicy::Purge(const std::int64_t* when)
     Rolling::PurgeFilter unnumbered(listing, Rolling::PurgeFilter::Mode::Family, stemVariants, ExtensionOf(widePattern));
     Rolling::SlotNamer namer;
     bool fast = !tracing && namer.Prepare(pattern, Seconds(slots.Last()), Seconds(slots.first));
-    std::wstring rendered;
-    const std::wstring_view token = Rolling::Helper::kRollingIndex;
+    std::wstring rendered, key;
+    // Whether the names hold the index token does not change with the time.
+    const bool indexed = NameAt(pattern, slots.first).Find(Rolling::Helper::kRollingIndex) >= 0;
+    Rolling::PurgeFilter& filter = indexed ? numbered : unnumbered;
     for (;;) {
         bool agreed = true;
+        // With one directory for all names only the folded file part of each is made and looked up.
+        const Rolling::PurgeFilter::Keys* keys = fast && namer.FixedDirectory() ? &filter.KeysOf(namer.Directory()) : nullptr;
         std::int64_t t = slots.first;
         for (std::int32_t i = 0; i < slots.count; ++i, t -= slots.step) {
-            if (fast) {
+            if (keys != nullptr) {
+                namer.KeyAt(Seconds(t), key);
+                if (!keys->MayHold(key))
+                    continue;
                 namer.NameAt(Seconds(t), rendered);
-                Rolling::PurgeFilter& filter = rendered.find(token) != std::wstring::npos ? numbered : unnumbered;
+            } else if (fast) {
+                namer.NameAt(Seconds(t), rendered);
                 if (!filter.MayHold(rendered))
                     continue;
             }

@@ -6,6 +6,8 @@
 
 #include "host/Utility.h"
 #include "os/Clock.h"
+#include "os/Path.h"
+#include "rolling/HistoryListing.h"
 
 namespace Quorlin::Rolling {
 namespace {
@@ -51,7 +53,9 @@ bool OffsetAt(std::int64_t seconds, std::int64_t& offset)
     return true;
 }
 
-void AppendNumber(std::wstring& out, std::int64_t value, int width)
+// Writes the number as the host does, zeros up to the width and then the number with its sign, and
+// returns the end.
+wchar_t* PutNumber(wchar_t* out, std::int64_t value, int width)
 {
     wchar_t digits[24];
     int n = 0;
@@ -64,10 +68,13 @@ void AppendNumber(std::wstring& out, std::int64_t value, int width)
     if (negative)
         digits[n++] = L'-';
     for (int pad = n; pad < width; ++pad)
-        out += L'0';
+        *out++ = L'0';
     while (n > 0)
-        out += digits[--n];
+        *out++ = digits[--n];
+    return out;
 }
+
+constexpr std::size_t kWidestNumber = 24;
 
 } // namespace
 
@@ -161,6 +168,10 @@ bool SlotNamer::Prepare(const DString& pattern, std::int64_t from, std::int64_t 
         std::swap(from, to);
     if (!Parse(pattern) || !FindOffsets(from, to))
         return false;
+    m_Capacity = 0;
+    for (const Piece& piece : m_Pieces)
+        m_Capacity += piece.field == Field::Literal ? piece.literal.size() : kWidestNumber;
+    SplitDirectory();
     for (std::int64_t at = from; at < to; at += kHour) {
         if (!AgreesWithHost(pattern, at))
             return false;
@@ -174,47 +185,107 @@ bool SlotNamer::Prepare(const DString& pattern, std::int64_t from, std::int64_t 
     return true;
 }
 
-void SlotNamer::NameAt(std::int64_t seconds, std::wstring& name) const
+SlotNamer::Local SlotNamer::LocalAt(std::int64_t seconds) const
 {
     auto segment = std::upper_bound(m_Offsets.begin(), m_Offsets.end(), seconds,
                                     [](std::int64_t s, const auto& entry) { return s < entry.first; });
     const std::int64_t offset = segment == m_Offsets.begin() ? m_Offsets.front().second : std::prev(segment)->second;
     const std::int64_t local = seconds + offset;
     const std::int64_t days = FloorDiv(local, kDay);
-    const std::int64_t ofDay = local - days * kDay;
-    std::int64_t year = 0;
-    unsigned month = 0, day = 0;
-    CivilFromDays(days, year, month, day);
+    Local result{};
+    result.secondOfDay = local - days * kDay;
+    CivilFromDays(days, result.year, result.month, result.day);
+    return result;
+}
 
-    name.clear();
-    for (const Piece& piece : m_Pieces) {
+void SlotNamer::Render(const std::vector<Piece>& pieces, const Local& local, std::wstring& out, std::size_t capacity)
+{
+    out.resize(capacity);
+    wchar_t* const begin = out.data();
+    wchar_t* p = begin;
+    for (const Piece& piece : pieces) {
         switch (piece.field) {
         case Field::Literal:
-            name += piece.literal;
+            p = std::copy(piece.literal.begin(), piece.literal.end(), p);
             break;
         case Field::Year:
-            AppendNumber(name, year, piece.width);
+            p = PutNumber(p, local.year, piece.width);
             break;
         case Field::ShortYear:
-            AppendNumber(name, year % 100, piece.width);
+            p = PutNumber(p, local.year % 100, piece.width);
             break;
         case Field::Month:
-            AppendNumber(name, month, piece.width);
+            p = PutNumber(p, local.month, piece.width);
             break;
         case Field::Day:
-            AppendNumber(name, day, piece.width);
+            p = PutNumber(p, local.day, piece.width);
             break;
         case Field::Hour:
-            AppendNumber(name, ofDay / kHour, piece.width);
+            p = PutNumber(p, local.secondOfDay / kHour, piece.width);
             break;
         case Field::Minute:
-            AppendNumber(name, ofDay / 60 % 60, piece.width);
+            p = PutNumber(p, local.secondOfDay / 60 % 60, piece.width);
             break;
         case Field::Second:
-            AppendNumber(name, ofDay % 60, piece.width);
+            p = PutNumber(p, local.secondOfDay % 60, piece.width);
             break;
         }
     }
+    out.resize(static_cast<std::size_t>(p - begin));
+}
+
+void SlotNamer::NameAt(std::int64_t seconds, std::wstring& name) const { Render(m_Pieces, LocalAt(seconds), name, m_Capacity); }
+
+void SlotNamer::KeyAt(std::int64_t seconds, std::wstring& key) const
+{
+    Render(m_FileKeyPieces, LocalAt(seconds), key, m_Capacity);
+    // As Fold: trailing dots and spaces do not count.
+    while (!key.empty() && (key.back() == L'.' || key.back() == L' '))
+        key.pop_back();
+}
+
+void SlotNamer::SplitDirectory()
+{
+    m_FixedDirectory = false;
+    m_Directory.clear();
+    m_FileKeyPieces.clear();
+    // The last separator must lie in a literal with no token before it.
+    std::size_t piece = 0, cut = std::wstring::npos;
+    for (std::size_t i = 0; i < m_Pieces.size(); ++i) {
+        if (m_Pieces[i].field != Field::Literal)
+            continue;
+        const std::wstring& text = m_Pieces[i].literal;
+        for (std::size_t c = text.size(); c > 0; --c) {
+            if (os::IsPathSeparator(text[c - 1])) {
+                piece = i, cut = c;
+                break;
+            }
+        }
+    }
+    if (cut != std::wstring::npos) {
+        for (std::size_t i = 0; i < piece; ++i) {
+            if (m_Pieces[i].field != Field::Literal)
+                return;
+            m_Directory += m_Pieces[i].literal;
+        }
+        m_Directory += m_Pieces[piece].literal.substr(0, cut);
+    }
+    const std::size_t first = cut == std::wstring::npos ? 0 : piece;
+    for (std::size_t i = first; i < m_Pieces.size(); ++i) {
+        Piece key = m_Pieces[i];
+        if (key.field == Field::Literal) {
+            const std::wstring text = i == first && cut != std::wstring::npos ? key.literal.substr(cut) : key.literal;
+            if (text.find_first_of(L"*?~:") != std::wstring::npos)
+                return;  // names the system may read otherwise: the listing cannot judge them
+            // Folding each piece alone keeps its trailing dots; KeyAt drops those of the whole name.
+            std::wstring folded;
+            HistoryListing::FoldInto(text + L"#", folded);
+            folded.pop_back();
+            key.literal = folded;
+        }
+        m_FileKeyPieces.push_back(std::move(key));
+    }
+    m_FixedDirectory = true;
 }
 
 } // namespace Quorlin::Rolling

@@ -23,6 +23,14 @@ public:
     // The name at `seconds`, which lies in the prepared range.
     void NameAt(std::int64_t seconds, std::wstring& name) const;
 
+    // Whether every name lies in one directory (the tokens all follow the last separator) and its file
+    // part holds nothing the system reads as a wildcard: then KeyAt can stand for the name.
+    bool FixedDirectory() const { return m_FixedDirectory; }
+    // That directory, with its trailing separator (empty for the current directory).
+    const std::wstring& Directory() const { return m_Directory; }
+    // HistoryListing::Fold of the file part of the name at `seconds`; only with a fixed directory.
+    void KeyAt(std::int64_t seconds, std::wstring& key) const;
+
 private:
     enum class Field : std::uint8_t { Literal, Year, ShortYear, Month, Day, Hour, Minute, Second };
     struct Piece {
@@ -31,11 +39,24 @@ private:
         std::wstring literal;
     };
 
+    struct Local {
+        std::int64_t year;
+        unsigned month, day;
+        std::int64_t secondOfDay;
+    };
+
     bool Parse(const DString& pattern);
+    void SplitDirectory();
+    Local LocalAt(std::int64_t seconds) const;
+    static void Render(const std::vector<Piece>& pieces, const Local& local, std::wstring& out, std::size_t capacity);
     bool FindOffsets(std::int64_t from, std::int64_t to);
     bool AgreesWithHost(const DString& pattern, std::int64_t seconds) const;
 
     std::vector<Piece> m_Pieces;
+    std::size_t m_Capacity = 0;  // the longest name the pieces can give
+    bool m_FixedDirectory = false;
+    std::wstring m_Directory;
+    std::vector<Piece> m_FileKeyPieces;  // the file part, literals folded
     std::vector<std::pair<std::int64_t, std::int64_t>> m_Offsets;  // (first second, local offset), ascending
 };
 

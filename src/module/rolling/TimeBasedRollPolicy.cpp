@@ -126,12 +126,19 @@ bool TimeBasedRollPolicy::Purge(const std::int64_t* when)
     // namer and only the few that match a listed file are expanded by the host.
     Rolling::SlotNamer namer;
     bool fast = !tracing && namer.Prepare(pattern, Seconds(slots.Last()), Seconds(slots.first));
-    std::wstring rendered;
+    std::wstring rendered, key;
     for (;;) {
         bool agreed = true;
+        // With one directory for all names only the folded file part of each is made and looked up.
+        const Rolling::PurgeFilter::Keys* keys = fast && namer.FixedDirectory() ? &filter.KeysOf(namer.Directory()) : nullptr;
         std::int64_t t = slots.first;
         for (std::int32_t i = 0; i < slots.count && agreed; ++i, t -= slots.step) {
-            if (fast) {
+            if (keys != nullptr) {
+                namer.KeyAt(Seconds(t), key);
+                if (!keys->MayHold(key))
+                    continue;
+                namer.NameAt(Seconds(t), rendered);
+            } else if (fast) {
                 namer.NameAt(Seconds(t), rendered);
                 if (!filter.MayHold(rendered))
                     continue;
