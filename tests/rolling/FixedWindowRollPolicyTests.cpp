@@ -99,7 +99,7 @@ TEST(FixedWindowRollPolicy, EachRolloverShiftsAndNamesTheNewestFile)
 
 TEST(FixedWindowRollPolicy, PatternIsCutAt260AndItsDateTokensExpanded)
 {
-    FixedClock clock(LocalTicks(2026, 12, 6, 11, 19));
+    FakeClock clock(LocalTicks(2026, 12, 6, 11, 19));
     const std::string tail = "x{RollingIndex}.log";
     const std::string pattern = std::string(260 - 10, 'a') + "{dd}/" + tail;  // 260 characters end inside the tail
     FixedWindowRollPolicy policy = Configured("2", "2", pattern);

@@ -1,8 +1,6 @@
 // The purges against their plain loops: same files left, same diagnostics, far fewer file-system calls.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -11,6 +9,7 @@
 #include "Recorders.h"
 #include "ReferencePurge.h"
 #include "RollingTestSupport.h"
+#include "TimeZone.h"
 #include "host/Utility.h"
 #include "rolling/Helper.h"
 #include "rolling/SizeAndTimeBasedRollPolicy.h"
@@ -28,36 +27,6 @@ std::string NameAt(const std::string& pattern, std::int64_t ticks)
     const std::int64_t seconds = ticks / kTicksPerSecond;
     return Utility::PatternToFileName(pattern.c_str(), &seconds).ToDString().c_str();
 }
-
-// A POSIX TZ rule for the process while it lives (no zone files needed); nothing on Windows.
-class ScopedTimeZone {
-public:
-    explicit ScopedTimeZone(const char* rule)
-    {
-#ifndef _WIN32
-        if (const char* tz = std::getenv("TZ"))
-            m_Saved = tz, m_Had = true;
-        ::setenv("TZ", rule, 1);
-        ::tzset();
-#else
-        (void)rule;
-#endif
-    }
-    ~ScopedTimeZone()
-    {
-#ifndef _WIN32
-        if (m_Had)
-            ::setenv("TZ", m_Saved.c_str(), 1);
-        else
-            ::unsetenv("TZ");
-        ::tzset();
-#endif
-    }
-
-private:
-    std::string m_Saved;
-    bool m_Had = false;
-};
 
 // Counts the deletes the purge asks for.
 class RemoveCounter : public os::Interposer {
@@ -143,7 +112,7 @@ void ExpectSameAsReference(const Case& c, std::int64_t now, bool diagnostics)
     TempDir dir;
     const std::string pattern = Narrow(dir.Path()) + Sep() + Localised(c.pattern);
     const std::vector<std::string> names = Population(Localised(c.pattern), now, 7);
-    FixedClock clock(now);
+    FakeClock clock(now);
 
     std::unique_ptr<TimeBasedRollPolicy> policy;
     if (c.sizeAndTime)
@@ -232,7 +201,7 @@ TEST(Purge, AsksTheFileSystemOnlyAboutFilesThatMayBeThere)
     TempDir dir;
     const std::string pattern = Narrow(dir.Path()) + Sep() + "app.{yyyy}{MM}{dd}-{HH}{mm}.log";
     const std::int64_t now = LocalTicks(2026, 12, 6, 11, 19, 31);
-    FixedClock clock(now);
+    FakeClock clock(now);
     TimeBasedRollPolicy policy;
     policy.SetOption(N("/fileNamePattern/value"), N(pattern));
     policy.SetOption(N("/maxHistory/value"), N("60"));

@@ -1,5 +1,5 @@
 #pragma once
-// Small helpers of the roll-over tests: a settable clock, files by name, local instants.
+// Small helpers of the roll-over tests: files by name, local instants.
 
 #include <algorithm>
 #include <cstdint>
@@ -8,27 +8,15 @@
 #include <set>
 #include <string>
 
+#include "FakeClock.h"
 #include "TempDir.h"
 #include "os/Clock.h"
-#include "os/Interposer.h"
 #include "utility/DString.h"
 
 namespace QuorlinTest {
 
 using ORBEK::Utility::DString;
 using ORBEK::Utility::WString;
-
-// "Now" for the code under test while it lives.
-class FixedClock : public Quorlin::os::Interposer {
-public:
-    explicit FixedClock(std::int64_t ticks) : now(ticks), m_Previous(Quorlin::os::Interpose(this)) {}
-    ~FixedClock() override { Quorlin::os::Interpose(m_Previous); }
-    std::int64_t NowTicks() override { return now; }
-    std::int64_t now;
-
-private:
-    Quorlin::os::Interposer* m_Previous;
-};
 
 #ifdef _WIN32
 inline constexpr bool kWindowsBuild = true;

@@ -40,7 +40,7 @@ const FileRenameAction& RenameOf(const std::unique_ptr<RolloverDescription>& des
 TEST(TimeBasedRollPolicy, ActivationDerivesThePeriodFromTheFinestToken)
 {
     const std::int64_t now = LocalTicks(2026, 12, 6, 11, 19, 31);
-    FixedClock clock(now);
+    FakeClock clock(now);
     struct Row {
         const char* pattern;
         const char* maxHistory;
@@ -83,7 +83,7 @@ TEST(TimeBasedRollPolicy, ActivationDerivesThePeriodFromTheFinestToken)
 
 TEST(TimeBasedRollPolicy, SizeAndTimeActivationAnnouncesItself)
 {
-    FixedClock clock(LocalTicks(2026, 12, 6, 11, 19));
+    FakeClock clock(LocalTicks(2026, 12, 6, 11, 19));
     SizeAndTimeBasedRollPolicy policy;
     Configure(policy, "app.{yyyy}-{MM}-{dd}.{RollingIndex}.log", "3");
     DiagnosticRecorder diagnostics;
@@ -99,7 +99,7 @@ TEST(TimeBasedRollPolicy, PurgeDeletesThirtyDaysBeyondTheKeptSpan)
     TempDir dir;
     const std::string pattern = Narrow(dir.Path()) + Sep() + "app.{yyyy}-{MM}-{dd}.log";
     const std::int64_t now = LocalTicks(2026, 12, 6, 11, 19);
-    FixedClock clock(now);
+    FakeClock clock(now);
     auto day = [&](int back) { return now - back * kTicksPerDay; };
     auto file = [&](int back, const char* suffix) {
         return NameAt("app.{yyyy}-{MM}-{dd}", day(back)) + suffix;
@@ -155,7 +155,7 @@ TEST(TimeBasedRollPolicy, CleanHistoryRollsOverOldActiveFilesIntoTheirOwnPeriod)
 {
     TempDir dir, module;
     const std::int64_t now = LocalTicks(2026, 12, 6, 11, 19);
-    FixedClock clock(now);
+    FakeClock clock(now);
     const std::string active = Narrow(dir.Path()) + Sep() + "app.{yyyy}-{MM}-{dd}.log";
     const std::string history = Narrow(dir.Path()) + Sep() + "history" + Sep() + "app.{yyyy}-{MM}-{dd}.old";
     auto day = [&](int back) { return now - back * kTicksPerDay; };
@@ -186,7 +186,7 @@ TEST(TimeBasedRollPolicy, CleanHistoryWithNothingToDoWritesItsTwoNames)
 {
     TempDir dir;
     const std::int64_t now = LocalTicks(2026, 3, 1, 0, 30);
-    FixedClock clock(now);
+    FakeClock clock(now);
     const std::string active = Narrow(dir.Path()) + Sep() + "app.{yyyy}-{MM}-{dd}-{HH}.log";
     TimeBasedRollPolicy policy;
     Configure(policy, Narrow(dir.Path()) + Sep() + "h.{yyyy}-{MM}-{dd}-{HH}.log", "0", active);
@@ -205,7 +205,7 @@ TEST(SizeAndTimeBasedRollPolicy, NumbersWithinAPeriodAndCountsCompressedFiles)
 {
     TempDir dir;
     const std::int64_t now = LocalTicks(2026, 12, 6, 11, 19);
-    FixedClock clock(now);
+    FakeClock clock(now);
     SizeAndTimeBasedRollPolicy policy;
     Configure(policy, Narrow(dir.Path()) + Sep() + "app.{yyyy}{MM}{dd}.{RollingIndex}.log", "3");
     policy.ActivateOptions();
@@ -230,7 +230,7 @@ TEST(SizeAndTimeBasedRollPolicy, NeverRollsOntoAnExistingHistoryFile)
 {
     TempDir dir;
     const std::int64_t now = LocalTicks(2026, 12, 6, 11, 19);
-    FixedClock clock(now);
+    FakeClock clock(now);
     SizeAndTimeBasedRollPolicy policy;
     Configure(policy, Narrow(dir.Path()) + Sep() + "app.{yyyy}{MM}{dd}.{RollingIndex}.log", "3");
     policy.ActivateOptions();

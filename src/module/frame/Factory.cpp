@@ -1,6 +1,11 @@
 #include "Factory.h"
 
+#include "appenders/ColoredConsoleAppender.h"
 #include "appenders/ConsoleAppender.h"
+#include "appenders/MemoryAppender.h"
+#include "appenders/NullAppender.h"
+#include "appenders/WinDebugAppender.h"
+#include "appenders/WinEventLogAppender.h"
 #include "file/FileAppender.h"
 #include "frame/ModuleInfo.h"
 #include "frame/Trace.h"
@@ -28,14 +33,14 @@ Appender* Make()
 const Row kRows[] = {
     {StringView::Literal("Appender.File"), &Make<FileAppender>},
     {StringView::Literal("Appender.RollingFile"), nullptr},
-    {StringView::Literal("Appender.ColoredConsole"), nullptr},
+    {StringView::Literal("Appender.ColoredConsole"), &Make<ColoredConsoleAppender>},
     {StringView::Literal("Appender.Console"), &Make<ConsoleAppender>},
-    {StringView::Literal("Appender.Null"), nullptr},
+    {StringView::Literal("Appender.Null"), &Make<NullAppender>},
     {StringView::Literal("Appender.AsyncBufferingForward"), nullptr},
     {StringView::Literal("Appender.BufferingForward"), nullptr},
-    {StringView::Literal("Appender.Memory"), nullptr},
-    {StringView::Literal("Appender.WindowsEventLog"), nullptr},
-    {StringView::Literal("Appender.WindowsDebug"), nullptr},
+    {StringView::Literal("Appender.Memory"), &Make<MemoryAppender>},
+    {StringView::Literal("Appender.WindowsEventLog"), &Make<WinEventLogAppender>},
+    {StringView::Literal("Appender.WindowsDebug"), &Make<WinDebugAppender>},
 };
 
 } // namespace

@@ -256,7 +256,7 @@ std::int32_t FormatTrace(char* buffer, std::int32_t capacity, const char* patter
     return out.Finish();
 }
 
-void Trace(std::int32_t level, const char* text, std::int32_t length) noexcept
+void TraceText(std::int32_t level, const char* text, std::int32_t length) noexcept
 {
     if (LogLog::gLogger.load(std::memory_order_relaxed) == nullptr)
         return;
@@ -271,7 +271,7 @@ void Trace(std::int32_t level, const char* text, std::int32_t length) noexcept
     LogLog::Flush(level, buffer, n < 0 ? 0 : n);
 }
 
-void Trace(std::int32_t level, const char* text) noexcept { Trace(level, text, ORBEK::Utility::TextLength(text)); }
+void Trace(std::int32_t level, const char* text) noexcept { TraceText(level, text, ORBEK::Utility::TextLength(text)); }
 
 void TraceFormatted(std::int32_t level, const char* pattern, const TraceArg* args, std::int32_t count) noexcept
 {

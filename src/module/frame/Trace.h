@@ -56,7 +56,9 @@ std::int32_t FormatTrace(char* out, std::int32_t capacity, const char* pattern, 
 
 // Fixed text, not scanned for placeholders; cut at the capacity of the diagnostics buffer.
 void Trace(std::int32_t level, const char* text) noexcept;
-void Trace(std::int32_t level, const char* text, std::int32_t length) noexcept;
+// The same for a text of known length (a DString built with Format, for example).
+void TraceText(std::int32_t level, const char* text, std::int32_t length) noexcept;
+inline void TraceText(std::int32_t level, const DString& text) noexcept { TraceText(level, text.c_str(), text.GetLength()); }
 
 void TraceFormatted(std::int32_t level, const char* pattern, const TraceArg* args, std::int32_t count) noexcept;
 

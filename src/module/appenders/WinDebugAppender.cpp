@@ -1,0 +1,30 @@
+#include "WinDebugAppender.h"
+
+#include "frame/Trace.h"
+#include "os/Debugger.h"
+
+namespace Quorlin {
+
+WinDebugAppender::WinDebugAppender() { SetTypeName(DString("Appender.WindowsDebug")); }
+
+bool WinDebugAppender::Open()
+{
+    Appender::Open();
+    Trace(50000, "[{$}] Leave WinDebugAppender.Open", m_InstanceNumber);
+    return true;
+}
+
+void WinDebugAppender::Close()
+{
+    Appender::Close();
+    Trace(50000, "[{$}] Leave WinDebugAppender.Close", m_InstanceNumber);
+}
+
+void WinDebugAppender::Append(const LoggingEvent* event)
+{
+    if (Refuses(event))
+        return;
+    os::DebugOutput(Rendering(event).c_str());
+}
+
+} // namespace Quorlin
