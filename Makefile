@@ -1,7 +1,7 @@
 # The two commands of the README, and the build steps behind them.
 #   make run    builds the Linux tree and runs quorlin-run on its built-in configuration
 #   make test   installs what is missing, builds linux-asan, linux-tsan and windows, runs every test
-.PHONY: run test deps test-linux-asan test-linux-tsan test-windows package docs clean
+.PHONY: run test deps test-linux-asan test-linux-tsan test-windows bench package docs clean
 
 CMAKE ?= cmake
 CTEST ?= ctest
@@ -31,6 +31,13 @@ test-windows:
 	$(CMAKE) --preset windows >/dev/null
 	$(CMAKE) --build --preset windows
 	$(CTEST) --preset windows
+
+# Benchmarks, in the optimised Linux tree (the purge: minute pattern, 1,000 history files).
+bench:
+	./scripts/install-deps.sh bench
+	$(CMAKE) --preset linux >/dev/null
+	$(CMAKE) --build --preset linux --target purge_bench
+	./build/linux/bin/purge_bench
 
 # The Windows install tree, zipped: build/package/Quorlin.Appender64-VERSION-win64.zip
 package:

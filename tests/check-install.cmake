@@ -8,7 +8,7 @@ if(NOT rc EQUAL 0)
 endif()
 if(WINDOWS)
   set(expected Quorlin.Appender64.dll Quorlin64.dll ORBEK.Utility.DString64.dll ORBEK.Utility.ThreadPool64.dll
-      quorlin-run.exe examples/config/file.conf docs/configuration.md README.md ${QUORLIN_EXTRA_FILES})
+      quorlin-run.exe gzip.exe examples/config/file.conf docs/configuration.md README.md ${QUORLIN_EXTRA_FILES})
 else()
   set(expected lib/Quorlin.Appender64.so lib/libQuorlin64.so lib/libORBEK.Utility.DString64.so
       lib/libORBEK.Utility.ThreadPool64.so bin/quorlin-run share/quorlin/examples/config/file.conf

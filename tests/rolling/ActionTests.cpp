@@ -1,0 +1,312 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "ChildProcess.h"
+#include "Recorders.h"
+#include "RollingTestSupport.h"
+#include "Shell.h"
+#include "frame/ModuleInfo.h"
+#include "host/LogLog.h"
+#include "os/Directory.h"
+#include "os/Module.h"
+#include "os/Process.h"
+#include "rolling/FileRenameAction.h"
+#include "rolling/GZCompressAction.h"
+#include "rolling/ProcessRunner.h"
+
+#ifdef QUORLIN_TEST_HAVE_ZLIB
+#include <zlib.h>
+#endif
+
+using namespace Quorlin;
+using namespace QuorlinTest;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Utf8(const WString& text) { return text.ToDString().c_str(); }
+
+// Puts the module's directory somewhere else while it lives (the gzip program is looked for there).
+class ModuleDirectory {
+public:
+    explicit ModuleDirectory(const fs::path& directory) : m_Saved(ModuleInfo::Path())
+    {
+        ModuleInfo::RecordLocation(DString(Narrow(directory / "Quorlin.Appender64.module").c_str()));
+    }
+    ~ModuleDirectory() { ModuleInfo::RecordLocation(m_Saved); }
+
+private:
+    DString m_Saved;
+};
+
+// Leaves no gzip on the search path of POSIX while it lives (Windows looks beside the module only).
+class NoSystemGzip {
+public:
+    NoSystemGzip()
+    {
+#ifndef _WIN32
+        if (const char* path = std::getenv("PATH"))
+            m_Saved = path, m_Had = true;
+        ::setenv("PATH", Narrow(m_Empty.Path()).c_str(), 1);
+#endif
+    }
+    ~NoSystemGzip()
+    {
+#ifndef _WIN32
+        if (m_Had)
+            ::setenv("PATH", m_Saved.c_str(), 1);
+        else
+            ::unsetenv("PATH");
+#endif
+    }
+
+private:
+    TempDir m_Empty;
+    std::string m_Saved;
+    bool m_Had = false;
+};
+
+// Records the programs started and the sleeps of the wait; everything still reaches the system,
+// except the sleeps when `sleeps` is false.
+class RunRecorder : public os::Interposer {
+public:
+    RunRecorder() : m_Previous(os::Interpose(this)) {}
+    ~RunRecorder() override { os::Interpose(m_Previous); }
+    os::Status Spawn(std::wstring_view program, std::wstring_view commandLine, os::ProcessHandle& child) override
+    {
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        programs.emplace_back(program);
+        commandLines.emplace_back(commandLine);
+        if (failSpawn)
+            return os::FromNative(failSpawn);
+        return os::Interposer::Spawn(program, commandLine, child);
+    }
+    void SleepMs(std::uint32_t milliseconds) override
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_Mutex);
+            sleeps.push_back(milliseconds);
+        }
+        if (reallySleep)
+            os::Interposer::SleepMs(milliseconds);
+    }
+    std::uint32_t failSpawn = 0;
+    bool reallySleep = true;
+    std::vector<std::wstring> programs;
+    std::vector<std::wstring> commandLines;
+    std::vector<std::uint32_t> sleeps;
+
+private:
+    os::Interposer* m_Previous;
+    std::mutex m_Mutex;
+};
+
+std::string Gunzip(const fs::path& compressed)
+{
+#ifdef QUORLIN_TEST_HAVE_ZLIB
+    gzFile file = gzopen(Narrow(compressed).c_str(), "rb");
+    if (file == nullptr)
+        return "<cannot open>";
+    std::string out;
+    char buffer[4096];
+    int n = 0;
+    while ((n = gzread(file, buffer, sizeof buffer)) > 0)
+        out.append(buffer, static_cast<std::size_t>(n));
+    const bool complete = n == 0;
+    gzclose(file);
+    return complete ? out : "<corrupt>";
+#else
+    const fs::path plain = compressed.parent_path() / "gunzipped";
+    if (RunShell("gzip -dc " + Quote(Narrow(compressed)) + " > " + Quote(Narrow(plain))) != 0)
+        return "<corrupt>";
+    return ReadFile(plain);
+#endif
+}
+
+std::string Payload()
+{
+    std::string text;
+    for (int i = 0; i < 20000; ++i)
+        text += "2026-12-06 11:19:31.123 [INFO] [" + std::to_string(i % 7) + "] line " + std::to_string(i) + "\r\n";
+    text += std::string("\0\xff\x01 binary tail", 16);
+    return text;
+}
+
+std::wstring TestBinaryW()
+{
+    const std::string self = os::ExecutablePath();
+    return fs::path(std::u8string(self.begin(), self.end())).wstring();
+}
+
+} // namespace
+
+// Waits up to 30 s for the file named by argv[0] to appear, then ends.
+QUORLIN_CHILD(lingerer)
+{
+    if (argc != 1)
+        return 2;
+    const fs::path marker = fs::path(std::u8string(argv[0], argv[0] + std::char_traits<char>::length(argv[0])));
+    for (int i = 0; i < 600 && !fs::exists(marker); ++i)
+        os::SleepMs(50);
+    return 0;
+}
+
+TEST(FileRenameAction, ReplacesAReadOnlyTarget)
+{
+    TempDir dir;
+    Touch(dir, "app.log", "new");
+    Touch(dir, "app.1.log", "old");
+    ASSERT_TRUE(os::SetReadOnly(dir.Wide("app.1.log")).Ok());
+    DiagnosticRecorder diagnostics;
+    FileRenameAction action(W(dir.Wide("app.log")), W(dir.Wide("app.1.log")));
+    EXPECT_TRUE(action.Execute());
+    EXPECT_EQ(Files(dir.Path()), std::set<std::string>{"app.1.log"});
+    EXPECT_EQ(ReadFile(dir.Path() / "app.1.log"), "new");
+    const auto lines = diagnostics.Lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], (Diagnostic{70000, "FileRenameAction, will delete [" + Narrow(dir.Path() / "app.1.log") + "]"}));
+    EXPECT_EQ(lines[1], (Diagnostic{50000, "FileRenameAction, [" + Narrow(dir.Path() / "app.log") + "] -> [" +
+                                               Narrow(dir.Path() / "app.1.log") + "]"}));
+}
+
+TEST(FileRenameAction, CreatesTheTargetDirectoryChain)
+{
+    TempDir dir;
+    Touch(dir, "app.log", "data");
+    FileRenameAction action(W(dir.Wide("app.log")), W(dir.Wide("history/2026/12/app.1.log")));
+    EXPECT_TRUE(action.Execute());
+    EXPECT_EQ(ReadFile(dir.Path() / "history" / "2026" / "12" / "app.1.log"), "data");
+}
+
+TEST(FileRenameAction, MissingSourceFailsAndKeepsTheTarget)
+{
+    TempDir dir;
+    Touch(dir, "app.1.log", "old");
+    FileRenameAction missing(W(dir.Wide("app.log")), W(dir.Wide("app.2.log")));
+    EXPECT_FALSE(missing.Execute());
+    // A file that is its own target must not be deleted as a stale target.
+    FileRenameAction self(W(dir.Wide("app.1.log")), W(dir.Wide("app.1.log")));
+    EXPECT_FALSE(self.Execute());
+    EXPECT_EQ(ReadFile(dir.Path() / "app.1.log"), "old");
+}
+
+TEST(GZCompressAction, CommandLineStartsWithTheProgram)
+{
+    GZCompressAction deleting(W(L"C:\\logs\\app.1.log"), W(L"C:\\logs\\app.1.log.gz"), true);
+    EXPECT_EQ(Utf8(deleting.CommandLine(W(L"C:\\Program Files\\q\\gzip.exe"))),
+              "\"C:\\Program Files\\q\\gzip.exe\" -f -v   \"C:\\logs\\app.1.log\"");
+    GZCompressAction keeping(W(L"/var/log/my app/app.1.log"), W(L"/var/log/my app/app.1.log.gz"), false);
+    EXPECT_EQ(Utf8(keeping.CommandLine(W(L"/opt/q/gzip"))), "\"/opt/q/gzip\" -f -k -v    \"/var/log/my app/app.1.log\"");
+
+    struct Row {
+        const wchar_t* argument;
+        const char* quoted;
+    };
+    const Row rows[] = {
+        {L"plain", "\"plain\""},       {L"two words", "\"two words\""}, {L"say\"hi\"", "\"say\\\"hi\\\"\""},
+        {L"trail\\", "\"trail\\\\\""}, {L"a\\\\b", "\"a\\\\b\""},       {L"", "\"\""},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(Utf8(QuoteArgument(W(row.argument))), row.quoted);
+}
+
+TEST(GZCompressAction, PassesTheCommandLineToTheRunner)
+{
+    TempDir dir, module;
+    Touch(dir, "app 1.log", "data");
+    RunRecorder recorder;
+    recorder.failSpawn = 2;  // not found, on either system
+    ModuleDirectory place(module.Path());
+    GZCompressAction action(W(dir.Wide("app 1.log")), W(dir.Wide("app 1.log.gz")), true);
+    EXPECT_TRUE(action.Execute());
+    ASSERT_EQ(recorder.programs.size(), 1u);
+    const std::wstring program = recorder.programs[0];
+    EXPECT_EQ(recorder.commandLines[0], L"\"" + program + L"\" -f -v   \"" + dir.Wide("app 1.log") + L"\"");
+}
+
+TEST(GZCompressAction, AbsentGzipIsReportedAndTheFileStays)
+{
+    TempDir dir, module;
+    Touch(dir, "app.1.log", "data");
+    Touch(dir, "app.1.log.gz", "stale");
+    NoSystemGzip noGzip;
+    ModuleDirectory place(module.Path());
+    DiagnosticRecorder diagnostics;
+    GZCompressAction action(W(dir.Wide("app.1.log")), W(dir.Wide("app.1.log.gz")), true);
+    EXPECT_TRUE(action.Execute());
+    EXPECT_EQ(Files(dir.Path()), std::set<std::string>{"app.1.log"});  // the stale .gz went first
+    const auto lines = diagnostics.Lines();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], (Diagnostic{70000, "GZCompressAction, will delete [" + Narrow(dir.Path() / "app.1.log.gz") + "]"}));
+    EXPECT_EQ(lines[1].level, 50000);
+    EXPECT_EQ(lines[1].text.rfind("Enter RunAndWaitSysCommand, szEXEBinaryName: ", 0), 0u) << lines[1].text;
+    EXPECT_EQ(lines[2].level, 80000);
+    EXPECT_EQ(lines[2].text.rfind("Cannot create system process, ", 0), 0u) << lines[2].text;
+    EXPECT_GT(lines[2].text.size(), std::string("Cannot create system process, ").size());
+}
+
+// The real program: ours under Windows (built beside the test), the system's on Linux.
+TEST(GZCompressAction, CompressesToTheOriginalBytes)
+{
+    TempDir dir;
+    const std::string payload = Payload();
+    Touch(dir, "app.1.log", payload);
+    Touch(dir, "keep.1.log", payload);
+    const std::string self = os::ExecutablePath();
+    TempDir empty;
+    ModuleDirectory place(kWindowsBuild ? fs::path(std::u8string(self.begin(), self.end())).parent_path() : empty.Path());
+
+    GZCompressAction action(W(dir.Wide("app.1.log")), W(dir.Wide("app.1.log.gz")), true);
+    EXPECT_TRUE(action.Execute());
+    GZCompressAction keeping(W(dir.Wide("keep.1.log")), W(dir.Wide("keep.1.log.gz")), false);
+    EXPECT_TRUE(keeping.Execute());
+
+    EXPECT_EQ(Files(dir.Path()), (std::set<std::string>{"app.1.log.gz", "keep.1.log", "keep.1.log.gz"}));
+    EXPECT_EQ(Gunzip(dir.Path() / "app.1.log.gz"), payload);
+    EXPECT_EQ(Gunzip(dir.Path() / "keep.1.log.gz"), payload);
+    EXPECT_EQ(ReadFile(dir.Path() / "keep.1.log"), payload);
+}
+
+TEST(RunAndWaitSysCommand, PollsTenThousandTimesSixtyMillisecondsByDefault)
+{
+    TempDir dir;
+    const std::wstring marker = dir.Wide("done");
+    std::wstring line = L"\"" + TestBinaryW() + L"\" --child=lingerer \"" + marker + L"\"";
+    const std::wstring program = TestBinaryW();
+    {
+        RunRecorder recorder;
+        recorder.reallySleep = false;  // the bound, counted without the 600 s
+        DiagnosticRecorder diagnostics;
+        RunAndWaitSysCommand(program.c_str(), line.data());
+        EXPECT_EQ(recorder.sleeps.size(), 10000u);
+        EXPECT_EQ(recorder.sleeps.front(), 60u);
+        EXPECT_EQ(recorder.sleeps.back(), 60u);
+        ASSERT_FALSE(diagnostics.Lines().empty());
+        EXPECT_EQ(diagnostics.Lines()[0],
+                  (Diagnostic{50000, "Enter RunAndWaitSysCommand, szEXEBinaryName: " + Narrow(fs::path(program)) +
+                                         ", szCmdLine: " + Narrow(fs::path(line))}));
+    }
+    WriteFile(dir.Path() / "done", "");
+}
+
+TEST(RunAndWaitSysCommand, StopsAtTheBoundOrWhenTheChildEnds)
+{
+    TempDir dir;
+    const std::wstring program = TestBinaryW();
+    std::wstring line = L"\"" + program + L"\" --child=lingerer \"" + dir.Wide("done") + L"\"";
+    {
+        RunRecorder recorder;
+        RunAndWaitSysCommand(program.c_str(), line.data(), 3, 5);
+        EXPECT_EQ(recorder.sleeps, (std::vector<std::uint32_t>{5, 5, 5}));
+    }
+    WriteFile(dir.Path() / "done", "");
+    // The marker is there: this child ends at once, long before 100 polls of 100 ms.
+    RunRecorder recorder;
+    RunAndWaitSysCommand(program.c_str(), line.data(), 100, 100);
+    EXPECT_LT(recorder.sleeps.size(), 100u);
+}

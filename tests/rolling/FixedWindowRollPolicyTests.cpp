@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "Recorders.h"
+#include "RollingTestSupport.h"
+#include "rolling/FileRenameAction.h"
+#include "rolling/FixedWindowRollPolicy.h"
+#include "rolling/GZCompressAction.h"
+
+using namespace Quorlin;
+using namespace QuorlinTest;
+
+namespace {
+
+FixedWindowRollPolicy Configured(const std::string& minIndex, const std::string& maxIndex, const std::string& pattern)
+{
+    FixedWindowRollPolicy policy;
+    if (!minIndex.empty())
+        policy.SetOption(N("rollingPolicy/minIndex/value"), N(minIndex));
+    if (!maxIndex.empty())
+        policy.SetOption(N("rollingPolicy/maxIndex/value"), N(maxIndex));
+    policy.SetOption(N("/fileNamePattern/value"), N(pattern));
+    return policy;
+}
+
+} // namespace
+
+TEST(FixedWindowRollPolicy, ActivationCorrectsTheWindow)
+{
+    struct Row {
+        const char* minIndex;
+        const char* maxIndex;
+        int expectedMin, expectedMax;
+        std::vector<Diagnostic> diagnostics;
+    };
+    const Row rows[] = {
+        {"", "", 1, 10, {{50000, "FixedWindowRollPolicy, 1-10"}}},
+        {"5", "3", 5, 5, {{70000, "FixedWindowRollPolicy, MaxIndex cannot be smaller than MinIndex."}, {50000, "FixedWindowRollPolicy, 5-5"}}},
+        {"1", "500", 1, 121, {{70000, "FixedWindowRollPolicy, Large window sizes are not allowed."}, {50000, "FixedWindowRollPolicy, 1-121"}}},
+        {"0", "121", 0, 120, {{70000, "FixedWindowRollPolicy, Large window sizes are not allowed."}, {50000, "FixedWindowRollPolicy, 0-120"}}},
+        {"-2000000000", "2000000000", -2000000000, -1999999880,
+         {{70000, "FixedWindowRollPolicy, Large window sizes are not allowed."}, {50000, "FixedWindowRollPolicy, -2000000000--1999999880"}}},
+    };
+    for (const Row& row : rows) {
+        FixedWindowRollPolicy policy = Configured(row.minIndex, row.maxIndex, "app.{RollingIndex}.log");
+        DiagnosticRecorder diagnostics;
+        policy.ActivateOptions();
+        EXPECT_EQ(policy.MinIndex(), row.expectedMin);
+        EXPECT_EQ(policy.MaxIndex(), row.expectedMax);
+        EXPECT_EQ(diagnostics.Lines(), row.diagnostics) << row.minIndex << ".." << row.maxIndex;
+    }
+}
+
+TEST(FixedWindowRollPolicy, NoRolloverWithoutPatternOrWithANegativeIndex)
+{
+    FixedWindowRollPolicy empty = Configured("", "", "");
+    empty.ActivateOptions();
+    DiagnosticRecorder diagnostics;
+    EXPECT_EQ(empty.Rollover(W(L"app.log")), nullptr);
+    EXPECT_EQ(diagnostics.Lines(), (std::vector<Diagnostic>{{80000, "FixedWindowRollPolicy::Rollover due to m_FileNamePattern is empty"}}));
+
+    FixedWindowRollPolicy negative = Configured("-1", "3", "app.{RollingIndex}.log");
+    negative.ActivateOptions();
+    diagnostics.Clear();
+    EXPECT_EQ(negative.Rollover(W(L"app.log")), nullptr);
+    EXPECT_TRUE(diagnostics.Lines().empty());
+}
+
+TEST(FixedWindowRollPolicy, EachRolloverShiftsAndNamesTheNewestFile)
+{
+    TempDir dir;
+    FixedWindowRollPolicy policy = Configured("1", "3", Narrow(dir.Path()) + Sep() + "app.{RollingIndex}.log");
+    policy.ActivateOptions();
+    const WString active = W(dir.Wide("app.log"));
+    // Four roll-overs with the compression left out: the oldest falls out of the 1..3 window.
+    for (int generation = 1; generation <= 4; ++generation) {
+        Touch(dir, "app.log", "generation " + std::to_string(generation));
+        DiagnosticRecorder diagnostics;
+        std::unique_ptr<RolloverDescription> description = policy.Rollover(active);
+        ASSERT_NE(description, nullptr);
+        auto* rename = dynamic_cast<FileRenameAction*>(description->synchronous.get());
+        auto* compress = dynamic_cast<GZCompressAction*>(description->asynchronous.get());
+        ASSERT_NE(rename, nullptr);
+        ASSERT_NE(compress, nullptr);
+        EXPECT_EQ(rename->Source(), active);
+        EXPECT_EQ(rename->Target(), W(dir.Wide("app.1.log")));
+        EXPECT_EQ(compress->Source(), W(dir.Wide("app.1.log")));
+        EXPECT_EQ(compress->Target(), W(dir.Wide("app.1.log.gz")));
+        EXPECT_TRUE(compress->DeletesSource());
+        EXPECT_TRUE(diagnostics.Contains("FixedWindowRollPolicy.Will rename (if exist) [" + Narrow(dir.Path() / "app.log") +
+                                         "] -> [" + Narrow(dir.Path() / "app.1.log") + "]"));
+        EXPECT_TRUE(rename->Execute());
+    }
+    EXPECT_EQ(Files(dir.Path()), (std::set<std::string>{"app.1.log", "app.2.log", "app.3.log"}));
+    EXPECT_EQ(ReadFile(dir.Path() / "app.1.log"), "generation 4");
+    EXPECT_EQ(ReadFile(dir.Path() / "app.3.log"), "generation 2");
+}
+
+TEST(FixedWindowRollPolicy, PatternIsCutAt260AndItsDateTokensExpanded)
+{
+    FakeClock clock(LocalTicks(2026, 12, 6, 11, 19));
+    const std::string tail = "x{RollingIndex}.log";
+    const std::string pattern = std::string(260 - 10, 'a') + "{dd}/" + tail;  // 260 characters end inside the tail
+    FixedWindowRollPolicy policy = Configured("2", "2", pattern);
+    policy.ActivateOptions();
+    std::unique_ptr<RolloverDescription> description = policy.Rollover(W(L"active.log"));
+    ASSERT_NE(description, nullptr);
+    const auto* rename = dynamic_cast<FileRenameAction*>(description->synchronous.get());
+    ASSERT_NE(rename, nullptr);
+    const std::string expected = std::string(250, 'a') + "06/x{Rol";
+    EXPECT_EQ(rename->Target().ToDString().c_str(), expected);
+}

@@ -1,0 +1,71 @@
+#pragma once
+// Small helpers of the roll-over tests: files by name, local instants.
+
+#include <algorithm>
+#include <cstdint>
+#include <ctime>
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "FakeClock.h"
+#include "TempDir.h"
+#include "os/Clock.h"
+#include "utility/DString.h"
+
+namespace QuorlinTest {
+
+using ORBEK::Utility::DString;
+using ORBEK::Utility::WString;
+
+#ifdef _WIN32
+inline constexpr bool kWindowsBuild = true;
+#else
+inline constexpr bool kWindowsBuild = false;
+#endif
+
+inline constexpr std::int64_t kTicksPerSecond = 10'000'000;
+inline constexpr std::int64_t kTicksPerMinute = 60 * kTicksPerSecond;
+inline constexpr std::int64_t kTicksPerDay = 1440 * kTicksPerMinute;
+
+// Ticks of a local calendar time.
+inline std::int64_t LocalTicks(int year, int month, int day, int hour = 0, int minute = 0, int second = 0)
+{
+    std::tm t{};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_sec = second;
+    t.tm_isdst = -1;
+    return Quorlin::os::FromLocalTime(t) * kTicksPerSecond;
+}
+
+inline WString W(const std::wstring& text) { return WString(std::wstring_view(text)); }
+inline DString N(const std::string& text) { return DString(text.c_str()); }
+// The UTF-8 form of a path, for narrow patterns.
+inline std::string Narrow(const std::filesystem::path& path)
+{
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+inline void Touch(const TempDir& dir, const std::string& name, const std::string& content = "x")
+{
+    std::filesystem::create_directories((dir.Path() / name).parent_path());
+    WriteFile(dir.Path() / name, content.empty() ? name : content);
+}
+
+// The names of the files in a directory, sorted.
+inline std::set<std::string> Files(const std::filesystem::path& directory)
+{
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory))
+        names.insert(Narrow(entry.path().filename()));
+    return names;
+}
+
+inline std::string Sep() { return std::string(1, static_cast<char>(std::filesystem::path::preferred_separator)); }
+
+} // namespace QuorlinTest
