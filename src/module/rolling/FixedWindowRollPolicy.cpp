@@ -1,0 +1,66 @@
+#include "FixedWindowRollPolicy.h"
+
+#include "frame/Trace.h"
+#include "host/Utility.h"
+#include "rolling/FileRenameAction.h"
+#include "rolling/GZCompressAction.h"
+#include "rolling/Helper.h"
+
+namespace Quorlin {
+namespace {
+
+constexpr std::int32_t kLargestWindow = 120;
+constexpr std::int32_t kPatternLimit = 260;
+
+bool Contains(const DString& key, const char* name) { return key.Find(name) >= 0; }
+
+} // namespace
+
+FixedWindowRollPolicy::FixedWindowRollPolicy() = default;
+
+FixedWindowRollPolicy::~FixedWindowRollPolicy() = default;
+
+void FixedWindowRollPolicy::SetOption(const DString& key, const DString& value)
+{
+    if (Contains(key, "/minIndex/value"))
+        m_MinIndex = value.Int();
+    else if (Contains(key, "/maxIndex/value"))
+        m_MaxIndex = value.Int();
+    else if (Contains(key, "/fileNamePattern/value"))
+        m_FileNamePattern = value;
+}
+
+void FixedWindowRollPolicy::ActivateOptions()
+{
+    if (m_MaxIndex < m_MinIndex) {
+        Trace(70000, "FixedWindowRollPolicy, MaxIndex cannot be smaller than MinIndex.");
+        m_MaxIndex = m_MinIndex;
+    }
+    // In 64 bits: a window from a very negative to a very positive index must not overflow.
+    if (static_cast<std::int64_t>(m_MaxIndex) - m_MinIndex > kLargestWindow) {
+        Trace(70000, "FixedWindowRollPolicy, Large window sizes are not allowed.");
+        m_MaxIndex = m_MinIndex + kLargestWindow;
+    }
+    Trace(50000, "FixedWindowRollPolicy, {$}-{$}", m_MinIndex, m_MaxIndex);
+}
+
+std::unique_ptr<RolloverDescription> FixedWindowRollPolicy::Rollover(const WString& activeFileName)
+{
+    if (m_MinIndex < 0)
+        return nullptr;
+    if (m_FileNamePattern.IsEmpty()) {
+        Trace(80000, "FixedWindowRollPolicy::Rollover due to m_FileNamePattern is empty");
+        return nullptr;
+    }
+    const WString pattern = Utility::PatternToFileName(m_FileNamePattern.Left(kPatternLimit).c_str());
+    // The shift runs now, while the active file is still open: app.9.log -> app.10.log ... app.1.log -> app.2.log.
+    Rolling::Helper::Rename(pattern, m_MinIndex, m_MaxIndex);
+    const WString target = Rolling::Helper::ApplyIndex(pattern, m_MinIndex);
+    Trace(50000, "FixedWindowRollPolicy.Will rename (if exist) [{$}] -> [{$}]", activeFileName, target);
+    auto description = std::make_unique<RolloverDescription>();
+    description->synchronous = std::make_shared<FileRenameAction>(activeFileName, target);
+    description->asynchronous = std::make_shared<GZCompressAction>(target, target + L".gz", true);
+    return description;
+}
+
+} // namespace Quorlin

@@ -1,0 +1,30 @@
+#pragma once
+// A window of numbered history files: app.1.log.gz is the newest, app.10.log.gz the oldest kept.
+
+#include "rolling/RollingPolicy.h"
+
+namespace Quorlin {
+
+class FixedWindowRollPolicy : public RollingPolicy {
+public:
+    FixedWindowRollPolicy();
+    ~FixedWindowRollPolicy() override;
+
+    // Keys containing "/minIndex/value", "/maxIndex/value" or "/fileNamePattern/value", first match wins.
+    void SetOption(const DString& key, const DString& value) override;
+    // Corrects an inverted window and one wider than 121 indices, with a level-70000 diagnostic each.
+    void ActivateOptions() override;
+    // Shifts the window up by one now, then names a rename to the lowest index and a compression of it.
+    // Null when the lowest index is negative or the pattern is empty.
+    std::unique_ptr<RolloverDescription> Rollover(const WString& activeFileName) override;
+
+    std::int32_t MinIndex() const { return m_MinIndex; }
+    std::int32_t MaxIndex() const { return m_MaxIndex; }
+
+private:
+    std::int32_t m_MinIndex = 1;
+    std::int32_t m_MaxIndex = 10;
+    DString m_FileNamePattern;
+};
+
+} // namespace Quorlin

@@ -1,0 +1,82 @@
+#include "GZCompressAction.h"
+
+#include <vector>
+
+#include "frame/ModuleInfo.h"
+#include "frame/Trace.h"
+#include "os/Directory.h"
+#include "os/Program.h"
+#include "rolling/ProcessRunner.h"
+
+namespace Quorlin {
+namespace {
+
+// The spaces belong to the literals.
+constexpr wchar_t kDeleteSourceOptions[] = L"-f -v   ";
+constexpr wchar_t kKeepSourceOptions[] = L"-f -k -v    ";
+
+} // namespace
+
+GZCompressAction::GZCompressAction(const WString& source, const WString& target, bool deleteSource)
+    : m_Source(source), m_Target(target), m_DeleteSource(deleteSource)
+{
+}
+
+GZCompressAction::~GZCompressAction() = default;
+
+WString QuoteArgument(const WString& argument)
+{
+    WString quoted(L"\"");
+    std::int32_t backslashes = 0;
+    for (std::int32_t i = 0; i < argument.GetLength(); ++i) {
+        const wchar_t c = argument[i];
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        // 2n backslashes before a quote read back as n, and \" as a quote.
+        const std::int32_t copies = c == L'"' ? backslashes * 2 + 1 : backslashes;
+        for (std::int32_t b = 0; b < copies; ++b)
+            quoted.Append(L'\\');
+        backslashes = 0;
+        quoted.Append(c);
+    }
+    for (std::int32_t b = 0; b < backslashes * 2; ++b)
+        quoted.Append(L'\\');
+    quoted.Append(L'"');
+    return quoted;
+}
+
+WString GZCompressAction::ProgramPath() const
+{
+    const WString directory(ModuleInfo::Directory());
+    const std::wstring path = os::LocateHelperProgram(directory.StdView(), L"gzip");
+    return WString(std::wstring_view(path));
+}
+
+WString GZCompressAction::CommandLine(const WString& programPath) const
+{
+    // The program name leads, as every C runtime expects its first argument to be; the program name
+    // part of a command line knows no escapes, only the quotes around it.
+    WString line;
+    line << L"\"" << programPath << L"\" " << (m_DeleteSource ? kDeleteSourceOptions : kKeepSourceOptions)
+         << QuoteArgument(m_Source);
+    return line;
+}
+
+bool GZCompressAction::Execute()
+{
+    if (os::PathExists(m_Target.StdView())) {
+        Trace(70000, "GZCompressAction, will delete [{$}]", m_Target);
+        os::SetNormalAttributes(m_Target.StdView());
+        os::RemoveFile(m_Target.StdView());
+    }
+    const WString program = ProgramPath();
+    const WString line = CommandLine(program);
+    // The runner takes a writable line, as CreateProcessW may write into it.
+    std::vector<wchar_t> writable(line.c_str(), line.c_str() + line.GetLength() + 1);
+    RunAndWaitSysCommand(program.c_str(), writable.data());
+    return true;
+}
+
+} // namespace Quorlin

@@ -1,0 +1,39 @@
+#pragma once
+// Compresses a history file with the gzip program that ships beside the module.
+
+#include "rolling/Action.h"
+#include "utility/DString.h"
+
+namespace Quorlin {
+
+using ORBEK::Utility::WString;
+
+class GZCompressAction : public Action {
+public:
+    // target is what gzip writes (source + ".gz"); deleteSource false keeps the source ("-k").
+    GZCompressAction(const WString& source, const WString& target, bool deleteSource);
+    ~GZCompressAction() override;
+
+    // Deletes a stale target, then runs gzip on the source and waits for it. Always true: a gzip that
+    // cannot be started is reported at level 80000 and leaves the source as it was.
+    bool Execute() override;
+
+    // The program started and its command line: the quoted program path, the options, the quoted source.
+    WString ProgramPath() const;
+    WString CommandLine(const WString& programPath) const;
+
+    const WString& Source() const { return m_Source; }
+    const WString& Target() const { return m_Target; }
+    bool DeletesSource() const { return m_DeleteSource; }
+
+private:
+    WString m_Source;
+    WString m_Target;
+    bool m_DeleteSource;
+};
+
+// One argument in double quotes as the Windows command-line rules read it back whole: backslashes
+// before a quote and at the end doubled, quotes escaped ("C:\logs\app.1.log" stays as it is, quoted).
+WString QuoteArgument(const WString& argument);
+
+} // namespace Quorlin

@@ -1,0 +1,163 @@
+#include "Helper.h"
+
+#include <utility>
+
+#include "HistoryListing.h"
+#include "frame/Trace.h"
+#include "os/Directory.h"
+#include "os/Path.h"
+
+namespace Quorlin::Rolling::Helper {
+namespace {
+
+constexpr std::int32_t kScanLimit = 999;
+constexpr wchar_t kGz[] = L".gz";
+constexpr wchar_t kZip[] = L".zip";
+
+bool Exists(const WString& name, HistoryListing* listing)
+{
+    return listing != nullptr ? listing->Exists(name) : os::PathExists(name.StdView());
+}
+
+void Remove(const WString& name, HistoryListing* listing)
+{
+    if (listing != nullptr)
+        listing->Remove(name);
+    else
+        os::RemoveFile(name.StdView());
+}
+
+} // namespace
+
+WString ApplyIndex(const WString& pattern, std::int32_t index)
+{
+    WString name(pattern);
+    name.Replace(kRollingIndex, WString::From(index));
+    return name;
+}
+
+bool Stem(const WString& name, WString& stem)
+{
+    os::PathParts parts;
+    if (!os::SplitPath(name.StdView(), parts).Ok())
+        return false;
+    stem.Assign({parts.drive.c_str(), parts.directory.c_str(), parts.name.c_str()});
+    return true;
+}
+
+bool HasStemVariants(const WString& pattern)
+{
+    os::PathParts parts;
+    if (!os::SplitPath(pattern.StdView(), parts).Ok())
+        return false;
+    return !parts.extension.empty() && parts.extension.find(L'{') == std::wstring::npos;
+}
+
+std::vector<WString> Variants(const WString& name, bool stemVariants)
+{
+    std::vector<WString> family{name, name + kGz, name + kZip};
+    WString stem;
+    if (stemVariants && Stem(name, stem) && !(stem == name)) {
+        family.push_back(stem + kGz);
+        family.push_back(stem + kZip);
+    }
+    return family;
+}
+
+bool Rename(const WString& pattern, std::int32_t minIndex, std::int32_t maxIndex)
+{
+    Trace(50000, "Enter Rolling.Helper.Rename {$}~{$} for [{$}]", minIndex, maxIndex, pattern);
+    const bool stemVariants = HasStemVariants(pattern);
+    // One list per family member, each from the top of the window down:
+    // app.9.log -> app.10.log ... app.1.log -> app.2.log, then the same for app.N.log.gz, and so on.
+    std::vector<std::pair<WString, WString>> lists[5];
+    for (std::int64_t i = static_cast<std::int64_t>(maxIndex) - 1; i >= minIndex; --i) {
+        const auto index = static_cast<std::int32_t>(i);
+        const std::vector<WString> from = Variants(ApplyIndex(pattern, index), stemVariants);
+        const std::vector<WString> to = Variants(ApplyIndex(pattern, index + 1), stemVariants);
+        for (std::size_t member = 0; member < from.size() && member < to.size(); ++member)
+            lists[member].emplace_back(from[member], to[member]);
+    }
+    for (const auto& list : lists) {
+        for (const auto& [from, to] : list) {
+            // A missing source leaves its target deleted, which keeps the shift right across gaps.
+            os::SetNormalAttributes(to.StdView());
+            os::RemoveFile(to.StdView());
+            os::RenameFile(from.StdView(), to.StdView());
+        }
+    }
+    return true;
+}
+
+bool Delete(const WString& pattern, std::int32_t maxIndex, HistoryListing* listing)
+{
+    Trace(50000, "Enter Rolling.Helper.Delete {$}~{$} for [{$}]", 1, maxIndex, pattern);
+    const bool stemVariants = HasStemVariants(pattern);
+    std::vector<WString> plain, gz, zip;
+    for (std::int32_t i = maxIndex; i >= 1; --i) {
+        const WString name = ApplyIndex(pattern, i);
+        plain.push_back(name);
+        gz.push_back(name + kGz);
+        zip.push_back(name + kZip);
+        WString stem;
+        if (stemVariants && Stem(name, stem) && !(stem == name)) {
+            gz.push_back(stem + kGz);
+            zip.push_back(stem + kZip);
+        }
+    }
+    for (const auto* list : {&plain, &gz, &zip}) {
+        for (const WString& name : *list) {
+            Trace(50000, "Rolling.Helper.Delete, Will Delete (if exist) [{$}]", name);
+            Remove(name, listing);
+        }
+    }
+    return true;
+}
+
+bool DeleteVariants(const WString& name) { return DeleteVariants(name, HasStemVariants(name)); }
+
+bool DeleteVariants(const WString& name, bool stemVariants, HistoryListing* listing)
+{
+    for (const WString& member : Variants(name, stemVariants))
+        Remove(member, listing);
+    return true;
+}
+
+std::int32_t ScanIndex(const WString& name, HistoryListing* listing)
+{
+    for (std::int32_t i = 1; i <= kScanLimit; ++i) {
+        if (!Exists(ApplyIndex(name, i), listing))
+            return i - 1;
+    }
+    return 0;
+}
+
+std::int32_t HighestIndex(const WString& name, HistoryListing* listing)
+{
+    if (const std::int32_t plain = ScanIndex(name, listing); plain > 0)
+        return plain;
+    if (const std::int32_t gz = ScanIndex(name + kGz, listing); gz > 0)
+        return gz;
+    const std::int32_t zip = ScanIndex(name + kZip, listing);
+    return zip > 0 ? zip : 0;
+}
+
+std::int32_t FreeIndex(const WString& name, std::int32_t from)
+{
+    const bool stemVariants = HasStemVariants(name);
+    std::int32_t index = from < 1 ? 1 : from;
+    for (; index < INT32_MAX; ++index) {
+        bool free = true;
+        for (const WString& member : Variants(ApplyIndex(name, index), stemVariants)) {
+            if (os::PathExists(member.StdView())) {
+                free = false;
+                break;
+            }
+        }
+        if (free)
+            break;
+    }
+    return index;
+}
+
+} // namespace Quorlin::Rolling::Helper

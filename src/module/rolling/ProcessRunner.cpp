@@ -1,0 +1,44 @@
+#include "ProcessRunner.h"
+
+#include "frame/Trace.h"
+#include "os/Clock.h"
+#include "os/Process.h"
+
+namespace Quorlin {
+namespace {
+
+// Closes the process and thread handles however the wait ends.
+class ChildGuard {
+public:
+    ChildGuard() = default;
+    ~ChildGuard() { os::CloseProcess(child); }
+    ChildGuard(const ChildGuard&) = delete;
+    ChildGuard& operator=(const ChildGuard&) = delete;
+
+    os::ProcessHandle child;
+};
+
+} // namespace
+
+void RunAndWaitSysCommand(const wchar_t* szEXEBinaryName, wchar_t* szCmdLine, std::int32_t pollCount,
+                          std::uint32_t pollIntervalMs)
+{
+    Trace(50000, "Enter RunAndWaitSysCommand, szEXEBinaryName: {$}, szCmdLine: {$}", szEXEBinaryName, szCmdLine);
+    ChildGuard guard;
+    const os::Status started = os::Spawn(szEXEBinaryName != nullptr ? szEXEBinaryName : L"",
+                                         szCmdLine != nullptr ? szCmdLine : L"", guard.child);
+    if (!started.Ok()) {
+        if (LogLog::IsOn())
+            Trace(80000, "Cannot create system process, {$}", LogLog::ErrorCodeToString(started.native));
+        return;
+    }
+    std::uint32_t code = os::kStillActive;
+    for (std::int32_t i = 0; i < pollCount; ++i) {
+        // A child whose status can no longer be asked for (reaped elsewhere) will not answer later either.
+        if (!os::ExitCodeOf(guard.child, code).Ok() || code != os::kStillActive)
+            break;
+        os::SleepMs(pollIntervalMs);
+    }
+}
+
+} // namespace Quorlin

@@ -1,0 +1,226 @@
+#include "TimeBasedRollPolicy.h"
+
+#include <climits>
+#include <string>
+
+#include "frame/Trace.h"
+#include "host/Utility.h"
+#include "os/Clock.h"
+#include "os/Path.h"
+#include "rolling/FileRenameAction.h"
+#include "rolling/GZCompressAction.h"
+#include "rolling/Helper.h"
+#include "rolling/HistoryListing.h"
+#include "rolling/PurgeFilter.h"
+#include "rolling/SlotNamer.h"
+
+namespace Quorlin {
+namespace {
+
+constexpr std::int32_t kPurgeMinutes = 43200;         // 30 days of periods are purged
+constexpr std::int32_t kCleanHistoryMinutes = 44640;  // 31 days of active files are cleaned up
+
+bool Has(const DString& text, const char* token) { return text.Find(token) >= 0; }
+
+std::int32_t Saturated(std::int64_t value) { return value > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(value); }
+
+std::int64_t Seconds(std::int64_t ticks) { return ticks / os::kTicksPerSecond; }
+
+std::wstring ExtensionOf(const WString& pattern)
+{
+    os::PathParts parts;
+    return os::SplitPath(pattern.StdView(), parts).Ok() ? parts.extension : std::wstring();
+}
+
+} // namespace
+
+TimeBasedRollPolicy::TimeBasedRollPolicy() = default;
+
+TimeBasedRollPolicy::~TimeBasedRollPolicy() = default;
+
+void TimeBasedRollPolicy::SetOption(const DString& key, const DString& value)
+{
+    if (key.Find("fileName/value") == 0)
+        m_FileName = value;
+    else if (Has(key, "/maxHistory/value"))
+        m_HistoryValue = value.Int();
+    else if (Has(key, "/fileNamePattern/value"))
+        m_HistoryFileNamePattern = value;
+    else if (Has(key, "/cleanHistoryOnStart/value"))
+        m_CleanHistoryOnStart = value.Bool();
+}
+
+void TimeBasedRollPolicy::ActivateOptions()
+{
+    const DString& pattern = m_HistoryFileNamePattern;
+    if (pattern.IsEmpty()) {
+        Trace(80000, "TimeBasedRollPolicy::ActivateOptions, m_HistoryFileNamePattern is empty !!!");
+    } else if (m_HistoryValue <= 0) {
+        Trace(80000, "TimeBasedRollPolicy::ActivateOptions, m_HistoryValue is 0 !!!");
+    } else if (Has(pattern, "{ss}") || Has(pattern, "{s}")) {
+        Trace(80000, "TimeBasedRollPolicy::ActivateOptions, using {ss}/{$} in m_HistoryFileNamePattern is not allowed !!!");
+    } else {
+        // The finest unit present sets the period: {HH} with {dd} rolls hourly.
+        if (Has(pattern, "{mm}") || Has(pattern, "{m}")) {
+            m_HistoryMinutes = m_HistoryValue;
+            m_PeriodMinutes = 1;
+            Trace(50000, "TimeBasedRollPolicy::ActivateOptions, Precision : minute of {$}", m_HistoryValue);
+        } else if (Has(pattern, "{HH}") || Has(pattern, "{H}")) {
+            m_HistoryMinutes = Saturated(static_cast<std::int64_t>(m_HistoryValue) * 60);
+            m_PeriodMinutes = 60;
+            Trace(50000, "TimeBasedRollPolicy::ActivateOptions, Precision : hour of {$}", m_HistoryValue);
+        } else if (Has(pattern, "{dd}") || Has(pattern, "{d}")) {
+            m_HistoryMinutes = Saturated(static_cast<std::int64_t>(m_HistoryValue) * 1440);
+            m_PeriodMinutes = 1440;
+            Trace(50000, "TimeBasedRollPolicy::ActivateOptions, Precision : day of {$}", m_HistoryValue);
+        } else {
+            Trace(50000, "TimeBasedRollPolicy::ActivateOptions, Invalid FileNamePattern, use default value");
+        }
+        if (LogLog::IsOn()) {
+            const std::int64_t first = PurgeSlotsAt(Now()).first;
+            Trace(50000, "TimeBasedRollPolicy::ActivateOptions, first FileName to be deleted: {$}", NameAt(pattern, first));
+        }
+    }
+    if (m_CleanHistoryOnStart) {
+        Trace(50000, "TimeBasedRollPolicy::ActivateOptions, cleanHistoryOnStart is true, purge now !!!");
+        CleanHistory();
+    }
+}
+
+std::unique_ptr<RolloverDescription> TimeBasedRollPolicy::Rollover(const WString& activeFileName)
+{
+    const std::int64_t now = Now();
+    return RolloverAt(activeFileName, &now);
+}
+
+std::unique_ptr<RolloverDescription> TimeBasedRollPolicy::RolloverAt(const WString& activeFileName, const std::int64_t* when)
+{
+    if (m_HistoryFileNamePattern.IsEmpty()) {
+        Trace(80000, "TimeBasedRollPolicy::Rollover due to m_HistoryFileNamePattern is empty");
+        return nullptr;
+    }
+    const std::int64_t at = when != nullptr ? *when : Now();
+    Purge(&at);
+    const WString history = NameAt(m_HistoryFileNamePattern, at);
+    Trace(50000, "TimeBasedRollPolicy.Will rename (if exist) [{$}] -> [{$}]", activeFileName, history);
+    return Describe(activeFileName, history);
+}
+
+bool TimeBasedRollPolicy::Purge(const std::int64_t* when)
+{
+    Trace(50000, "Enter TimeBasedRollPolicy::Purge");
+    const PurgeSlots slots = PurgeSlotsAt(when != nullptr ? *when : Now());
+    const DString& pattern = m_HistoryFileNamePattern;
+    const bool tracing = LogLog::IsOn();
+    if (tracing)
+        Trace(50000, "TimeBasedRollPolicy::Purge, first FileName : {$}", NameAt(pattern, slots.first));
+
+    const WString widePattern(pattern);
+    const bool stemVariants = Rolling::Helper::HasStemVariants(widePattern);
+    Rolling::HistoryListing listing;
+    Rolling::PurgeFilter filter(listing, Rolling::PurgeFilter::Mode::Family, stemVariants, ExtensionOf(widePattern));
+    // Without diagnostics nothing needs the name of a slot that holds no file: the names come from the
+    // namer and only the few that match a listed file are expanded by the host.
+    Rolling::SlotNamer namer;
+    bool fast = !tracing && namer.Prepare(pattern, Seconds(slots.Last()), Seconds(slots.first));
+    std::wstring rendered;
+    for (;;) {
+        bool agreed = true;
+        std::int64_t t = slots.first;
+        for (std::int32_t i = 0; i < slots.count && agreed; ++i, t -= slots.step) {
+            if (fast) {
+                namer.NameAt(Seconds(t), rendered);
+                if (!filter.MayHold(rendered))
+                    continue;
+            }
+            const WString name = NameAt(pattern, t);
+            if (fast && name.StdView() != rendered) {
+                agreed = false;  // the namer went wrong somewhere: visit every slot again with the host
+                break;
+            }
+            Trace(50000, "TimeBasedRollPolicy, Will delete (if exist) [{$}]", name);
+            Rolling::Helper::DeleteVariants(name, stemVariants, &listing);
+        }
+        if (agreed) {
+            if (tracing)
+                Trace(50000, "TimeBasedRollPolicy::Purge,  last FileName : {$}", NameAt(pattern, t));
+            return true;
+        }
+        fast = false;
+    }
+}
+
+bool TimeBasedRollPolicy::CleanHistory()
+{
+    const std::int64_t step = m_PeriodMinutes * kTicksPerMinute;
+    const std::int32_t count = kCleanHistoryMinutes / m_PeriodMinutes;
+    const std::int64_t first = Now() - step;
+    const std::int64_t last = first - count * step;
+
+    Rolling::HistoryListing listing;
+    Rolling::SlotNamer namer;
+    bool fast = namer.Prepare(m_FileName, Seconds(last), Seconds(first));
+    std::wstring rendered;
+    WString name;
+    std::int32_t i = 0;
+    std::int64_t t = first;
+    while (i <= count) {
+        // The first and the last name are written out; the others are expanded only when a file may have them.
+        const bool ends = i == 0 || i == count;
+        if (fast && !ends) {
+            namer.NameAt(Seconds(t), rendered);
+            if (!listing.MayExist(WString(std::wstring_view(rendered)))) {
+                ++i, t -= step;
+                continue;
+            }
+        }
+        name = NameAt(m_FileName, t);
+        if (fast && !ends && name.StdView() != rendered) {
+            fast = false;  // start again after the first slot; slots already rolled over have no file left
+            i = 1, t = first - step;
+            continue;
+        }
+        if (i == 0)
+            Trace(50000, "SizeAndTimeBasedRollPolicy.CleanHistory, first FileName : [{$}]", name);
+        if (listing.Exists(name)) {
+            const std::int64_t at = t;
+            if (std::unique_ptr<RolloverDescription> description = RolloverAt(name, &at)) {
+                if (!description->synchronous || description->synchronous->Execute()) {
+                    if (description->asynchronous)
+                        description->asynchronous->Execute();
+                }
+            }
+            listing.Clear();  // the roll-over moved files
+        }
+        ++i, t -= step;
+    }
+    Trace(50000, "SizeAndTimeBasedRollPolicy.CleanHistory, last  FileName : [{$}]", name);
+    return true;
+}
+
+TimeBasedRollPolicy::PurgeSlots TimeBasedRollPolicy::PurgeSlotsAt(std::int64_t when) const
+{
+    PurgeSlots slots;
+    slots.step = m_PeriodMinutes * kTicksPerMinute;
+    slots.first = when - (static_cast<std::int64_t>(m_HistoryMinutes) + m_PeriodMinutes) * kTicksPerMinute;
+    slots.count = m_PeriodMinutes > 0 ? kPurgeMinutes / m_PeriodMinutes : 0;
+    return slots;
+}
+
+WString TimeBasedRollPolicy::NameAt(const DString& pattern, std::int64_t ticks)
+{
+    const std::int64_t seconds = Seconds(ticks);
+    return Utility::PatternToFileName(pattern.c_str(), &seconds);
+}
+
+std::int64_t TimeBasedRollPolicy::Now() { return os::NowTicks(); }
+
+std::unique_ptr<RolloverDescription> TimeBasedRollPolicy::Describe(const WString& activeFileName, const WString& historyName)
+{
+    auto description = std::make_unique<RolloverDescription>();
+    description->synchronous = std::make_shared<FileRenameAction>(activeFileName, historyName);
+    description->asynchronous = std::make_shared<GZCompressAction>(historyName, historyName + L".gz", true);
+    return description;
+}
+
+} // namespace Quorlin

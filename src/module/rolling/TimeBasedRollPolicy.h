@@ -1,0 +1,63 @@
+#pragma once
+// History named by date and time (app.2026-12-06.log), purged beyond the kept span.
+
+#include <cstdint>
+
+#include "rolling/RollingPolicy.h"
+
+namespace Quorlin {
+
+class TimeBasedRollPolicy : public RollingPolicy {
+public:
+    TimeBasedRollPolicy();
+    ~TimeBasedRollPolicy() override;
+
+    // "fileName/value" (key begins with it), then keys containing "/maxHistory/value",
+    // "/fileNamePattern/value" or "/cleanHistoryOnStart/value"; first match wins, others are ignored.
+    void SetOption(const DString& key, const DString& value) override;
+    // Derives the period and the kept span from the pattern's finest token and maxHistory (defaults:
+    // days, 30 days on a bad value), then runs CleanHistory when asked to.
+    void ActivateOptions() override;
+    // RolloverAt now.
+    std::unique_ptr<RolloverDescription> Rollover(const WString& activeFileName) override;
+
+    // Rolls over the active files of the past 31 days that were never rolled (the process was not
+    // running when their period ended), each into the history name of its own period. Always true.
+    virtual bool CleanHistory();
+    // Purges, then names a rename of the active file to the history name at `when` (ticks; null: now)
+    // and a compression of it. Null when the history pattern is empty.
+    virtual std::unique_ptr<RolloverDescription> RolloverAt(const WString& activeFileName, const std::int64_t* when);
+
+    // Deletes the history of the 30 days of periods that lie beyond the kept span at `when`. Always true.
+    bool Purge(const std::int64_t* when);
+
+    std::int32_t HistoryMinutes() const { return m_HistoryMinutes; }
+    std::int32_t PeriodMinutes() const { return m_PeriodMinutes; }
+
+protected:
+    static constexpr std::int64_t kTicksPerMinute = 600'000'000;
+
+    // The instants of one purge, newest first: `first` = when - (kept span + one period), then one
+    // period further back each time.
+    struct PurgeSlots {
+        std::int64_t first = 0;
+        std::int64_t step = 0;
+        std::int32_t count = 0;
+        std::int64_t Last() const { return first - (count - 1) * step; }
+    };
+    PurgeSlots PurgeSlotsAt(std::int64_t when) const;
+
+    // The pattern's date and time tokens for the instant `ticks`.
+    static WString NameAt(const DString& pattern, std::int64_t ticks);
+    static std::int64_t Now();
+    static std::unique_ptr<RolloverDescription> Describe(const WString& activeFileName, const WString& historyName);
+
+    std::int32_t m_HistoryMinutes = 43200;
+    std::int32_t m_PeriodMinutes = 1440;
+    DString m_FileName;
+    DString m_HistoryFileNamePattern;
+    bool m_CleanHistoryOnStart = false;
+    std::int32_t m_HistoryValue = 0;
+};
+
+} // namespace Quorlin
