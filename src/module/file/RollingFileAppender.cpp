@@ -172,7 +172,14 @@ void RollingFileAppender::Append(const LoggingEvent* event)
     if (!m_TriggeringPolicy->IsTriggered(this, event, m_FileSize.load(std::memory_order_relaxed)))
         return;
     m_TriggeringPolicy->AdvanceSchedule(GetWriter());
-    RunGuardedRollover(m_Name, &RolloverStep, this);
+    if (!RunGuardedRollover(m_Name, &RolloverStep, this)) {
+        // The roll-over stopped half way, perhaps with the file closed: reopen it (appending) with the
+        // next event rather than lose what follows.
+        if (Writer* writer = GetWriter())
+            writer->Close();
+        m_WriterBroken.store(true);
+        m_NextReopenTicks.store(0);
+    }
 }
 
 void RollingFileAppender::RolloverStep(void* appender) { static_cast<RollingFileAppender*>(appender)->Rollover(); }
@@ -273,9 +280,11 @@ bool RollingFileAppender::RecoverWriter(const LoggingEvent* event)
             const std::uint64_t lost = m_LostEvents.exchange(0);
             WriteHeader();
             WriteStartBanner();
-            const DString note = Format("-- (Quorlin) {$} events could not be written while [{$}] could not be opened\r\n\r\n",
-                                        lost, m_FullFileName);
-            GetWriter()->Write(0, note.c_str(), note.GetLength(), nullptr, 0);
+            if (lost > 0) {
+                const DString note = Format("-- (Quorlin) {$} events could not be written while [{$}] could not be opened\r\n\r\n",
+                                            lost, m_FullFileName);
+                GetWriter()->Write(0, note.c_str(), note.GetLength(), nullptr, 0);
+            }
             Trace(80000, "[{$}] RollingFileAppender, [{$}] is open again; {$} events could not be written", m_InstanceNumber,
                   m_FullFileName, lost);
             return true;
