@@ -80,19 +80,47 @@ TEST_F(DaylightSaving, ReportsTodaysLocalMidnightAsTheStartOfThePeriod)
                                                             {50000, "NextMntTime : 2024-04-01 00:00:00"}}));
 }
 
-TEST_F(DaylightSaving, AfterTheFirstMidnightDaysAreWhole24HourSteps)
+TEST_F(DaylightSaving, DailyStaysAtLocalMidnightWhenTheClocksChange)
 {
-    FakeClock clock(UtcTicks(2024, 3, 30, 22, 59, 0));  // 23:59 CET the evening before
-    TimeBasedTriggerPolicy policy;
-    policy.SetOption(DString("/fileNamePattern/value"), DString("logs/app.{yyyy}-{MM}-{dd}.log"));
-    policy.SetOption(DString("triggeringPolicy/interval/value"), DString("1d"));
-    policy.ActivateOptions();
-    EXPECT_EQ(LocalText(policy.GetNextMntTime()), "2024-03-31 00:00:00");
+    const struct {
+        std::int64_t start;  // 23:59 local the evening before the change
+        std::int64_t midnights[3];
+        const char* last;
+    } cases[] = {
+        {UtcTicks(2024, 3, 30, 22, 59, 0),
+         {UtcTicks(2024, 3, 30, 23, 0, 0), UtcTicks(2024, 3, 31, 22, 0, 0), UtcTicks(2024, 4, 1, 22, 0, 0)},
+         "2024-04-02 00:00:00"},  // a day of 23 hours
+        {UtcTicks(2024, 10, 26, 21, 59, 0),
+         {UtcTicks(2024, 10, 26, 22, 0, 0), UtcTicks(2024, 10, 27, 23, 0, 0), UtcTicks(2024, 10, 28, 23, 0, 0)},
+         "2024-10-29 00:00:00"},  // a day of 25 hours
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(LocalText(c.start));
+        FakeClock clock(c.start);
+        TimeBasedTriggerPolicy policy;
+        policy.SetOption(DString("/fileNamePattern/value"), DString("logs/app.{yyyy}-{MM}-{dd}.log"));
+        policy.SetOption(DString("triggeringPolicy/interval/value"), DString("1d"));
+        policy.ActivateOptions();
+        EXPECT_EQ(policy.GetNextMntTime(), c.midnights[0]);
+        for (int i = 1; i < 3; ++i) {
+            clock.Set(policy.GetNextMntTime());
+            policy.AdvanceSchedule(nullptr);
+            EXPECT_EQ(policy.GetNextMntTime(), c.midnights[i]) << LocalText(policy.GetNextMntTime());
+        }
+        EXPECT_EQ(LocalText(policy.GetNextMntTime()), c.last);
+    }
+}
 
-    clock.Set(policy.GetNextMntTime());
+TEST_F(DaylightSaving, EveryOtherDayStaysAtLocalMidnightToo)
+{
+    FakeClock clock(UtcTicks(2024, 3, 30, 12, 0, 0));
+    TimeBasedTriggerPolicy policy;
+    policy.SetOption(DString("triggeringPolicy/interval/value"), DString("2d"));
+    policy.ActivateOptions();
+    clock.Set(policy.GetNextMntTime());  // 2024-03-31 00:00 CET
     policy.AdvanceSchedule(nullptr);
-    EXPECT_EQ(policy.GetNextMntTime(), UtcTicks(2024, 3, 31, 23, 0, 0));
-    EXPECT_EQ(LocalText(policy.GetNextMntTime()), "2024-04-01 01:00:00") << "24 hours later, the clocks having gone on";
+    EXPECT_EQ(LocalText(policy.GetNextMntTime()), "2024-04-02 00:00:00");
+    EXPECT_EQ(policy.GetNextMntTime(), UtcTicks(2024, 4, 1, 22, 0, 0));
 }
 
 TEST_F(DaylightSaving, HourlySkipsTheMissingHour)

@@ -18,13 +18,19 @@ namespace {
 std::int64_t May14(int hour, int minute, int second) { return LocalTicks(2024, 5, 14, hour, minute, second); }
 
 // 8 KB or every 15 minutes, activated at 10:07:20: the first time boundary is 10:08:00.
-void Configure(SizeAndTimeBasedTriggerPolicy& policy)
-{
-    policy.SetOption(DString("triggeringPolicy/maxFileSize/value"), DString("8KB"));
-    policy.SetOption(DString("triggeringPolicy/interval/value"), DString("15m"));
-    policy.SetOption(DString("/fileNamePattern/value"), DString("logs/app.{RollingIndex}.log"));
-    policy.ActivateOptions();
-}
+class EightKBOrFifteenMinutes : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        policy.SetOption(DString("triggeringPolicy/maxFileSize/value"), DString("8KB"));
+        policy.SetOption(DString("triggeringPolicy/interval/value"), DString("15m"));
+        policy.SetOption(DString("/fileNamePattern/value"), DString("logs/app.{RollingIndex}.log"));
+        policy.ActivateOptions();
+    }
+
+    FakeClock clock{May14(10, 7, 20)};
+    SizeAndTimeBasedTriggerPolicy policy;  // after the clock: its constructor reads the time
+};
 
 } // namespace
 
@@ -33,7 +39,9 @@ TEST(SizeAndTimeBasedTriggerPolicy, PassesOptionsToTheSizePolicyThenTheTimePolic
     FakeClock clock(May14(10, 7, 20));
     SizeAndTimeBasedTriggerPolicy policy;
     DiagnosticRecorder diagnostics;
-    Configure(policy);
+    policy.SetOption(DString("triggeringPolicy/maxFileSize/value"), DString("8KB"));
+    policy.SetOption(DString("triggeringPolicy/interval/value"), DString("15m"));
+    policy.ActivateOptions();
     EXPECT_EQ(policy.GetSizePolicy().GetMaxFileSize(), 8192u);
     EXPECT_EQ(policy.GetTimePolicy().GetIntervalMinutes(), 15);
     const auto texts = diagnostics.Texts();
@@ -42,22 +50,16 @@ TEST(SizeAndTimeBasedTriggerPolicy, PassesOptionsToTheSizePolicyThenTheTimePolic
     EXPECT_EQ(texts[1], "TimeBasedRollPolicy::ActivateOptions, Precision : minute of 15m");
 }
 
-TEST(SizeAndTimeBasedTriggerPolicy, TriggersOnEitherLimit)
+TEST_F(EightKBOrFifteenMinutes, TriggersOnEitherLimit)
 {
-    FakeClock clock(May14(10, 7, 20));
-    SizeAndTimeBasedTriggerPolicy policy;
-    Configure(policy);
     EXPECT_FALSE(policy.IsTriggered(nullptr, nullptr, 8191));
     EXPECT_TRUE(policy.IsTriggered(nullptr, nullptr, 8192));
     clock.Set(May14(10, 8, 0));
     EXPECT_TRUE(policy.IsTriggered(nullptr, nullptr, 0));
 }
 
-TEST(SizeAndTimeBasedTriggerPolicy, ASizeRollBeforeTheBoundaryLeavesTheTimeScheduleAlone)
+TEST_F(EightKBOrFifteenMinutes, ASizeRollBeforeTheBoundaryLeavesTheTimeScheduleAlone)
 {
-    FakeClock clock(May14(10, 7, 20));
-    SizeAndTimeBasedTriggerPolicy policy;
-    Configure(policy);
     clock.Set(May14(10, 7, 40));
     ASSERT_TRUE(policy.IsTriggered(nullptr, nullptr, 9000));
     RecordingWriter writer;
@@ -71,11 +73,8 @@ TEST(SizeAndTimeBasedTriggerPolicy, ASizeRollBeforeTheBoundaryLeavesTheTimeSched
     EXPECT_TRUE(policy.IsTriggered(nullptr, nullptr, 0)) << "the boundary still rolls the fresh file";
 }
 
-TEST(SizeAndTimeBasedTriggerPolicy, ATimeRollAdvancesTheScheduleAndEndsTheFile)
+TEST_F(EightKBOrFifteenMinutes, ATimeRollAdvancesTheScheduleAndEndsTheFile)
 {
-    FakeClock clock(May14(10, 7, 20));
-    SizeAndTimeBasedTriggerPolicy policy;
-    Configure(policy);
     clock.Set(May14(10, 8, 1));
     ASSERT_TRUE(policy.IsTriggered(nullptr, nullptr, 100));
     RecordingWriter writer;

@@ -43,14 +43,28 @@ TEST(SizeBasedTriggerPolicy, SizeTextsGiveTheLimitAtWhichTheFileRolls)
     }
 }
 
-TEST(SizeBasedTriggerPolicy, WithoutOptionsRollsAt256KB)
+TEST(SizeBasedTriggerPolicy, ActivationReportsTheLimitAndRaisesOneTooSmall)
 {
-    DiagnosticRecorder diagnostics;
-    SizeBasedTriggerPolicy policy;
-    policy.ActivateOptions();
-    EXPECT_EQ(policy.GetMaxFileSize(), 262144u);
-    EXPECT_EQ(diagnostics.Lines(),
-              (std::vector<Diagnostic>{{50000, "SizeBasedTriggerPolicy::ActivateOptions, m_MaxFileSize : 262144 (256 KB)"}}));
+    const std::string report = "SizeBasedTriggerPolicy::ActivateOptions, m_MaxFileSize ";
+    const struct {
+        const char* value;  // null: no option at all
+        std::vector<Diagnostic> lines;
+    } cases[] = {
+        {nullptr, {{50000, report + ": 262144 (256 KB)"}}},
+        {"3000", {{80000, report + "is too small, auto correct to 4096 (bytes)"}, {50000, report + ": 4096 (4 KB)"}}},
+        {"2047KB", {{50000, report + ": 2096128 (2047 KB)"}}},
+        {"2048KB", {{50000, report + ": 2097152 (2048 KB, 2 MB)"}}},
+        {"-1", {{50000, report + ": 18446744073709551615 (18014398509481983 KB, 17592186044415 MB)"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value == nullptr ? "(none)" : c.value);
+        DiagnosticRecorder diagnostics;
+        SizeBasedTriggerPolicy policy;
+        if (c.value != nullptr)
+            policy.SetOption(DString(kKey), DString(c.value));
+        policy.ActivateOptions();
+        EXPECT_EQ(diagnostics.Lines(), c.lines);
+    }
 }
 
 TEST(SizeBasedTriggerPolicy, TakesOnlyKeysContainingMaxFileSizeValue)
@@ -64,46 +78,6 @@ TEST(SizeBasedTriggerPolicy, TakesOnlyKeysContainingMaxFileSizeValue)
     EXPECT_EQ(policy.GetMaxFileSize(), 5u << 20);
     policy.SetOption(DString(kKey), DString("6MB"));
     EXPECT_EQ(policy.GetMaxFileSize(), 6u << 20) << "a later pair overwrites an earlier one";
-}
-
-TEST(SizeBasedTriggerPolicy, RaisesASmallLimitTo4096WithAnError)
-{
-    DiagnosticRecorder diagnostics;
-    SizeBasedTriggerPolicy policy;
-    policy.SetOption(DString(kKey), DString("3000"));
-    policy.ActivateOptions();
-    EXPECT_EQ(diagnostics.Lines(),
-              (std::vector<Diagnostic>{
-                  {80000, "SizeBasedTriggerPolicy::ActivateOptions, m_MaxFileSize is too small, auto correct to 4096 (bytes)"},
-                  {50000, "SizeBasedTriggerPolicy::ActivateOptions, m_MaxFileSize : 4096 (4 KB)"}}));
-}
-
-TEST(SizeBasedTriggerPolicy, ReportsMegabytesFrom2MiBOn)
-{
-    DiagnosticRecorder diagnostics;
-    SizeBasedTriggerPolicy policy;
-    policy.SetOption(DString(kKey), DString("2048KB"));
-    policy.ActivateOptions();
-    EXPECT_EQ(diagnostics.Lines(),
-              (std::vector<Diagnostic>{
-                  {50000, "SizeBasedTriggerPolicy::ActivateOptions, m_MaxFileSize : 2097152 (2048 KB, 2 MB)"}}));
-
-    diagnostics.Clear();
-    policy.SetOption(DString(kKey), DString("2047KB"));
-    policy.ActivateOptions();
-    EXPECT_EQ(diagnostics.Lines(),
-              (std::vector<Diagnostic>{{50000, "SizeBasedTriggerPolicy::ActivateOptions, m_MaxFileSize : 2096128 (2047 KB)"}}));
-}
-
-TEST(SizeBasedTriggerPolicy, ShowsANegativeLimitAsTheHugeNumberItBecomes)
-{
-    DiagnosticRecorder diagnostics;
-    SizeBasedTriggerPolicy policy;
-    policy.SetOption(DString(kKey), DString("-1"));
-    policy.ActivateOptions();
-    EXPECT_EQ(diagnostics.Texts(),
-              (std::vector<std::string>{"SizeBasedTriggerPolicy::ActivateOptions, m_MaxFileSize : 18446744073709551615 "
-                                        "(18014398509481983 KB, 17592186044415 MB)"}));
 }
 
 TEST(SizeBasedTriggerPolicy, AdvanceScheduleChangesNothing)

@@ -80,13 +80,22 @@ TEST(TimeBasedTriggerPolicy, FifteenMinutesStartAtTheNextWholeMinuteThenStepByFi
     }
 }
 
-TEST(TimeBasedTriggerPolicy, AfterAQuietSpellAdvancesOneIntervalAndTriggersAgain)
-{
-    FakeClock clock(May14(10, 7, 20));
-    TimeBasedTriggerPolicy policy;
-    Configure(policy, "logs/app.log", "15m");
-    clock.Set(May14(11, 0, 0));  // nothing logged since 10:07
+namespace {
 
+// Rolls every 15 minutes, activated at 10:07:20: the first maintenance time is 10:08:00.
+class FifteenMinutes : public testing::Test {
+protected:
+    void SetUp() override { Configure(policy, "logs/app.log", "15m"); }
+
+    FakeClock clock{May14(10, 7, 20)};
+    TimeBasedTriggerPolicy policy;  // after the clock: its constructor reads the time
+};
+
+} // namespace
+
+TEST_F(FifteenMinutes, AfterAQuietSpellAdvancesOneIntervalAndTriggersAgain)
+{
+    clock.Set(May14(11, 0, 0));  // nothing logged since 10:07
     EXPECT_TRUE(policy.IsTriggered(nullptr, nullptr, 0));
     policy.AdvanceSchedule(nullptr);
     EXPECT_EQ(policy.GetNextMntTime(), May14(10, 23, 0));
@@ -100,11 +109,8 @@ TEST(TimeBasedTriggerPolicy, AfterAQuietSpellAdvancesOneIntervalAndTriggersAgain
     EXPECT_FALSE(policy.IsTriggered(nullptr, nullptr, 0));
 }
 
-TEST(TimeBasedTriggerPolicy, WritesTheMaintenanceLineIntoTheFileAboutToRoll)
+TEST_F(FifteenMinutes, WritesTheMaintenanceLineIntoTheFileAboutToRoll)
 {
-    FakeClock clock(May14(10, 7, 20));
-    TimeBasedTriggerPolicy policy;
-    Configure(policy, "logs/app.log", "15m");
     clock.Set(May14(10, 8, 0));
     RecordingWriter writer;
     DiagnosticRecorder diagnostics;
@@ -117,13 +123,15 @@ TEST(TimeBasedTriggerPolicy, WritesTheMaintenanceLineIntoTheFileAboutToRoll)
     EXPECT_EQ(calls[0].first, line);
     EXPECT_FALSE(calls[0].hasSecond);
     EXPECT_EQ(diagnostics.Lines(), (std::vector<Diagnostic>{{50000, line}}));
+
+    clock.Set(May14(10, 23, 0));
+    policy.AdvanceSchedule(nullptr);  // no writer: the schedule still moves, the line is still reported
+    EXPECT_EQ(policy.GetNextMntTime(), May14(10, 38, 0));
+    EXPECT_EQ(diagnostics.Texts().back(), MaintenanceLine("2024-05-14 10:38:00"));
 }
 
-TEST(TimeBasedTriggerPolicy, AdvanceBeforeTheDueTimeDoesNothing)
+TEST_F(FifteenMinutes, AdvanceBeforeTheDueTimeDoesNothing)
 {
-    FakeClock clock(May14(10, 7, 20));
-    TimeBasedTriggerPolicy policy;
-    Configure(policy, "logs/app.log", "15m");
     clock.Set(May14(10, 7, 59));
     RecordingWriter writer;
     DiagnosticRecorder diagnostics;
@@ -133,16 +141,9 @@ TEST(TimeBasedTriggerPolicy, AdvanceBeforeTheDueTimeDoesNothing)
     EXPECT_TRUE(diagnostics.Lines().empty());
 }
 
-TEST(TimeBasedTriggerPolicy, AdvancesWithoutAWriterToo)
+TEST_F(FifteenMinutes, IgnoresTheAppenderTheEventAndTheByteCount)
 {
-    FakeClock clock(May14(10, 7, 20));
-    TimeBasedTriggerPolicy policy;
-    Configure(policy, "logs/app.log", "15m");
-    clock.Set(May14(10, 8, 0));
-    DiagnosticRecorder diagnostics;
-    policy.AdvanceSchedule(nullptr);
-    EXPECT_EQ(policy.GetNextMntTime(), May14(10, 23, 0));
-    EXPECT_EQ(diagnostics.Texts(), (std::vector<std::string>{MaintenanceLine("2024-05-14 10:23:00")}));
+    EXPECT_FALSE(policy.IsTriggered(nullptr, nullptr, std::numeric_limits<std::uint64_t>::max()));
 }
 
 TEST(TimeBasedTriggerPolicy, DailyAt2359RollsAtTheComingMidnightThenADayLater)
@@ -159,16 +160,6 @@ TEST(TimeBasedTriggerPolicy, DailyAt2359RollsAtTheComingMidnightThenADayLater)
     EXPECT_EQ(policy.GetNextMntTime(), LocalTicks(2024, 5, 16, 0, 0, 0));
     EXPECT_FALSE(policy.IsTriggered(nullptr, nullptr, 0));
 }
-
-TEST(TimeBasedTriggerPolicy, IgnoresTheAppenderTheEventAndTheByteCount)
-{
-    FakeClock clock(May14(10, 7, 20));
-    TimeBasedTriggerPolicy policy;
-    Configure(policy, "logs/app.log", "15m");
-    EXPECT_FALSE(policy.IsTriggered(nullptr, nullptr, std::numeric_limits<std::uint64_t>::max()));
-}
-
-// --- precision and interval from the options
 
 namespace {
 
@@ -237,8 +228,7 @@ TEST(TimeBasedTriggerPolicy, KeysAreMatchedByContainmentAndTheLastPairWins)
     EXPECT_EQ(policy.GetIntervalMinutes(), 120);
 }
 
-// --- the interval count: a step of 0 would leave the schedule in the past and roll on every event
-
+// A step of 0 minutes would leave the schedule in the past and roll the file on every event.
 TEST(TimeBasedTriggerPolicy, AMissingOrNonPositiveCountIsTakenAsOneWithAWarning)
 {
     const struct {
@@ -287,8 +277,6 @@ TEST(TimeBasedTriggerPolicy, AnIntervalBeyondTheMinuteRangeIsCutToWholeUnits)
     EXPECT_TRUE(diagnostics.Contains(
         "TimeBasedTriggerPolicy::ActivateOptions, interval [1500000d] is too long, auto correct to 2147483520 minutes"));
 }
-
-// --- the first maintenance time
 
 TEST(TimeBasedTriggerPolicy, NextMntTimeIsTheFirstLocalBoundaryAfterNow)
 {

@@ -5,6 +5,7 @@
 
 #include "frame/Trace.h"
 #include "host/Utility.h"
+#include "host/Writer.h"
 #include "os/Clock.h"
 
 namespace Quorlin {
@@ -32,11 +33,39 @@ constexpr Unit kUnits[] = {
 // One whole unit of the precision; anything that is not hour or day steps by minutes.
 std::int64_t StepTicks(std::int32_t precision)
 {
-    if (precision == TimeBasedTriggerPolicy::kDay)
-        return 1440 * kTicksPerMinute;
-    if (precision == TimeBasedTriggerPolicy::kHour)
-        return 60 * kTicksPerMinute;
+    for (const Unit& unit : kUnits)
+        if (unit.precision == precision)
+            return unit.minutes * kTicksPerMinute;
     return kTicksPerMinute;
+}
+
+// Local midnight `days` days after the local date of `ticks` (0: that date's own midnight), by the
+// calendar: a day with a daylight-saving change has 23 or 25 hours. -1 when the calendar cannot
+// express it.
+std::int64_t LocalMidnight(std::int64_t ticks, std::int32_t days)
+{
+    std::tm local{};
+    if (!os::ToLocalTime(ticks / os::kTicksPerSecond, local))
+        return -1;
+    local.tm_mday += days;
+    local.tm_hour = local.tm_min = local.tm_sec = 0;
+    local.tm_isdst = -1;  // the change may lie between `ticks` and that midnight
+    const std::int64_t seconds = os::FromLocalTime(local);
+    return seconds == -1 ? -1 : seconds * os::kTicksPerSecond;
+}
+
+// The start of the local minute or hour that holds `ticks`; -1 when the calendar cannot express it.
+std::int64_t StartOfLocalPeriod(std::int32_t precision, std::int64_t ticks)
+{
+    std::tm local{};
+    if (!os::ToLocalTime(ticks / os::kTicksPerSecond, local))
+        return -1;
+    local.tm_sec = 0;
+    if (precision == TimeBasedTriggerPolicy::kHour)
+        local.tm_min = 0;
+    // tm_isdst stays as found: in the hour repeated at a change it tells the two passes apart.
+    const std::int64_t seconds = os::FromLocalTime(local);
+    return seconds == -1 ? -1 : seconds * os::kTicksPerSecond;
 }
 
 // Renders the time only when diagnostics are on.
@@ -111,8 +140,11 @@ void TimeBasedTriggerPolicy::AdvanceSchedule(Writer* writer)
     if (os::NowTicks() < due)
         return;
     // One interval only, even after a quiet spell: if that time has passed too, the next event
-    // triggers again at once.
-    const std::int64_t next = due + m_IntervalMinutes * kTicksPerMinute;
+    // triggers again at once. Days go by the calendar, so a daily roll stays at local midnight
+    // across a daylight-saving change; minutes and hours are fixed steps.
+    std::int64_t next = m_Precision == kDay ? LocalMidnight(due, m_IntervalMinutes / 1440) : -1;
+    if (next <= due)
+        next = due + m_IntervalMinutes * kTicksPerMinute;
     if (!m_NextMntTime.compare_exchange_strong(due, next, std::memory_order_acq_rel))
         return;  // another thread advanced this due time already
     const DString line = Format("\r\n\r\n-- (Quorlin) TriggeringPolicy.TimeBased.Next maintenance time : {$}\r\n\r\n",
@@ -124,40 +156,16 @@ void TimeBasedTriggerPolicy::AdvanceSchedule(Writer* writer)
 
 std::int64_t TimeBasedTriggerPolicy::ComputeNextMntTime(std::int32_t precision, std::int64_t now)
 {
-    const std::int64_t seconds = now / os::kTicksPerSecond;
-    std::tm local{};
-    bool onCalendar = os::ToLocalTime(seconds, local);
-    std::int64_t start = seconds;  // a time the calendar cannot express: whole units from now itself
-    if (onCalendar) {
-        local.tm_sec = 0;
-        if (precision == kHour || precision == kDay)
-            local.tm_min = 0;
-        if (precision == kDay) {
-            local.tm_hour = 0;
-            // Today's midnight may lie on the other side of a daylight-saving change than now does.
-            local.tm_isdst = -1;
-        }
-        start = os::FromLocalTime(local);
-        onCalendar = start != -1;
-        if (!onCalendar)
-            start = seconds;
-    }
-    std::int64_t t = start * os::kTicksPerSecond;
+    std::int64_t t = precision == kDay ? LocalMidnight(now, 0) : StartOfLocalPeriod(precision, now);
+    if (t == -1)
+        t = now / os::kTicksPerSecond * os::kTicksPerSecond;  // beyond the calendar: whole units from now itself
     TraceTime(50000, "NextMntTime : {$}", t);
     if (now < t)
         return t;
 
-    std::int64_t next = -1;
-    if (precision == kDay && onCalendar) {
-        // The coming midnight by the calendar, not 24 hours after today's: on a daylight-saving day
-        // the two differ by the shift. `local` holds today's midnight, normalised.
-        local.tm_mday += 1;
-        local.tm_hour = local.tm_min = local.tm_sec = 0;
-        local.tm_isdst = -1;
-        const std::int64_t midnight = os::FromLocalTime(local);
-        if (midnight != -1)
-            next = midnight * os::kTicksPerSecond;
-    }
+    // The coming midnight by the calendar, not 24 hours after today's: on the day of a
+    // daylight-saving change the two differ by the shift.
+    std::int64_t next = precision == kDay ? LocalMidnight(now, 1) : -1;
     if (next <= now) {
         const std::int64_t step = StepTicks(precision);
         next = t + ((now - t) / step + 1) * step;

@@ -28,7 +28,8 @@ public:
     // Now has reached the maintenance time; one clock read, no lock.
     bool IsTriggered(const Appender* appender, const LoggingEvent* event, std::uint64_t fileSize) const override;
     // When due, moves the maintenance time on by one interval (once per due time, however many threads
-    // call) and ends the writer's file with the maintenance line.
+    // call; days by the local calendar, so a daily roll stays at midnight when the clocks change) and
+    // ends the writer's file with the maintenance line.
     void AdvanceSchedule(Writer* writer) override;
 
     // The first local boundary of a whole minute, hour or day (precision 2, 3 or 4) after now, in ticks.

@@ -5,12 +5,15 @@
 
 #include <cstdint>
 
-#include "host/Appender.h"
-#include "host/LoggingEvent.h"
-#include "host/Writer.h"
 #include "utility/DString.h"
 
 namespace Quorlin {
+
+using ORBEK::Utility::DString;
+
+class Appender;
+struct LoggingEvent;
+class Writer;
 
 class TriggeringPolicy {
 public:
