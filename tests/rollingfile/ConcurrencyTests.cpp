@@ -33,6 +33,7 @@ TEST(RollingConcurrency, ProducersAndRollOversRaceWithoutLosingALine)
     for (auto& p : producers)
         p.join();
     appender.Close();
+    appender.WaitForCompressions();
     std::set<std::string> seen;
     int lines = 0;
     for (const auto& [name, content] : ReadHistory(dir.Path())) {

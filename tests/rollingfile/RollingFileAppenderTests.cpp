@@ -111,6 +111,7 @@ TEST(RollingFileAppender, ExactBytesAroundOneTimeRollOver)
     Log(appender, "b");  // written, then the minute boundary rolls the file
     Log(appender, "c");
     appender.Close();
+    appender.WaitForCompressions();
 
     const std::string loaded = Utility::toYMDHMS(ModuleInfo::LoadTime()).c_str();
     const std::string activeName = (dir.Path() / "app.log").string();
@@ -136,7 +137,7 @@ TEST(RollingFileAppender, SizeRollsIntoAFixedWindowOfCompressedFiles)
     appender.ActivateOptions();
     ASSERT_TRUE(appender.Open());
     const std::string pad(90, 'p');
-    for (int i = 0; i < 400; ++i)
+    for (int i = 0; i < 1000; ++i)
         Log(appender, std::to_string(i) + " " + pad);
     appender.Close();
     appender.WaitForCompressions();
@@ -160,7 +161,7 @@ TEST(RollingFileAppender, SizeRollsIntoAFixedWindowOfCompressedFiles)
     EXPECT_GE(archives, 8);
     const std::string& active = files.at("app.log");
     EXPECT_NE(active.find(std::to_string(next) + " " + pad), std::string::npos);
-    EXPECT_NE(active.find("399 " + pad), std::string::npos);
+    EXPECT_NE(active.find("999 " + pad), std::string::npos);
 }
 
 TEST(RollingFileAppender, AppendedFileCountsItsExistingSize)

@@ -95,9 +95,12 @@ TEST(RolloverFailure, ARefusedRenameKeepsTheFileAppendsToItAndStartsNoCompressio
     for (int i = 120; i < 200; ++i)
         Log(*appender, std::to_string(i) + line);
     appender->Close();
+    appender->WaitForCompressions();
 
-    EXPECT_EQ(fake.spawns, 1);  // only the rename that worked starts a compression
     const auto files = ReadHistory(dir.Path());
+    // Only renames that worked start a compression: one per history file (gzip never runs here).
+    EXPECT_EQ(fake.spawns, static_cast<int>(files.size()) - 1);
+    EXPECT_GE(fake.spawns, 1);
     std::string all;
     for (const auto& [name, content] : files)
         all += content;
@@ -119,10 +122,10 @@ TEST(RolloverFailure, ANextFileThatCannotBeOpenedIsRetriedAndTheLossIsCounted)
     fake.failWriteOpens = true;
     const std::string line(100, 'y');
     int i = 0;
-    while (fake.spawns == 0 && i < 1000)  // up to the first roll-over, whose reopen is refused
-        Log(*appender, std::to_string(i++) + line);
-    ASSERT_EQ(fake.spawns, 1);
-    EXPECT_EQ(Count(recorder.Texts(), "events are counted until it opens"), 1);
+    while (Count(recorder.Texts(), "events are counted until it opens") == 0 && i < 1000)
+        Log(*appender, std::to_string(i++) + line);  // up to the first roll-over, whose reopen is refused
+    appender->WaitForCompressions();
+    EXPECT_EQ(fake.spawns, 1);  // the file rolled out is compressed all the same
     for (int lost = 0; lost < 7; ++lost)
         Log(*appender, "lost" + line);
     fake.failWriteOpens = false;
@@ -130,6 +133,7 @@ TEST(RolloverFailure, ANextFileThatCannotBeOpenedIsRetriedAndTheLossIsCounted)
     fake.Advance(2 * os::kTicksPerSecond);
     Log(*appender, "back" + line);
     appender->Close();
+    appender->WaitForCompressions();
 
     const std::string active = ReadFile(dir.Path() / "app.log");
     EXPECT_NE(active.find("-- (Quorlin) 8 events could not be written while ["), std::string::npos) << active;
@@ -150,8 +154,13 @@ TEST(RolloverFailure, AFaultInsideTheRollOverIsReportedAndLoggingGoesOn)
         fake.mode = mode;
         const std::string line(100, 'z');
         int i = 0;
-        while (fake.beeps == 0 && i < 1000)
-            Log(*appender, std::to_string(i++) + line);
+        {
+            // A machine fault abandons the roll-over's frames without their destructors: what they
+            // held leaks, by design.
+            QuorlinTest::ScopedLeakCheckOff leaksExpected;
+            while (fake.beeps == 0 && i < 1000)
+                Log(*appender, std::to_string(i++) + line);
+        }
         ASSERT_EQ(fake.beeps, 1);
         fake.mode = BrokenRename::Mode::Pass;
         Log(*appender, "after the fault" + line);

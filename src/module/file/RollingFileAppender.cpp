@@ -223,6 +223,9 @@ bool RollingFileAppender::Rollover()
     m_ForceAppend = false;
     const bool appending = m_AppendToFile || !ok;
     m_FileSize.store(appending ? CurrentFileSize() : 0);
+    // The history file is complete whether or not the next file opens: compress it.
+    if (ok && description->asynchronous)
+        m_Compressions.Launch(description->asynchronous);
     if (!writer) {
         // Keep nothing pointed at the closed file: events are counted until the file opens again.
         m_WriterBroken.store(true);
@@ -234,8 +237,6 @@ bool RollingFileAppender::Rollover()
     SetWriter(std::move(writer));
     WriteHeader();
     WriteStartBanner();
-    if (ok && description->asynchronous)
-        m_Compressions.Launch(description->asynchronous);
     return true;
 }
 
