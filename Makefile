@@ -10,7 +10,8 @@ run:
 	./scripts/install-deps.sh run
 	$(CMAKE) --preset linux >/dev/null
 	$(CMAKE) --build --preset linux --target quorlin-run
-	./build/linux/bin/quorlin-run --generate 20
+	./build/linux/bin/quorlin-run --generate 300000 --threads 2
+	@ls -l logs
 
 deps:
 	./scripts/install-deps.sh test

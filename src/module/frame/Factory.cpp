@@ -7,6 +7,7 @@
 #include "appenders/WinDebugAppender.h"
 #include "appenders/WinEventLogAppender.h"
 #include "file/FileAppender.h"
+#include "file/RollingFileAppender.h"
 #include "frame/ModuleInfo.h"
 #include "frame/Trace.h"
 #include "host/ConfigManager.h"
@@ -32,7 +33,7 @@ Appender* Make()
 // name the text contains wins.
 const Row kRows[] = {
     {StringView::Literal("Appender.File"), &Make<FileAppender>},
-    {StringView::Literal("Appender.RollingFile"), nullptr},
+    {StringView::Literal("Appender.RollingFile"), &Make<RollingFileAppender>},
     {StringView::Literal("Appender.ColoredConsole"), &Make<ColoredConsoleAppender>},
     {StringView::Literal("Appender.Console"), &Make<ConsoleAppender>},
     {StringView::Literal("Appender.Null"), &Make<NullAppender>},
