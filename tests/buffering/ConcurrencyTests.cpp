@@ -14,6 +14,7 @@
 #include "buffering/AsyncBufferingForwardAppender.h"
 #include "buffering/BufferingForwardAppender.h"
 #include "host/LogLog.h"
+#include "os/Process.h"
 #include "utility/SingletonSchedule.h"
 
 using namespace Quorlin;
@@ -128,13 +129,21 @@ TEST(AsyncForwardConcurrency, ProducersTheWorkerAndCloseRace)
 
 TEST(AsyncForwardConcurrency, CloseWaitsForAWorkerStillForwardingAfterTheShutdownTimeOut)
 {
+    // Opened once Shutdown has given up; it outlives the appenders, whose worker may still write.
+    GateOnDiagnostic gate("AsyncBufferingForward.Close.3");
     ConfiguredAppenders config;
     auto recorder = config.Recorder("slow");
-    GateOnDiagnostic gate("AsyncBufferingForward.Close.3");  // opened once Shutdown has given up
     std::atomic<bool> blocked{false};
+    std::atomic<std::uint64_t> worker{0};
     recorder->onAppend = [&](const LoggingEvent&) {
-        if (!blocked.exchange(true))
+        if (!blocked.exchange(true)) {
+            worker.store(os::CurrentThreadId());
             gate.Wait();
+        } else if (os::CurrentThreadId() == worker.load()) {
+            // The rest of the worker's batch goes slowly, so that a Close that did not wait for it
+            // would forward alongside.
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
     };
     auto async = config.Add(std::make_shared<AsyncBufferingForwardAppender>());
     async->SetName("async");
@@ -159,6 +168,7 @@ TEST(ForwardConcurrency, ProducersKeepTheirOrderWhileAppendersComeAndGo)
 {
     ConfiguredAppenders config;
     auto recorder = config.Recorder("sink");
+    recorder->onAppend = [](const LoggingEvent&) { std::this_thread::yield(); };  // forwarding threads overlap more
     auto forwarder = config.Add(std::make_shared<BufferingForwardAppender>());
     forwarder->SetName("fwd");
     forwarder->SetOption("appender-ref/ref", "sink");

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <stdexcept>
 
-#include "AllocationCounter.h"
+#include "../module/AllocationCounter.h"
 #include "BufferingSupport.h"
 #include "utility/SingletonSchedule.h"
 
