@@ -1,7 +1,7 @@
 # The two commands of the README, and the build steps behind them.
 #   make run    builds the Linux tree and runs quorlin-run on its built-in configuration
 #   make test   installs what is missing, builds linux-asan, linux-tsan and windows, runs every test
-.PHONY: run test deps test-linux-asan test-linux-tsan test-windows clean
+.PHONY: run test deps test-linux-asan test-linux-tsan test-windows package clean
 
 CMAKE ?= cmake
 CTEST ?= ctest
@@ -31,6 +31,16 @@ test-windows:
 	$(CMAKE) --preset windows >/dev/null
 	$(CMAKE) --build --preset windows
 	$(CTEST) --preset windows
+
+# The Windows install tree, zipped: build/package/Quorlin.Appender64-VERSION-win64.zip
+package:
+	./scripts/install-deps.sh test
+	$(CMAKE) --preset windows >/dev/null
+	$(CMAKE) --build --preset windows
+	rm -rf build/package
+	$(CMAKE) --install build/windows --prefix build/package/Quorlin.Appender64
+	cd build/package && $(CMAKE) -E tar cf Quorlin.Appender64-win64.zip --format=zip Quorlin.Appender64
+	@echo "package: build/package/Quorlin.Appender64-win64.zip"
 
 clean:
 	rm -rf build

@@ -7,6 +7,9 @@ namespace QuorlinTest {
 
 int RunShell(const std::string& command);
 
+// The shell text that makes the rest of a command line run in `directory` ("cd DIR && ").
+std::string InDirectory(const std::string& directory);
+
 // Quotes a path for the shell of the platform.
 std::string Quote(const std::string& path);
 

@@ -17,7 +17,9 @@
 #include "host/Level.h"
 #include "host/LogLog.h"
 #include "host/Utility.h"
+#include "utility/StringOps.h"
 #include "os/Console.h"
+#include "os/Directory.h"
 #include "os/Module.h"
 #include "os/Path.h"
 
@@ -38,12 +40,20 @@ extern "C" void OnInterrupt(int)
     Quorlin::os::InterruptStandardInput();
 }
 
+// The module beside the program (the build tree, the Windows install folder), else in ../lib (the
+// Linux install tree).
 std::string DefaultModulePath()
 {
-    std::string program = Quorlin::os::ExecutablePath();
-    const std::size_t cut = program.find_last_of(static_cast<char>(Quorlin::os::PathSeparator()));
+    const std::string program = Quorlin::os::ExecutablePath();
+    const char separator = static_cast<char>(Quorlin::os::PathSeparator());
+    const std::size_t cut = program.find_last_of(separator);
     const std::string folder = cut == std::string::npos ? std::string() : program.substr(0, cut + 1);
-    return folder + "Quorlin.Appender64" + Quorlin::os::SharedLibrarySuffix();
+    const std::string file = std::string("Quorlin.Appender64") + Quorlin::os::SharedLibrarySuffix();
+    const std::string installed = folder + ".." + separator + "lib" + separator + file;
+    auto exists = [](const std::string& path) { return Quorlin::os::PathExists(ORBEK::Utility::Utf8ToWide(std::string_view(path))); };
+    if (!exists(folder + file) && exists(installed))
+        return installed;
+    return folder + file;
 }
 
 // "ERROR text", "WARN: text": a leading level word sets the event's level.

@@ -25,7 +25,7 @@ Status SetNormalAttributes(std::wstring_view name);
 Status SetReadOnly(std::wstring_view name);
 
 // Deletes a file (DeleteFileW). A read-only file is refused with AccessDenied on both platforms,
-// and so is a file that a handle of this layer holds open.
+// and a file that a handle of this layer holds open without ShareDelete with SharingViolation.
 Status RemoveFile(std::wstring_view name);
 
 // Moves a file (MoveFileW): fails with AlreadyExists when `to` exists, never replaces it.

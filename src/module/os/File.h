@@ -1,12 +1,13 @@
 #pragma once
 // Files: open with Win32 share modes, write, seek, size, close.
 //
-// POSIX emulates the share modes with open-file-description locks on a marker range far beyond any
-// real data, so that they hold between handles of one process and across processes: a handle that
-// writes takes a shared lock on the write marker, a handle that refuses other writers an exclusive one
-// (likewise for reading). An open whose lock is refused fails with ErrorKind::SharingViolation, as
+// POSIX emulates the share modes with open-file-description locks on marker bytes far beyond any
+// real data, so that they hold between handles of one process and across processes: a handle takes a
+// shared lock on the marker of each access it has (read, write) and of each access it refuses, and is
+// refused when another handle holds the opposite marker (exclusive locks would make two readers that
+// both refuse writers refuse each other). A refused open fails with ErrorKind::SharingViolation, as
 // a second open for writing of a file held with deny-write fails on Windows. RemoveFile and RenameFile
-// refuse a file that any handle of this layer holds open, as Windows does without FILE_SHARE_DELETE.
+// refuse a file that a handle of this layer holds open without ShareDelete, as Windows does.
 
 #include <cstdint>
 #include <string_view>

@@ -32,7 +32,8 @@ void FreeModule(ModuleHandle module);
 ModuleHandle AcquireThisModule();
 
 // Releases a reference from AcquireThisModule as the very last act of the calling thread, which then
-// ends (FreeLibraryAndExitThread; on POSIX dlclose, then the thread returns normally to its caller).
+// ends (FreeLibraryAndExitThread). On POSIX the reference was taken with RTLD_NODELETE, so the library
+// stays mapped for the rest of the process: dlclose, then the thread returns normally to its caller.
 void ReleaseModuleAndExitThread(ModuleHandle module);
 
 } // namespace Quorlin::os

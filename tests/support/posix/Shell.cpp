@@ -23,4 +23,6 @@ std::string SiblingProgram(const std::string& name)
     return self.substr(0, self.find_last_of('/') + 1) + name;
 }
 
+std::string InDirectory(const std::string& directory) { return "cd " + Quote(directory) + " && "; }
+
 } // namespace QuorlinTest

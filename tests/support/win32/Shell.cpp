@@ -20,4 +20,6 @@ std::string SiblingProgram(const std::string& name)
     return self.substr(0, self.find_last_of("\\/") + 1) + name + ".exe";
 }
 
+std::string InDirectory(const std::string& directory) { return "cd /d " + Quote(directory) + " && "; }
+
 } // namespace QuorlinTest

@@ -2,7 +2,9 @@
 
 #include <cxxabi.h>
 #include <setjmp.h>
+#include <pthread.h>
 #include <signal.h>
+#include <ucontext.h>
 
 #include <atomic>
 #include <iterator>
@@ -46,12 +48,17 @@ std::uint32_t ExceptionCodeOf(int signal, const siginfo_t& info)
     }
 }
 
-void OnFault(int signal, siginfo_t* info, void*)
+void OnFault(int signal, siginfo_t* info, void* context)
 {
     Guard* guard = t_Guard;
     // si_code > 0: raised by the processor for this thread; a signal sent by kill() or raise() is no fault.
     if (guard && info && info->si_code > 0) {
         guard->code = ExceptionCodeOf(signal, *info);
+        // The mask of the faulting code comes back before the jump. Ours blocks nothing, but a runtime
+        // that forwards the signal to this handler (ThreadSanitizer does) may have blocked every signal,
+        // and the next fault would then kill the process.
+        if (context)
+            ::pthread_sigmask(SIG_SETMASK, &static_cast<ucontext_t*>(context)->uc_sigmask, nullptr);
         siglongjmp(guard->resume, 1);
     }
     // Not a guarded step: the previous disposition comes back, and the faulting instruction, run
@@ -79,7 +86,7 @@ void EnsureInstalled()
             continue;
         struct sigaction ours = {};
         ours.sa_sigaction = &OnFault;
-        // SA_NODEFER and an empty mask leave the signal mask alone, so the jump back need not restore it.
+        // SA_NODEFER: a step that faults again after a jump back needs no unblocking.
         ours.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_NODEFER;
         sigemptyset(&ours.sa_mask);
         struct sigaction previous = {};
@@ -115,7 +122,8 @@ bool RunGuarded(void (*step)(void*), void* context, std::uint32_t& code)
     EnsureInstalled();
     Guard guard;
     guard.previous = t_Guard;
-    // The mask is not saved (0): see EnsureInstalled.
+    // The mask is not saved (0), which would cost a system call per step: OnFault restores the one
+    // the fault interrupted.
     if (sigsetjmp(guard.resume, 0) == 0) {
         t_Guard = &guard;
         const bool finished = Invoke(step, context, guard);

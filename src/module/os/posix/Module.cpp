@@ -83,10 +83,12 @@ ModuleHandle AcquireThisModule()
     const link_map* map = ThisModuleMap();
     if (!map || !map->l_name)
         return nullptr;
-    // The program is never unloaded; a library gains a reference without being loaded anew.
+    // The program is never unloaded; a library gains a reference without being loaded anew, and
+    // RTLD_NODELETE keeps it mapped after its last dlclose: a thread that releases the last reference
+    // still has to return through the library's code, which has no FreeLibraryAndExitThread here.
     if (map->l_name[0] == '\0')
         return ::dlopen(nullptr, RTLD_NOW);
-    return ::dlopen(map->l_name, RTLD_NOW | RTLD_NOLOAD);
+    return ::dlopen(map->l_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
 }
 
 void ReleaseModuleAndExitThread(ModuleHandle module)

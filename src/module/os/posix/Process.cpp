@@ -130,7 +130,12 @@ Status native::Spawn(std::wstring_view program, std::wstring_view commandLine, P
         ::posix_spawn_file_actions_destroy(&actions);
         return FromNative(static_cast<std::uint32_t>(error));
     }
+    // Like a child in a new hidden console: nothing to read, and what it prints reaches no one.
     int error = ::posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    if (!error)
+        error = ::posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    if (!error)
+        error = ::posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     // A new process starts with no signal blocked, whatever the spawning thread blocks.
     sigset_t none;
     sigemptyset(&none);

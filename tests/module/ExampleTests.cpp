@@ -1,0 +1,56 @@
+// Every example configuration runs through quorlin-run as shipped.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "Shell.h"
+#include "TempDir.h"
+
+using namespace QuorlinTest;
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path ExamplesFolder() { return fs::path(SiblingProgram("quorlin-run")).parent_path() / "examples" / "config"; }
+
+int RunExample(const TempDir& dir, const std::string& name, const std::string& extra = "")
+{
+    WriteFile(dir.Path() / "in.txt", "first event\nWARN second event\nERROR third event\n");
+    return RunShell(InDirectory(dir.Path().string()) + Quote(SiblingProgram("quorlin-run")) + " --config " +
+                    Quote((ExamplesFolder() / name).string()) + extra + " < in.txt > out.txt 2> err.txt");
+}
+
+} // namespace
+
+TEST(Examples, EveryConfigurationStartsAndTakesEvents)
+{
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator(ExamplesFolder())) {
+        if (entry.path().extension() != ".conf")
+            continue;
+        ++count;
+        TempDir dir;
+        EXPECT_EQ(RunExample(dir, entry.path().filename().string()), 0)
+            << entry.path().filename() << ": " << ReadFile(dir.Path() / "err.txt");
+    }
+    EXPECT_GE(count, 6);
+}
+
+TEST(Examples, FileAndNullExamplesProduceTheirOutput)
+{
+    TempDir files;
+    ASSERT_EQ(RunExample(files, "file.conf"), 0) << ReadFile(files.Path() / "err.txt");
+    int logs = 0;
+    for (const auto& entry : fs::directory_iterator(files.Path() / "logs")) {
+        const std::string text = ReadFile(entry.path());
+        EXPECT_EQ(text.rfind("-- started --\r\n", 0), 0u) << text;
+        EXPECT_NE(text.find("[WARN ] "), std::string::npos);
+        ++logs;
+    }
+    EXPECT_EQ(logs, 1);
+
+    TempDir discard;
+    ASSERT_EQ(RunExample(discard, "null.conf"), 0);
+    EXPECT_EQ(ReadFile(discard.Path() / "out.txt").find("NullAppender.Close, m_nCount=3"), 0u);
+}
