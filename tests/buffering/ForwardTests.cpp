@@ -156,7 +156,6 @@ TEST(BufferingForwardAppender, CloseForwardsWhatIsStillBufferedThenClosesTheRefe
 {
     ConfiguredAppenders config;
     auto a = config.Recorder("a");
-    Strings seenAtClose;
     auto forwarder = Forwarder(config, "fwd", {"a"});
     forwarder->SetOption("limitOfLogPacket/value", "10");
     forwarder->Open();
@@ -170,6 +169,11 @@ TEST(BufferingForwardAppender, CloseForwardsWhatIsStillBufferedThenClosesTheRefe
     EXPECT_EQ(forwarder->GetNbOfPackets(), 0u);
     Log(*forwarder, "after close");
     EXPECT_EQ(forwarder->GetNbOfPackets(), 0u);
+
+    forwarder->Open();  // takes events again
+    Log(*forwarder, "3");
+    forwarder->Close();
+    EXPECT_EQ(a->Messages(), (Strings{"1", "2", "3"}));
 }
 
 TEST(BufferingForwardAppender, TheByteCountIsResetWhenTheBufferIsTaken)

@@ -41,6 +41,7 @@ public:
     // refuse forwarding cycles.
     virtual std::vector<std::shared_ptr<Appender>> ReferencedAppenders() const;
 
+    // The limits as stored, and what waits in the buffer now.
     std::int32_t GetLimitOfPkt() const { return m_LimitOfPkt; }
     std::int32_t GetLimitOfBytes() const { return m_LimitOfBytes; }
     std::size_t GetNbOfPackets() const { return m_Queue.Size(); }

@@ -30,6 +30,7 @@ public:
     // Appends the packet and gives the counts that include it; false (the packet destroyed) while
     // the queue is sealed.
     bool Push(std::unique_ptr<LogPacket> packet, Counts& after);
+    // The number of packets waiting, and with GetCounts their message bytes, read under the mutex.
     std::size_t Size() const;
     Counts GetCounts() const;
     // Moves every packet out in arrival order; the queue keeps no storage.
@@ -42,6 +43,7 @@ public:
     // Refuses every later Push until Unseal, and moves out what is still waiting, in one step: a
     // packet is either among those returned or refused.
     Packets Seal();
+    // Lets Push take packets again.
     void Unseal();
 
 private:

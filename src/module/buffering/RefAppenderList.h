@@ -22,6 +22,7 @@ public:
     RefAppenderList(const RefAppenderList&) = delete;
     RefAppenderList& operator=(const RefAppenderList&) = delete;
 
+    // Appends at the end, under the exclusive lock.
     void Add(std::shared_ptr<Appender> appender);
     // Removes the first appender named exactly `name`; false if none is.
     bool Remove(const DString& name);
@@ -31,6 +32,7 @@ public:
     // The first appender the predicate accepts; an empty predicate raises std::bad_function_call
     // when there is an appender to ask about.
     std::shared_ptr<Appender> Find(const std::function<bool(Appender*)>& predicate) const;
+    // A copy of the list, for calls that must not hold the lock.
     List Snapshot() const;
     std::size_t Size() const;
     // Hands the event to every appender in order, under the shared lock.
