@@ -6,6 +6,8 @@
 #include "appenders/NullAppender.h"
 #include "appenders/WinDebugAppender.h"
 #include "appenders/WinEventLogAppender.h"
+#include "buffering/AsyncBufferingForwardAppender.h"
+#include "buffering/BufferingForwardAppender.h"
 #include "file/FileAppender.h"
 #include "file/RollingFileAppender.h"
 #include "frame/ModuleInfo.h"
@@ -37,8 +39,8 @@ const Row kRows[] = {
     {StringView::Literal("Appender.ColoredConsole"), &Make<ColoredConsoleAppender>},
     {StringView::Literal("Appender.Console"), &Make<ConsoleAppender>},
     {StringView::Literal("Appender.Null"), &Make<NullAppender>},
-    {StringView::Literal("Appender.AsyncBufferingForward"), nullptr},
-    {StringView::Literal("Appender.BufferingForward"), nullptr},
+    {StringView::Literal("Appender.AsyncBufferingForward"), &Make<AsyncBufferingForwardAppender>},
+    {StringView::Literal("Appender.BufferingForward"), &Make<BufferingForwardAppender>},
     {StringView::Literal("Appender.Memory"), &Make<MemoryAppender>},
     {StringView::Literal("Appender.WindowsEventLog"), &Make<WinEventLogAppender>},
     {StringView::Literal("Appender.WindowsDebug"), &Make<WinDebugAppender>},
