@@ -4,12 +4,21 @@
 #include <thread>
 
 #include "RollingTestSupport.h"
+#include "frame/ModuleInfo.h"
+#include "os/Module.h"
 
 using namespace Quorlin;
 using namespace QuorlinTest;
 using namespace RollingTest;
 
 namespace {
+
+// The compressor is looked for beside the module; in the tests the module's code is the test binary,
+// and gzip(.exe) is built beside it.
+const bool g_ModuleLocated = [] {
+    ModuleInfo::RecordLocation(DString(os::ThisModulePath().c_str()));
+    return true;
+}();
 
 // "<thread> <sequence> <padding>" lines; checks each thread's sequence is complete and in order
 // across the history (oldest first) and the active file.
