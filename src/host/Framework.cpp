@@ -152,6 +152,14 @@ void Framework::Stop()
     Detail::ConfigManager::ClearAppenders();
 }
 
+void* Framework::ModuleSymbol(const char* name) const
+{
+    for (void* module : m_Modules)
+        if (void* symbol = os::ModuleSymbol(module, name))
+            return symbol;
+    return nullptr;
+}
+
 std::shared_ptr<Appender> Framework::Find(const std::string& name) const
 {
     for (const Created& c : m_Appenders)

@@ -33,6 +33,8 @@ public:
     void Stop();
 
     const std::vector<std::shared_ptr<Appender>>& RootAppenders() const { return m_Root; }
+    // An exported symbol of the loaded modules (the first that has it), or null.
+    void* ModuleSymbol(const char* name) const;
     std::shared_ptr<Appender> Find(const std::string& name) const;
 
 private:

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "DefaultConfig.h"
+#include "FileReport.h"
 #include "Options.h"
 #include "host/Framework.h"
 #include "host/Level.h"
@@ -213,6 +214,11 @@ int Run(int argc, char** argv)
         framework.Stop();
     }
     std::signal(SIGINT, SIG_DFL);
+    // Compressions run on threads of the module: let them finish before the listing and the exit.
+    using WaitFn = bool (*)(unsigned int);
+    if (auto wait = reinterpret_cast<WaitFn>(framework.ModuleSymbol("WaitForCompressions")); wait && !wait(60000))
+        std::fprintf(stderr, "quorlin-run: compressions still running after 60 s; they go on in the background\n");
+    ReportLogFiles(config, stderr);
     return 0;
 }
 

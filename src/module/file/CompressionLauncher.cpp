@@ -1,17 +1,37 @@
 #include "CompressionLauncher.h"
 
+#include <chrono>
 #include <thread>
 
 #include "os/Module.h"
 
 namespace Quorlin {
 
-void CompressionLauncher::Launch(std::shared_ptr<Action> action)
+CompressionLauncher::State& CompressionLauncher::Everyone()
+{
+    // Never destroyed: compression threads may end after static destruction has begun.
+    static State* everyone = new State();
+    return *everyone;
+}
+
+namespace {
+
+void Count(CompressionLauncher::State& state, int change)
 {
     {
-        std::lock_guard<std::mutex> lock(m_State->mutex);
-        ++m_State->running;
+        std::lock_guard<std::mutex> lock(state.mutex);
+        state.running += change;
     }
+    if (change < 0)
+        state.idle.notify_all();
+}
+
+} // namespace
+
+void CompressionLauncher::Launch(std::shared_ptr<Action> action)
+{
+    Count(*m_State, +1);
+    Count(Everyone(), +1);
     // The thread holds a reference on the module, so that unloading it while gzip runs cannot pull the
     // code from under the thread; the reference is the thread's very last release.
     os::ModuleHandle pin = os::AcquireThisModule();
@@ -23,20 +43,14 @@ void CompressionLauncher::Launch(std::shared_ptr<Action> action)
                 // A compression that fails leaves the history file as it is; nothing to report to.
             }
             action.reset();
-            {
-                std::lock_guard<std::mutex> lock(state->mutex);
-                --state->running;
-            }
-            state->idle.notify_all();
+            Count(*state, -1);
+            Count(Everyone(), -1);
             state.reset();
             os::ReleaseModuleAndExitThread(pin);
         }).detach();
     } catch (...) {
-        {
-            std::lock_guard<std::mutex> lock(m_State->mutex);
-            --m_State->running;
-        }
-        m_State->idle.notify_all();
+        Count(*m_State, -1);
+        Count(Everyone(), -1);
         if (pin != nullptr)
             os::FreeModule(pin);
         throw;
@@ -50,6 +64,13 @@ bool CompressionLauncher::WaitUntilIdle()
         return false;
     m_State->idle.wait(lock, [this] { return m_State->running == 0; });
     return true;
+}
+
+bool CompressionLauncher::WaitForAll(std::uint32_t milliseconds)
+{
+    State& everyone = Everyone();
+    std::unique_lock<std::mutex> lock(everyone.mutex);
+    return everyone.idle.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return everyone.running == 0; });
 }
 
 int CompressionLauncher::Running() const

@@ -22,14 +22,21 @@ public:
     bool WaitUntilIdle();
     int Running() const;
 
-private:
+    // Waits up to `milliseconds` until no compression of any appender of the module runs; true when
+    // none runs any more.
+    static bool WaitForAll(std::uint32_t milliseconds);
+
     // Shared with the threads, which may outlive the appender.
     struct State {
         mutable std::mutex mutex;
         std::condition_variable idle;
         int running = 0;
     };
+
+private:
     std::shared_ptr<State> m_State;
+    // Every launcher's count together, for the module-wide wait.
+    static State& Everyone();
 };
 
 } // namespace Quorlin

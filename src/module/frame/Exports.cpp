@@ -1,4 +1,5 @@
 #include "frame/Export.h"
+#include "file/CompressionLauncher.h"
 #include "frame/Factory.h"
 
 // The factory entry the framework looks up by this plain name. A null type is the empty text; the
@@ -7,4 +8,11 @@
 extern "C" QUORLIN_APPENDER_API Quorlin::Appender* CreateAppender(const char* type, void* /*reserved*/)
 {
     return Quorlin::Factory::CreateAppender(ORBEK::Utility::StringView(type));
+}
+
+// For hosts about to end the process or unload the module: waits up to `milliseconds` until the
+// compressions started by rolling file appenders have finished. True when none runs any more.
+extern "C" QUORLIN_APPENDER_API bool WaitForCompressions(unsigned int milliseconds)
+{
+    return Quorlin::CompressionLauncher::WaitForAll(milliseconds);
 }
