@@ -58,16 +58,8 @@ void RollingFileAppender::SetOption(const DString& key, const DString& value)
         m_TriggerOptions.emplace_back(key, value);
     else if (Begins(key, "rollingPolicy/"))
         m_RollingOptions.emplace_back(key, value);
-    else if (Begins(key, "fileName/type"))
-        m_FileNameType = value;
-    else if (Begins(key, "fileName/value"))
-        m_FileNameValue = value;
-    else if (Begins(key, "appendToFile/value"))
-        m_AppendToFile = BoolOption(key, value, m_AppendToFile);
-    else if (Begins(key, "enableNewLine/value"))
-        m_EnableNewLine = BoolOption(key, value, m_EnableNewLine);
     else
-        Appender::SetOption(key, value);
+        FileAppender::SetOption(key, value);  // the file options, then the framework's
 }
 
 void RollingFileAppender::ActivateOptions()
