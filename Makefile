@@ -1,7 +1,7 @@
 # The two commands of the README, and the build steps behind them.
 #   make run    builds the Linux tree and runs quorlin-run on its built-in configuration
 #   make test   installs what is missing, builds linux-asan, linux-tsan and windows, runs every test
-.PHONY: run test deps test-linux-asan test-linux-tsan test-windows bench package clean
+.PHONY: run test deps test-linux-asan test-linux-tsan test-windows bench package docs clean
 
 CMAKE ?= cmake
 CTEST ?= ctest
@@ -10,7 +10,8 @@ run:
 	./scripts/install-deps.sh run
 	$(CMAKE) --preset linux >/dev/null
 	$(CMAKE) --build --preset linux --target quorlin-run
-	./build/linux/bin/quorlin-run --generate 20
+	./build/linux/bin/quorlin-run --generate 300000 --threads 2
+	@ls -l logs
 
 deps:
 	./scripts/install-deps.sh test
@@ -48,6 +49,11 @@ package:
 	$(CMAKE) --install build/windows --prefix build/package/Quorlin.Appender64
 	cd build/package && $(CMAKE) -E tar cf Quorlin.Appender64-win64.zip --format=zip Quorlin.Appender64
 	@echo "package: build/package/Quorlin.Appender64-win64.zip"
+
+# The architecture picture, from its text source.
+docs:
+	@command -v dot >/dev/null || (DEBIAN_FRONTEND=noninteractive apt-get install -y -q graphviz)
+	dot -Tpng -Gdpi=100 docs/architecture.dot -o docs/architecture.png
 
 clean:
 	rm -rf build

@@ -1,5 +1,6 @@
 #include "ThreadPool.h"
 
+#include <atomic>
 #include <cstdio>
 #include <mutex>
 
@@ -8,7 +9,8 @@ namespace {
 
 struct ManagerState {
     std::mutex mutex;
-    PoolLogger logger = nullptr;
+    // Read by every schedule call that may log, so without the mutex.
+    std::atomic<PoolLogger> logger{nullptr};
     bool prepared = false;
     std::vector<std::string> calls;
 };
@@ -48,12 +50,7 @@ bool Manager::Prepare()
     return true;
 }
 
-PoolLogger Manager::GetLogger()
-{
-    ManagerState& s = State();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    return s.logger;
-}
+PoolLogger Manager::GetLogger() { return State().logger.load(std::memory_order_acquire); }
 
 std::vector<std::string> Manager::Calls()
 {

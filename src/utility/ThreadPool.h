@@ -1,5 +1,5 @@
 #pragma once
-// The thread-pool library stand-in: the pool Manager's logging set-up.
+// The thread-pool library stand-in: the pool Manager's logging set-up (schedules: SingletonSchedule.h).
 
 #include <string>
 #include <vector>

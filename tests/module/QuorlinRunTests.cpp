@@ -19,7 +19,7 @@ struct RunResult {
 RunResult RunQuorlin(const TempDir& dir, const std::string& arguments, const std::string& input = "")
 {
     WriteFile(dir.Path() / "stdin.txt", input);
-    const std::string command = Quote(SiblingProgram("quorlin-run")) + " " + arguments + " < " +
+    const std::string command = InDirectory(dir.Path().string()) + Quote(SiblingProgram("quorlin-run")) + " " + arguments + " < " +
                                 Quote((dir.Path() / "stdin.txt").string()) + " > " + Quote((dir.Path() / "out.txt").string()) +
                                 " 2> " + Quote((dir.Path() / "err.txt").string());
     RunResult r;
@@ -94,7 +94,9 @@ TEST(QuorlinRun, FeedsStandardInputAndGeneratedEventsThroughTheModule)
     EXPECT_EQ(generated.exitCode, 0) << generated.err;
     EXPECT_NE(generated.err.find("quorlin-run: 500 events, 25000 bytes"), std::string::npos) << generated.err;
 
+    // The built-in configuration writes rolling files under ./logs.
     RunResult builtIn = RunQuorlin(dir, "--generate 3");
     EXPECT_EQ(builtIn.exitCode, 0) << builtIn.err;
     EXPECT_NE(builtIn.err.find("quorlin-run: 3 events"), std::string::npos) << builtIn.err;
+    EXPECT_NE(ReadFile(dir.Path() / "logs" / "quorlin.log").find("[INFO ] "), std::string::npos);
 }

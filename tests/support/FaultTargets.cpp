@@ -1,6 +1,19 @@
 #include "FaultTargets.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#define QUORLIN_LSAN_DISABLE() __lsan_disable()
+#define QUORLIN_LSAN_ENABLE() __lsan_enable()
+#else
+#define QUORLIN_LSAN_DISABLE() ((void)0)
+#define QUORLIN_LSAN_ENABLE() ((void)0)
+#endif
+
 namespace QuorlinTest {
+
+ScopedLeakCheckOff::ScopedLeakCheckOff() { QUORLIN_LSAN_DISABLE(); }
+ScopedLeakCheckOff::~ScopedLeakCheckOff() { QUORLIN_LSAN_ENABLE(); }
+
 namespace {
 int* volatile g_Null = nullptr;
 volatile int g_Zero = 0;

@@ -7,4 +7,14 @@ namespace QuorlinTest {
 void WriteThroughNull(void*);
 void DivideByZero(void*);
 
+// Allocations made while it lives are not reported as leaks (LeakSanitizer builds only): for steps
+// that fault on purpose and abandon what their frames held.
+class ScopedLeakCheckOff {
+public:
+    ScopedLeakCheckOff();
+    ~ScopedLeakCheckOff();
+    ScopedLeakCheckOff(const ScopedLeakCheckOff&) = delete;
+    ScopedLeakCheckOff& operator=(const ScopedLeakCheckOff&) = delete;
+};
+
 } // namespace QuorlinTest

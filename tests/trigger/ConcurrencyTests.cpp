@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <barrier>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
 #include <cstdint>
 #include <thread>
 #include <vector>
@@ -18,6 +20,34 @@ using namespace Quorlin;
 using namespace QuorlinTest;
 
 namespace {
+
+// A reusable barrier on a mutex and a condition variable (the library's std::barrier waits on
+// atomics, which hang now and then under Wine): the last thread to arrive runs the completion step.
+class Rendezvous {
+public:
+    Rendezvous(int parties, std::function<void()> completion) : m_Parties(parties), m_Completion(std::move(completion)) {}
+    void ArriveAndWait()
+    {
+        std::unique_lock<std::mutex> lock(m_Mutex);
+        const long generation = m_Generation;
+        if (++m_Arrived == m_Parties) {
+            m_Completion();
+            m_Arrived = 0;
+            ++m_Generation;
+            m_Released.notify_all();
+            return;
+        }
+        m_Released.wait(lock, [&] { return m_Generation != generation; });
+    }
+
+private:
+    std::mutex m_Mutex;
+    std::condition_variable m_Released;
+    const int m_Parties;
+    int m_Arrived = 0;
+    long m_Generation = 0;
+    std::function<void()> m_Completion;
+};
 
 constexpr int kReaders = 4;
 constexpr int kRounds = 300;
@@ -107,12 +137,12 @@ TEST(TriggerConcurrency, RacingAdvancesMoveOneIntervalPerDueTime)
     constexpr int kThreads = 4;
     constexpr int kDueTimes = 100;
     // Between two phases the completion step moves the clock to the next due time.
-    std::barrier sync(kThreads, [&]() noexcept { clock.Set(policy.GetNextMntTime()); });
+    Rendezvous sync(kThreads, [&] { clock.Set(policy.GetNextMntTime()); });
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&] {
             for (int due = 0; due < kDueTimes; ++due) {
-                sync.arrive_and_wait();
+                sync.ArriveAndWait();
                 policy.AdvanceSchedule(&writer);
             }
         });

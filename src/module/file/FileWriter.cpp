@@ -17,6 +17,7 @@ bool FileWriter::Open(const WString& name)
     if (name.GetLength() + 1 > os::MaxPathLength() || !os::SplitPath(name.StdView(), parts, 260).Ok()) {
         Trace(80000, "FileWriter.File.Open, the name is too long ({$} characters), not opened : [{$}]", name.GetLength(),
               name);
+        m_LastOpenError = "the name is too long";
         return false;
     }
     const WString directory = WString(parts.drive.c_str()) +
@@ -37,8 +38,11 @@ bool FileWriter::Open(const WString& name)
     } else {
         result = m_File.Open(normalized, kDenyWrite, 'W');
     }
-    if (!result)
-        Trace(80000, "FileWriter.File.Open, cannot open [{$}] : {$}", normalized, result.Error()->Message());
+    m_LastOpenError.Clear();
+    if (!result) {
+        m_LastOpenError = result.Error()->Message();
+        Trace(80000, "FileWriter.File.Open, cannot open [{$}] : {$}", normalized, m_LastOpenError);
+    }
     return !m_File.IsBad();
 }
 

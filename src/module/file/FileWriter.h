@@ -32,12 +32,15 @@ public:
                std::int32_t secondLength) override;
 
     const WString& GetNormalizedName() const { return m_NormalizedName; }
+    // The system's text for the last failed open; empty after a successful one.
+    const DString& LastOpenError() const { return m_LastOpenError; }
     bool IsBad() const { return m_File.IsBad(); }
 
 protected:
     bool m_Append = true;
     WinFile m_File;
     WString m_NormalizedName;
+    DString m_LastOpenError;
 };
 
 // What a RollingFileWriter reports its written bytes to.

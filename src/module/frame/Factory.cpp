@@ -6,7 +6,10 @@
 #include "appenders/NullAppender.h"
 #include "appenders/WinDebugAppender.h"
 #include "appenders/WinEventLogAppender.h"
+#include "buffering/AsyncBufferingForwardAppender.h"
+#include "buffering/BufferingForwardAppender.h"
 #include "file/FileAppender.h"
+#include "file/RollingFileAppender.h"
 #include "frame/ModuleInfo.h"
 #include "frame/Trace.h"
 #include "host/ConfigManager.h"
@@ -32,12 +35,12 @@ Appender* Make()
 // name the text contains wins.
 const Row kRows[] = {
     {StringView::Literal("Appender.File"), &Make<FileAppender>},
-    {StringView::Literal("Appender.RollingFile"), nullptr},
+    {StringView::Literal("Appender.RollingFile"), &Make<RollingFileAppender>},
     {StringView::Literal("Appender.ColoredConsole"), &Make<ColoredConsoleAppender>},
     {StringView::Literal("Appender.Console"), &Make<ConsoleAppender>},
     {StringView::Literal("Appender.Null"), &Make<NullAppender>},
-    {StringView::Literal("Appender.AsyncBufferingForward"), nullptr},
-    {StringView::Literal("Appender.BufferingForward"), nullptr},
+    {StringView::Literal("Appender.AsyncBufferingForward"), &Make<AsyncBufferingForwardAppender>},
+    {StringView::Literal("Appender.BufferingForward"), &Make<BufferingForwardAppender>},
     {StringView::Literal("Appender.Memory"), &Make<MemoryAppender>},
     {StringView::Literal("Appender.WindowsEventLog"), &Make<WinEventLogAppender>},
     {StringView::Literal("Appender.WindowsDebug"), &Make<WinDebugAppender>},

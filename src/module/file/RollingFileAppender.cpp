@@ -1,0 +1,299 @@
+#include "RollingFileAppender.h"
+
+#include <mutex>
+#include <shared_mutex>
+
+#include "appenders/ExceptionFilter.h"
+#include "file/SizeAndTimeBasedTriggerPolicy.h"
+#include "file/SizeBasedTriggerPolicy.h"
+#include "file/TimeBasedTriggerPolicy.h"
+#include "frame/ModuleInfo.h"
+#include "frame/Trace.h"
+#include "host/Utility.h"
+#include "os/Clock.h"
+#include "os/File.h"
+#include "os/Path.h"
+#include "rolling/FixedWindowRollPolicy.h"
+#include "rolling/SizeAndTimeBasedRollPolicy.h"
+#include "rolling/TimeBasedRollPolicy.h"
+
+namespace Quorlin {
+namespace {
+
+constexpr std::int32_t kBufferCapacity = 8192;
+constexpr std::int64_t kRetryTicks = os::kTicksPerSecond;  // reopen and rename retries: once a second
+
+bool Begins(const DString& key, const char* name) { return key.Find(name) == 0; }
+
+DString LoadTimeText() { return Utility::toYMDHMS(ModuleInfo::LoadTime()); }
+
+} // namespace
+
+RollingFileAppender::RollingFileAppender() { SetTypeName(DString("Appender.RollingFile")); }
+
+RollingFileAppender::~RollingFileAppender()
+{
+    // The RollingFileWriter counts into this object: flush and close it now, not from the base.
+    if (!IsClosed() && GetWriter() != nullptr)
+        GetWriter()->Close();
+    SetWriter(nullptr);
+}
+
+void RollingFileAppender::SetOption(const DString& key, const DString& value)
+{
+    if (Begins(key, "triggeringPolicy/interval"))
+        m_HasInterval = true;
+    if (Begins(key, "triggeringPolicy/maxFileSize"))
+        m_HasMaxFileSize = true;
+    if (Begins(key, "rollingPolicy/maxIndex"))
+        m_HasMaxIndex = true;
+    if (Begins(key, "fileName/value")) {
+        m_TriggerOptions.emplace_back(key, value);
+        m_RollingOptions.emplace_back(key, value);
+    }
+
+    if (Begins(key, "fileNamePattern/value"))
+        m_FileNamePatternValue = value;
+    else if (Begins(key, "triggeringPolicy/"))
+        m_TriggerOptions.emplace_back(key, value);
+    else if (Begins(key, "rollingPolicy/"))
+        m_RollingOptions.emplace_back(key, value);
+    else if (Begins(key, "fileName/type"))
+        m_FileNameType = value;
+    else if (Begins(key, "fileName/value"))
+        m_FileNameValue = value;
+    else if (Begins(key, "appendToFile/value"))
+        m_AppendToFile = BoolOption(key, value, m_AppendToFile);
+    else if (Begins(key, "enableNewLine/value"))
+        m_EnableNewLine = BoolOption(key, value, m_EnableNewLine);
+    else
+        Appender::SetOption(key, value);
+}
+
+void RollingFileAppender::ActivateOptions()
+{
+    Trace(50000, "Enter RollingFileAppender::ActivateOptions");
+    m_FileNameValue.Replace("{MDC", "{GlobalMap");
+    m_FileNamePatternValue.Replace("{MDC", "{GlobalMap");
+
+    // Rolling by size needs a number in the history names: app.log -> app.{RollingIndex}.log
+    if (m_HasMaxFileSize && m_FileNamePatternValue.Find("{RollingIndex}") < 0) {
+        os::PathParts parts;
+        const WString wide(m_FileNamePatternValue);
+        if (os::SplitPath(wide.StdView(), parts, 260).Ok()) {
+            const WString corrected = WString((parts.drive + parts.directory + parts.name).c_str()) + WString(L".{RollingIndex}") +
+                                      WString(parts.extension.c_str());
+            m_FileNamePatternValue = corrected.ToDString();
+        } else {
+            m_FileNamePatternValue.Append(".{RollingIndex}");
+        }
+        Trace(80000, "RollingFileAppender, bad FileNamePattern, auto correct to [{$}]", m_FileNamePatternValue);
+    }
+    // Added last, so that it overrides any pattern key given to the policies before.
+    m_TriggerOptions.emplace_back(DString("/fileNamePattern/value"), m_FileNamePatternValue);
+    m_RollingOptions.emplace_back(DString("/fileNamePattern/value"), m_FileNamePatternValue);
+
+    std::unique_ptr<TriggeringPolicy> trigger;
+    if (m_HasMaxFileSize && m_HasInterval)
+        trigger = std::make_unique<SizeAndTimeBasedTriggerPolicy>();
+    else if (m_HasMaxFileSize)
+        trigger = std::make_unique<SizeBasedTriggerPolicy>();
+    else
+        trigger = std::make_unique<TimeBasedTriggerPolicy>();
+    for (const auto& [key, value] : m_TriggerOptions)
+        trigger->SetOption(key, value);
+    trigger->ActivateOptions();
+    m_TriggeringPolicy = std::move(trigger);
+
+    std::unique_ptr<RollingPolicy> rolling;
+    if (m_HasMaxIndex)
+        rolling = std::make_unique<FixedWindowRollPolicy>();
+    else if (m_HasMaxFileSize)
+        rolling = std::make_unique<SizeAndTimeBasedRollPolicy>();
+    else
+        rolling = std::make_unique<TimeBasedRollPolicy>();
+    for (const auto& [key, value] : m_RollingOptions)
+        rolling->SetOption(key, value);
+    rolling->ActivateOptions();
+    m_RollingPolicy = std::move(rolling);
+
+    m_FullFileName = Utility::PatternToFileName(m_FileNameValue.c_str());
+}
+
+void RollingFileAppender::CreateWriter(std::unique_ptr<Writer>& writer)
+{
+    writer.reset();
+    auto file = std::make_unique<RollingFileWriter>(static_cast<WrittenBytesCounter*>(this));
+    file->SetAppend(m_AppendToFile || m_ForceAppend);
+    if (!file->Open(WString(m_FullFileName))) {
+        m_LastOpenError = file->LastOpenError();
+        return;
+    }
+    writer = std::make_unique<BufferedWriter>(std::move(file), kBufferCapacity);
+}
+
+bool RollingFileAppender::Open()
+{
+    const bool opened = FileAppender::Open();
+    // An appended file already holds bytes: the size limit counts them too.
+    m_FileSize.store(opened && m_AppendToFile ? CurrentFileSize() : 0);
+    m_WriterBroken.store(false);
+    return opened;
+}
+
+std::uint64_t RollingFileAppender::CurrentFileSize() const
+{
+    os::NativeFile file = os::kInvalidFile;
+    std::uint64_t size = 0;
+    if (!os::OpenFile(m_FullFileName.StdView(), os::Access::ReadControl, os::Disposition::OpenExisting,
+                      os::ShareRead | os::ShareWrite, file)
+             .Ok())
+        return 0;
+    if (!os::FileSizeOf(file, size).Ok())
+        size = 0;
+    os::CloseFile(file);
+    return size;
+}
+
+void RollingFileAppender::Append(const LoggingEvent* event)
+{
+    if (m_WriterBroken.load(std::memory_order_relaxed) && !RecoverWriter(event))
+        return;
+    {
+        std::shared_lock<os::RwLock> lock(m_RollLock);
+        WriterAppender::Append(event);
+    }
+    if (!m_TriggeringPolicy || !m_TriggeringPolicy->IsTriggered(this, event, m_FileSize.load(std::memory_order_relaxed)))
+        return;
+    if (os::NowTicks() < m_NextRollTicks.load(std::memory_order_relaxed))
+        return;  // a rename failed moments ago: the next attempt waits a little
+    std::unique_lock<os::RwLock> lock(m_RollLock);
+    // Another thread may have rolled meanwhile (size reset, or schedule advanced).
+    if (!m_TriggeringPolicy->IsTriggered(this, event, m_FileSize.load(std::memory_order_relaxed)))
+        return;
+    m_TriggeringPolicy->AdvanceSchedule(GetWriter());
+    if (!RunGuardedRollover(m_Name, &RolloverStep, this)) {
+        // The roll-over stopped half way, perhaps with the file closed: reopen it (appending) with the
+        // next event rather than lose what follows.
+        if (Writer* writer = GetWriter())
+            writer->Close();
+        m_WriterBroken.store(true);
+        m_NextReopenTicks.store(0);
+    }
+}
+
+void RollingFileAppender::RolloverStep(void* appender) { static_cast<RollingFileAppender*>(appender)->Rollover(); }
+
+bool RollingFileAppender::Rollover()
+{
+    if (!m_RollingPolicy)
+        return false;
+    // A fixed window shifts its history at once; a file still being compressed must not move under gzip.
+    if (dynamic_cast<FixedWindowRollPolicy*>(m_RollingPolicy.get()) != nullptr && m_Compressions.WaitUntilIdle()) {
+        const std::int64_t waits = m_CompressionWaits.fetch_add(1) + 1;
+        Trace(50000, "[{$}] RollingFileAppender, waited for a running compression before rolling over ({$} so far)",
+              m_InstanceNumber, waits);
+    }
+    std::unique_ptr<RolloverDescription> description = m_RollingPolicy->Rollover(m_FullFileName);
+    if (!description)
+        return false;
+
+    CloseWithTrailer();
+    if (GetWriter() != nullptr)
+        GetWriter()->Close();
+    bool ok = true;
+    if (description->synchronous)
+        ok = description->synchronous->Execute();
+    if (!ok) {
+        // The file keeps its old content under its own name: never truncate it, and try again later.
+        if (m_FailedRenames++ == 0)
+            Trace(80000, "[{$}] RollingFileAppender, cannot move [{$}] into its history; logging goes on into it",
+                  m_InstanceNumber, m_FullFileName);
+        m_NextRollTicks.store(os::NowTicks() + kRetryTicks);
+    } else if (m_FailedRenames > 0) {
+        Trace(80000, "[{$}] RollingFileAppender, [{$}] moved into its history after {$} failed attempts", m_InstanceNumber,
+              m_FullFileName, m_FailedRenames);
+        m_FailedRenames = 0;
+    }
+
+    m_FullFileName = Utility::PatternToFileName(m_FileNameValue.c_str());
+    m_ForceAppend = !ok;
+    std::unique_ptr<Writer> writer;
+    CreateWriter(writer);
+    m_ForceAppend = false;
+    const bool appending = m_AppendToFile || !ok;
+    m_FileSize.store(appending ? CurrentFileSize() : 0);
+    // The history file is complete whether or not the next file opens: compress it.
+    if (ok && description->asynchronous)
+        m_Compressions.Launch(description->asynchronous);
+    if (!writer) {
+        // Keep nothing pointed at the closed file: events are counted until the file opens again.
+        m_WriterBroken.store(true);
+        m_NextReopenTicks.store(os::NowTicks() + kRetryTicks);
+        Trace(80000, "[{$}] RollingFileAppender, cannot open [{$}] : {$}; events are counted until it opens",
+              m_InstanceNumber, m_FullFileName, m_LastOpenError);
+        return true;
+    }
+    SetWriter(std::move(writer));
+    WriteHeader();
+    WriteStartBanner();
+    return true;
+}
+
+void RollingFileAppender::CloseWithTrailer()
+{
+    Writer* writer = GetWriter();
+    if (writer == nullptr)
+        return;
+    const DString started = Format("\r\n-- (Quorlin) Started at {$}", LoadTimeText());
+    writer->Write(0, started.c_str(), started.GetLength(), nullptr, 0);
+    const DString next = Format("\r\n-- (Quorlin) New FileName : [{$}]\r\n\r\n", Utility::PatternToFileName(m_FileNameValue.c_str()));
+    writer->Write(0, next.c_str(), next.GetLength(), nullptr, 0);
+    WriteFooter();
+    writer->Close();
+}
+
+void RollingFileAppender::WriteStartBanner()
+{
+    if (Writer* writer = GetWriter()) {
+        const DString banner = Format("\r\n-- (Quorlin) Started at {$}\r\n\r\n", LoadTimeText());
+        writer->Write(0, banner.c_str(), banner.GetLength(), nullptr, 0);
+    }
+}
+
+bool RollingFileAppender::RecoverWriter(const LoggingEvent* event)
+{
+    if (Refuses(event))
+        return false;  // refused anyway: nothing lost
+    std::unique_lock<os::RwLock> lock(m_RollLock);
+    if (!m_WriterBroken.load())
+        return true;
+    const std::int64_t now = os::NowTicks();
+    if (now >= m_NextReopenTicks.load()) {
+        m_ForceAppend = true;  // whatever reached the file before must stay
+        std::unique_ptr<Writer> writer;
+        CreateWriter(writer);
+        m_ForceAppend = false;
+        if (writer) {
+            SetWriter(std::move(writer));
+            m_FileSize.store(CurrentFileSize());
+            m_WriterBroken.store(false);
+            const std::uint64_t lost = m_LostEvents.exchange(0);
+            WriteHeader();
+            WriteStartBanner();
+            if (lost > 0) {
+                const DString note = Format("-- (Quorlin) {$} events could not be written while [{$}] could not be opened\r\n\r\n",
+                                            lost, m_FullFileName);
+                GetWriter()->Write(0, note.c_str(), note.GetLength(), nullptr, 0);
+            }
+            Trace(80000, "[{$}] RollingFileAppender, [{$}] is open again; {$} events could not be written", m_InstanceNumber,
+                  m_FullFileName, lost);
+            return true;
+        }
+        m_NextReopenTicks.store(now + kRetryTicks);
+    }
+    m_LostEvents.fetch_add(1);
+    return false;
+}
+
+} // namespace Quorlin

@@ -1,0 +1,318 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+#include "BufferingSupport.h"
+#include "ChildProcess.h"
+#include "Recorders.h"
+#include "Shell.h"
+#include "buffering/AsyncBufferingForwardAppender.h"
+#include "os/Process.h"
+
+using namespace Quorlin;
+using namespace QuorlinTest;
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+const std::string kPool = "SingletonSchedule[Quorlin.AsyncBuf].";
+
+// Gives tests a way to fill the buffer without appending event by event.
+class FillableAsync : public AsyncBufferingForwardAppender {
+public:
+    void Fill(std::size_t packets)
+    {
+        LogPacketQueue::Counts counts;
+        for (std::size_t i = 0; i < packets; ++i)
+            m_Queue.Push(std::make_unique<LogPacket>(), counts);
+    }
+};
+
+std::shared_ptr<AsyncBufferingForwardAppender> Async(ConfiguredAppenders& config, const char* name, std::vector<const char*> refs)
+{
+    auto async = config.Add(std::make_shared<AsyncBufferingForwardAppender>());
+    async->SetName(DString(name));
+    for (const char* ref : refs)
+        async->SetOption("appender-ref/ref", DString(ref));
+    return async;
+}
+
+std::string Prefixed(const Appender& a, const std::string& text) { return "[" + std::to_string(a.GetInstanceNumber()) + "] " + text; }
+
+// The name the calling thread carries, where the platform shows it.
+std::string ThreadName()
+{
+    std::ifstream comm("/proc/self/task/" + std::to_string(os::CurrentThreadId()) + "/comm");
+    std::string name;
+    std::getline(comm, name);
+    return name;
+}
+
+// The pause an Append takes with `waiting` packets in the buffer afterwards, for a packet limit.
+std::vector<std::uint32_t> PausesWith(std::size_t waiting, const char* limit = nullptr)
+{
+    SleepRecorder sleeps;
+    auto async = std::make_unique<FillableAsync>();
+    if (limit != nullptr)
+        async->SetOption("limitOfLogPacket/value", limit);
+    async->Open();
+    async->Fill(waiting - 1);
+    Log(*async, "one more");
+    const std::vector<std::uint32_t> pauses = sleeps.Sleeps();
+    testing::internal::CaptureStdout();
+    async.reset();
+    testing::internal::GetCapturedStdout();
+    return pauses;
+}
+
+} // namespace
+
+TEST(AsyncBufferingForwardAppender, EachStrategyTakesItsStep)
+{
+    struct Case {
+        const char* strategy;  // null: option never given
+        int wakeups, reschedules, sleepShorts;
+    };
+    for (const Case& c : {Case{"1", 3, 0, 0}, Case{"2", 0, 3, 0}, Case{"3", 0, 0, 3}, Case{nullptr, 0, 0, 3}, Case{"0", 0, 0, 0},
+                          Case{"4", 0, 0, 0}}) {
+        SCOPED_TRACE(c.strategy == nullptr ? "none" : c.strategy);
+        ConfiguredAppenders config;
+        config.Recorder("a");
+        auto async = Async(config, "async", {"a"});
+        if (c.strategy != nullptr)
+            async->SetOption("AsyncBufferingForward/Strategy/value", c.strategy);
+        async->Open();
+        PoolLogRecorder pool;
+        DiagnosticRecorder recorder;
+        for (int i = 0; i < 3; ++i)
+            Log(*async, "event");
+        EXPECT_EQ(pool.Count(kPool + "Wakeup"), c.wakeups);
+        EXPECT_EQ(pool.Count(kPool + "Reschedule 75000"), c.reschedules);
+        EXPECT_EQ(pool.Count(kPool + "Post 8649"), 0);  // posting the posted task again adds none
+        int sleepShorts = 0;
+        for (const std::string& text : recorder.Texts())
+            sleepShorts += text == "Leave AsyncBufferingForwardAppender::SleepShort" ? 1 : 0;
+        EXPECT_EQ(sleepShorts, c.sleepShorts);
+        testing::internal::CaptureStdout();
+        async->Close();
+        testing::internal::GetCapturedStdout();
+    }
+}
+
+TEST(AsyncBufferingForwardAppender, OpenPostsTheSendTaskAndTheWorkerForwardsInOrder)
+{
+    ConfiguredAppenders config;
+    auto a = config.Recorder("a");
+    auto b = config.Recorder("b");
+    std::string workerName;
+    a->onAppend = [&](const LoggingEvent&) {
+        if (workerName.empty())
+            workerName = ThreadName() + "|";
+    };
+    auto async = Async(config, "async", {"a", "missing", "b"});
+    DiagnosticRecorder recorder;
+    PoolLogRecorder pool;
+    ASSERT_TRUE(async->Open());
+    EXPECT_EQ(a->Calls(), Strings{"Open"});
+    EXPECT_EQ(recorder.Texts(), (Strings{Prefixed(*async, "Enter AsyncBufferingForward::Open"),
+                                         Prefixed(*async, "AsyncBufferingForward, Ref-Appender : a"),
+                                         Prefixed(*async, "AsyncBufferingForward, Ref-Appender : b"),
+                                         Prefixed(*async, "AsyncBufferingForward::Open, NbOfRefAppender : 2"),
+                                         Prefixed(*async, "Leave BufferingAppender.Open")}));
+    const Strings posted = pool.Lines();
+    EXPECT_NE(std::find(posted.begin(), posted.end(), kPool + "Clear"), posted.end());
+    EXPECT_EQ(pool.Count(kPool + "Post 8649"), 1);
+
+    recorder.Clear();
+    Strings sent;
+    for (int i = 0; i < 16; ++i) {
+        sent.push_back("event " + std::to_string(i));
+        Log(*async, sent.back());
+    }
+    EXPECT_TRUE(recorder.Contains(Prefixed(*async, "Enter AsyncBufferingForward.SendBuffer, NbOfPkt : 16, NbOfBytes : 118")));
+    ASSERT_TRUE(Eventually([&] { return b->Events().size() == 16; }));
+    EXPECT_EQ(a->Messages(), sent);
+    EXPECT_EQ(b->Messages(), sent);
+    EXPECT_NE(a->Events()[0].thread, os::CurrentThreadId());  // forwarded on the worker
+    if (workerName != "|") {
+        EXPECT_EQ(workerName, "Quorlin.AsyncBu|");  // Linux keeps 15 characters of "Quorlin.AsyncBuf"
+    }
+    EXPECT_TRUE(Eventually([&] {
+        return recorder.Contains(Prefixed(*async, "Leave AsyncBufferingForward.THSendBuffer, NbOfPkt : 16"));
+    }));
+
+    testing::internal::CaptureStdout();
+    async->Close();
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(pool.Count(kPool + "Shutdown 4796"), 1);
+    EXPECT_EQ(a->Calls(), (Strings{"Open", "Close"}));
+}
+
+TEST(AsyncBufferingForwardAppender, CloseForwardsTheRestClosesAndForgetsTheReferencedAppenders)
+{
+    ConfiguredAppenders config;
+    auto a = config.Recorder("a");
+    auto async = Async(config, "async", {"a"});
+    async->SetOption("AsyncBufferingForward/Strategy/value", "0");
+    async->Open();
+    for (int i = 0; i < 5; ++i)
+        Log(*async, std::to_string(i));
+    DiagnosticRecorder recorder;
+    testing::internal::CaptureStdout();
+    async->Close();
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(a->Messages(), (Strings{"0", "1", "2", "3", "4"}));
+    EXPECT_EQ(a->Calls(), (Strings{"Open", "Close"}));
+    EXPECT_TRUE(async->IsClosed());
+
+    // The order of the messages, leaving out the passes of the wait, which depend on the worker.
+    Strings texts;
+    for (const std::string& text : recorder.Texts())
+        if (text.find("Close.1,") == std::string::npos && text.find("THSendBuffer") == std::string::npos)
+            texts.push_back(text);
+    const std::string remain = Prefixed(*async, "Leave AsyncBufferingForward.SendRemain, NbOfPkt : ");
+    ASSERT_EQ(texts.size(), 7u);
+    EXPECT_EQ(texts[2].rfind(remain, 0), 0u);
+    texts[2] = remain;  // how many the worker left depends on it
+    EXPECT_EQ(texts, (Strings{Prefixed(*async, "----> Enter AsyncBufferingForward.Close"),
+                              Prefixed(*async, "AsyncBufferingForward.Close.3"), remain,
+                              Prefixed(*async, "AsyncBufferingForward.Close.4"), Prefixed(*async, "AsyncBufferingForward.Close.5"),
+                              Prefixed(*async, "Leave BufferingAppender.Close"), Prefixed(*async, "Leave AsyncBufferingForward.Close")}));
+    EXPECT_EQ(out.rfind(remain, 0), 0u);
+    EXPECT_EQ(out.back(), '\n');
+    Log(*async, "after close");
+    EXPECT_EQ(a->Events().size(), 5u);
+}
+
+TEST(AsyncBufferingForwardAppender, SendRemainIsPrintedWithDiagnosticsOffAndAgainByTheDestructor)
+{
+    ASSERT_FALSE(LogLog::IsOn());
+    auto async = std::make_unique<AsyncBufferingForwardAppender>();  // no referenced appender found
+    const std::string line = Prefixed(*async, "Leave AsyncBufferingForward.SendRemain, NbOfPkt : ");
+    async->SetOption("appender-ref/ref", "nobody");
+    async->Open();
+    for (int i = 0; i < 3; ++i)
+        Log(*async, "undeliverable");
+    EXPECT_EQ(async->GetNbOfPackets(), 3u);
+    testing::internal::CaptureStdout();
+    async->Close();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), line + "3\n");
+    testing::internal::CaptureStdout();
+    async.reset();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), line + "0\n");
+}
+
+TEST(AsyncBufferingForwardAppender, PausesProducersByTiersOfWaitingPackets)
+{
+    EXPECT_EQ(PausesWith(4'096), std::vector<std::uint32_t>{});
+    EXPECT_EQ(PausesWith(4'097), std::vector<std::uint32_t>{50});
+    EXPECT_EQ(PausesWith(5'000), std::vector<std::uint32_t>{50});
+    EXPECT_EQ(PausesWith(20'000), std::vector<std::uint32_t>{100});
+    EXPECT_EQ(PausesWith(70'000), std::vector<std::uint32_t>{200});
+    EXPECT_EQ(PausesWith(1'100'000), std::vector<std::uint32_t>{500});
+    EXPECT_EQ(PausesWith(5'000, "-1"), std::vector<std::uint32_t>{});
+    // Thresholds in 64 bits: 32,768 x 65,536 and 100,663,296 x 256 overflow 32.
+    EXPECT_EQ(PausesWith(10, "32768"), std::vector<std::uint32_t>{});
+    EXPECT_EQ(PausesWith(10, "100663296"), std::vector<std::uint32_t>{});
+}
+
+TEST(AsyncBufferingForwardAppender, LimitZeroSendsAndPausesWhileAnythingWaits)
+{
+    SleepRecorder sleeps;
+    DiagnosticRecorder recorder;
+    AsyncBufferingForwardAppender async;
+    async.SetOption("limitOfLogPacket/value", "0");
+    async.Open();
+    Log(async, "abc");
+    EXPECT_TRUE(recorder.Contains(Prefixed(async, "Enter AsyncBufferingForward.SendBuffer, NbOfPkt : 1, NbOfBytes : 3")));
+    EXPECT_EQ(sleeps.Sleeps(), std::vector<std::uint32_t>{500});
+    testing::internal::CaptureStdout();
+    async.Close();
+    testing::internal::GetCapturedStdout();
+}
+
+TEST(AsyncBufferingForwardAppender, ARefusedEventStillTakesTheStrategyAndPauseSteps)
+{
+    SleepRecorder sleeps;
+    DiagnosticRecorder recorder;
+    FillableAsync async;
+    async.SetOption("threshold/value", "WARN");
+    async.Open();
+    async.Fill(5'000);
+    Log(async, "below the threshold", 50000);
+    EXPECT_EQ(async.GetNbOfPackets(), 5'000u);
+    EXPECT_EQ(sleeps.Sleeps(), std::vector<std::uint32_t>{50});
+    EXPECT_TRUE(recorder.Contains("Leave AsyncBufferingForwardAppender::SleepShort"));
+    testing::internal::CaptureStdout();
+    async.Close();
+    testing::internal::GetCapturedStdout();
+}
+
+TEST(AsyncBufferingForwardAppender, OtherOptionsReachTheReferencedAppendersFirst)
+{
+    ConfiguredAppenders config;
+    auto a = config.Recorder("a");
+    auto async = Async(config, "async", {"a"});
+    async->SetOption("fileName/value", "before.log");  // no referenced appender yet
+    async->SetOption("ASYNCBUFFERINGFORWARD/STRATEGY/VALUE", "0");
+    async->Open();
+    async->SetOption("limitOfLogPacket/value", "4");
+    async->ActivateOptions();
+    EXPECT_EQ(a->Calls(), (Strings{"Open", "SetOption|limitOfLogPacket/value|4", "ActivateOptions"}));
+    EXPECT_EQ(async->GetLimitOfPkt(), 4);
+    DiagnosticRecorder recorder;
+    Log(*async, "x");
+    EXPECT_FALSE(recorder.Contains("Leave AsyncBufferingForwardAppender::SleepShort"));  // strategy 0
+    testing::internal::CaptureStdout();
+    async->Close();
+    testing::internal::GetCapturedStdout();
+}
+
+TEST(AsyncBufferingForwardAppender, OpensAgainAfterClose)
+{
+    ConfiguredAppenders config;
+    auto a = config.Recorder("a");
+    auto async = Async(config, "async", {"a"});
+    testing::internal::CaptureStdout();
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(async->Open());
+        for (int i = 0; i < 16; ++i)
+            Log(*async, std::to_string(round));
+        // The worker forwards the batch that reached the limit, before any Close.
+        ASSERT_TRUE(Eventually([&] { return a->Events().size() == 16u * (round + 1); }));
+        async->Close();
+    }
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(a->Calls(), (Strings{"Open", "Close", "Open", "Close"}));
+}
+
+// Alone in its process, Close has no worker to wait for: no pass, no Shutdown.
+QUORLIN_CHILD(single_thread_close)
+{
+    if (os::ThreadCountOfProcess() != 1)
+        return 77;
+    PoolLogRecorder pool;
+    DiagnosticRecorder recorder;
+    AsyncBufferingForwardAppender async;
+    async.Open();
+    Log(async, "kept");
+    Log(async, "kept");
+    async.Close();
+    bool passes = false;
+    for (const std::string& text : recorder.Texts())
+        passes |= text.find("Close.1") != std::string::npos;
+    if (passes || pool.Count(kPool + "Shutdown 4796") != 0 || pool.Count("SingletonSchedule[].Shutdown 4796") != 0)
+        return 1;
+    return recorder.Contains(Prefixed(async, "Leave AsyncBufferingForward.SendRemain, NbOfPkt : 2")) ? 0 : 2;
+}
+
+TEST(AsyncBufferingForwardAppender, ASingleThreadedProcessClosesWithoutWaiting)
+{
+    const std::string command = Quote(SiblingProgram("buffering_tests")) + " --child=single_thread_close";
+    const int code = RunShell(command);
+    if (code == 77)
+        GTEST_SKIP() << "the child process has more than one thread on this platform";
+    EXPECT_EQ(code, 0);
+}

@@ -1,0 +1,246 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "BufferingSupport.h"
+#include "Recorders.h"
+#include "appenders/MemoryAppender.h"
+#include "buffering/AsyncBufferingForwardAppender.h"
+#include "buffering/BufferingForwardAppender.h"
+
+using namespace Quorlin;
+using namespace QuorlinTest;
+
+namespace {
+
+std::shared_ptr<BufferingForwardAppender> Forwarder(ConfiguredAppenders& config, const char* name,
+                                                    std::vector<const char*> refs)
+{
+    auto forwarder = config.Add(std::make_shared<BufferingForwardAppender>());
+    forwarder->SetName(DString(name));
+    for (const char* ref : refs)
+        forwarder->SetOption("appender-ref/ref", DString(ref));
+    return forwarder;
+}
+
+using Strings = std::vector<std::string>;
+
+} // namespace
+
+TEST(BufferingForwardAppender, ForwardsEachEventBeforeAppendReturnsByDefault)
+{
+    ConfiguredAppenders config;
+    auto a = config.Recorder("a");
+    auto forwarder = Forwarder(config, "fwd", {"a"});
+    EXPECT_EQ(forwarder->GetLimitOfPkt(), 1);
+    EXPECT_EQ(forwarder->Appender::GetType(), "Appender.BufferingForward");
+    ASSERT_TRUE(forwarder->Open());
+    EXPECT_EQ(a->Calls(), Strings{"Open"});  // found closed, so opened
+    Log(*forwarder, "one", 70000);
+    EXPECT_EQ(a->Messages(), Strings{"one"});
+    EXPECT_EQ(a->Events()[0].level, 70000);
+    Log(*forwarder, "two");
+    EXPECT_EQ(a->Messages(), (Strings{"one", "two"}));
+}
+
+TEST(BufferingForwardAppender, LimitOfThreeDeliversEachPacketToEveryAppenderBeforeTheNext)
+{
+    ConfiguredAppenders config;
+    auto a = config.Recorder("a");
+    auto b = config.Recorder("b");
+    Strings order;
+    a->onAppend = [&](const LoggingEvent& e) { order.push_back("a:" + std::string(e.m_Message, e.m_MessageLength)); };
+    b->onAppend = [&](const LoggingEvent& e) { order.push_back("b:" + std::string(e.m_Message, e.m_MessageLength)); };
+    auto forwarder = Forwarder(config, "fwd", {"a", "b", "missing"});
+    forwarder->SetOption("limitOfLogPacket/value", "3");
+    forwarder->Open();
+    Log(*forwarder, "1");
+    Log(*forwarder, "2");
+    EXPECT_TRUE(order.empty());
+    Log(*forwarder, "3");
+    EXPECT_EQ(order, (Strings{"a:1", "b:1", "a:2", "b:2", "a:3", "b:3"}));
+}
+
+TEST(BufferingForwardAppender, DuplicateReferencesDeliverTwiceAndAMiscasedKeyAddsNoName)
+{
+    ConfiguredAppenders config;
+    auto a = config.Recorder("a");
+    auto forwarder = Forwarder(config, "fwd", {"a", "a"});
+    forwarder->SetOption("Appender-Ref/Ref", "a");  // not the reference key: the framework's, unknown there
+    forwarder->Open();
+    Log(*forwarder, "twice");
+    EXPECT_EQ(a->Messages(), (Strings{"twice", "twice"}));
+}
+
+TEST(BufferingForwardAppender, IsAndGetTypeNameTheSynchronousTypeOnly)
+{
+    EXPECT_EQ(BufferingForwardAppender::GetType().View(), "Appender.BufferingForward");
+    EXPECT_EQ(BufferingForwardAppender::GetType().GetHash(), ORBEK::Utility::StringView("Appender.BufferingForward").ComputeHash());
+    EXPECT_TRUE(BufferingForwardAppender::Is("Appender.BufferingForward"));
+    EXPECT_TRUE(BufferingForwardAppender::Is("APPENDER.BUFFERINGFORWARD"));
+    EXPECT_TRUE(BufferingForwardAppender::Is("my.Appender.BufferingForward.x"));
+    EXPECT_FALSE(BufferingForwardAppender::Is("Appender.AsyncBufferingForward"));
+    EXPECT_FALSE(BufferingForwardAppender::Is("Appender.Buffering"));
+    EXPECT_FALSE(BufferingForwardAppender::Is(nullptr));
+}
+
+TEST(BufferingForwardAppender, OpenReportsTheReferencedAppendersAndOpensOnlyClosedOnes)
+{
+    ConfiguredAppenders config;
+    auto a = config.Recorder("a");
+    auto b = config.Recorder("b");
+    b->Open();
+    auto forwarder = Forwarder(config, "fwd", {"a", "nobody", "b"});
+    const std::string n = std::to_string(forwarder->GetInstanceNumber());
+    DiagnosticRecorder recorder;
+    EXPECT_TRUE(forwarder->Open());
+    EXPECT_EQ(a->Calls(), Strings{"Open"});
+    EXPECT_EQ(b->Calls(), Strings{"Open"});  // its own Open above only
+    EXPECT_EQ(recorder.Texts(), (Strings{
+                                    "[" + n + "] Enter BufferingForward.Open",
+                                    "[" + n + "] BufferingForward::Open, NbOfRefAppender : 2",
+                                    "[" + n + "] BufferingForward, opening : [0] of a",
+                                    "[" + n + "] BufferingForward, opening : [1] of b",
+                                    "[" + n + "] Leave BufferingAppender.Open",
+                                }));
+    forwarder->ActivateOptions();
+    EXPECT_EQ(a->Calls(), (Strings{"Open", "ActivateOptions"}));
+}
+
+TEST(BufferingForwardAppender, AddsFindsAndRemovesAppendersAtRunTime)
+{
+    BufferingForwardAppender forwarder;
+    forwarder.SetLayout(std::make_shared<PatternLayout>("%m"));
+    auto early = forwarder.AddAppender("Appender.Memory", "early");
+    ASSERT_TRUE(early);
+    forwarder.Open();  // rebuilds the list from the (absent) names: "early" is dropped
+    EXPECT_FALSE(forwarder.FindAppender("early"));
+
+    auto memory = forwarder.AddAppender("Appender.Memory", "memory");
+    ASSERT_TRUE(memory);
+    EXPECT_EQ(memory->GetName(), "memory");
+    EXPECT_EQ(memory->GetType(), "Appender.Memory");
+    EXPECT_EQ(memory->GetLayout(), forwarder.GetLayout());
+    EXPECT_TRUE(memory->IsClosed());  // neither activated nor opened
+    Strings seen;
+    static_cast<MemoryAppender&>(*memory).SetCallback(
+        [&](MemoryAppender&, const LoggingEvent& e) { seen.emplace_back(e.m_Message, e.m_MessageLength); });
+    memory->Open();
+    EXPECT_FALSE(forwarder.AddAppender("Appender.Nothing", "x"));
+    EXPECT_FALSE(forwarder.AddAppender(nullptr, "x"));
+    auto unnamed = forwarder.AddAppender("Appender.Null", nullptr);
+    ASSERT_TRUE(unnamed);
+    EXPECT_EQ(unnamed->GetName(), "");
+
+    EXPECT_EQ(forwarder.FindAppender("memory"), memory);
+    EXPECT_FALSE(forwarder.FindAppender("Memory"));
+    EXPECT_EQ(forwarder.FindAppender(nullptr), unnamed);
+    EXPECT_EQ(forwarder.FindAppender([](Appender* a) { return a->GetType() == "Appender.Null"; }), unnamed);
+    EXPECT_FALSE(forwarder.FindAppender([](Appender*) { return false; }));
+    EXPECT_THROW(forwarder.FindAppender(std::function<bool(Appender*)>()), std::bad_function_call);
+
+    Log(forwarder, "while added");
+    EXPECT_TRUE(forwarder.RemoveAppender("memory"));
+    EXPECT_FALSE(forwarder.RemoveAppender("memory"));
+    EXPECT_FALSE(forwarder.FindAppender("memory"));
+    Log(forwarder, "after removal");
+    EXPECT_EQ(seen, Strings{"while added"});
+    EXPECT_FALSE(memory->IsClosed());  // removing does not close
+    EXPECT_TRUE(forwarder.RemoveAppender(nullptr));
+    BufferingForwardAppender empty;
+    EXPECT_FALSE(empty.FindAppender(std::function<bool(Appender*)>()));
+}
+
+TEST(BufferingForwardAppender, CloseForwardsWhatIsStillBufferedThenClosesTheReferencedAppenders)
+{
+    ConfiguredAppenders config;
+    auto a = config.Recorder("a");
+    auto forwarder = Forwarder(config, "fwd", {"a"});
+    forwarder->SetOption("limitOfLogPacket/value", "10");
+    forwarder->Open();
+    Log(*forwarder, "1");
+    Log(*forwarder, "2");
+    EXPECT_TRUE(a->Messages().empty());
+    forwarder->Close();
+    EXPECT_EQ(a->Messages(), (Strings{"1", "2"}));
+    EXPECT_EQ(a->Calls(), (Strings{"Open", "Close"}));
+    EXPECT_TRUE(forwarder->IsClosed());
+    EXPECT_EQ(forwarder->GetNbOfPackets(), 0u);
+    Log(*forwarder, "after close");
+    EXPECT_EQ(forwarder->GetNbOfPackets(), 0u);
+
+    forwarder->Open();  // takes events again
+    Log(*forwarder, "3");
+    forwarder->Close();
+    EXPECT_EQ(a->Messages(), (Strings{"1", "2", "3"}));
+}
+
+TEST(BufferingForwardAppender, TheByteCountIsResetWhenTheBufferIsTaken)
+{
+    ConfiguredAppenders config;
+    auto a = config.Recorder("a");
+    auto forwarder = Forwarder(config, "fwd", {"a"});
+    forwarder->SetOption("limitOfLogPacket/value", "3");
+    forwarder->SetOption("limitOfMB/value", "1");
+    forwarder->Open();
+    const std::string big(700'000, 'b');
+    Log(*forwarder, big);
+    Log(*forwarder, big);  // 1.4 MB waiting: sent at the byte limit
+    EXPECT_EQ(a->Events().size(), 2u);
+    EXPECT_EQ(forwarder->GetNbOfBytes(), 0);
+    Log(*forwarder, "small");  // had the count kept growing, this would be sent at once
+    EXPECT_EQ(a->Events().size(), 2u);
+    EXPECT_EQ(forwarder->GetNbOfBytes(), 5);
+}
+
+TEST(BufferingForwardAppender, AnAppenderAppendingBackIntoItsForwarderIsServedAfterTheBatch)
+{
+    ConfiguredAppenders config;
+    auto a = config.Recorder("a");
+    auto forwarder = Forwarder(config, "fwd", {"a"});
+    a->onAppend = [&](const LoggingEvent& e) {
+        if (std::string(e.m_Message, e.m_MessageLength) == "first")
+            Log(*forwarder, "echo");
+    };
+    forwarder->Open();
+    Log(*forwarder, "first");
+    EXPECT_EQ(a->Messages(), (Strings{"first", "echo"}));
+}
+
+TEST(ForwardingCycle, IsRefusedAtOpenWithADiagnosticNamingIt)
+{
+    ConfiguredAppenders config;
+    auto self = Forwarder(config, "self", {"self"});
+    DiagnosticRecorder recorder;
+    EXPECT_FALSE(self->Open());
+    EXPECT_TRUE(self->IsClosed());
+    const std::string n = std::to_string(self->GetInstanceNumber());
+    EXPECT_TRUE(recorder.Contains("[" + n + "] BufferingForward.Open, forwarding cycle refused : [self -> self]"));
+
+    // Through another forwarder and an asynchronous one: x -> y -> z -> x.
+    auto sink = config.Recorder("sink");
+    auto x = Forwarder(config, "x", {"sink", "y"});
+    auto y = Forwarder(config, "y", {"z"});
+    auto z = config.Add(std::make_shared<AsyncBufferingForwardAppender>());
+    z->SetName("z");
+    z->SetOption("appender-ref/ref", "x");
+    recorder.Clear();
+    EXPECT_FALSE(x->Open());
+    EXPECT_TRUE(recorder.Contains("[" + std::to_string(x->GetInstanceNumber()) +
+                                  "] BufferingForward.Open, forwarding cycle refused : [x -> y -> z -> x]"));
+    EXPECT_FALSE(z->Open());
+    EXPECT_TRUE(recorder.Contains("[" + std::to_string(z->GetInstanceNumber()) +
+                                  "] AsyncBufferingForward::Open, forwarding cycle refused : [z -> x -> y -> z]"));
+    Log(*x, "refused");
+    EXPECT_TRUE(sink->Messages().empty());
+    EXPECT_TRUE(sink->Calls().empty());  // nothing of a refused cycle is opened
+
+    // A forwarder that merely feeds a cycle does not reach itself and opens; the member of the cycle
+    // it opens refuses.
+    auto feeder = Forwarder(config, "feeder", {"y"});
+    EXPECT_TRUE(feeder->Open());
+    EXPECT_TRUE(y->IsClosed());
+    Log(*feeder, "dropped at y");
+    EXPECT_TRUE(sink->Messages().empty());
+}

@@ -1,0 +1,211 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "Recorders.h"
+#include "Shell.h"
+#include "RollingTestSupport.h"
+#include "file/SizeAndTimeBasedTriggerPolicy.h"
+#include "file/SizeBasedTriggerPolicy.h"
+#include "file/TimeBasedTriggerPolicy.h"
+#include "frame/ModuleInfo.h"
+#include "host/Utility.h"
+#include "os/Path.h"
+#include "rolling/FixedWindowRollPolicy.h"
+#include "rolling/SizeAndTimeBasedRollPolicy.h"
+#include "rolling/TimeBasedRollPolicy.h"
+
+using namespace Quorlin;
+using namespace QuorlinTest;
+using namespace RollingTest;
+namespace fs = std::filesystem;
+
+TEST(RollingFileAppender, PoliciesFollowTheSelectingKeys)
+{
+    TempDir dir;
+    struct Case {
+        std::vector<const char*> keys;
+        bool sizeTrigger, sizeAndTimeTrigger, timeTrigger;
+        bool fixedWindow, sizeAndTimeRolling, timeRolling;
+    };
+    const Case cases[] = {
+        {{"triggeringPolicy/maxFileSize/value"}, true, false, false, false, true, false},
+        {{"rollingPolicy/maxIndex/value"}, false, false, true, true, false, false},
+        {{"triggeringPolicy/interval/value", "triggeringPolicy/maxFileSize/value"}, false, true, false, false, true, false},
+        {{"triggeringPolicy/interval/value", "triggeringPolicy/maxFileSize/value", "rollingPolicy/maxIndex/value"}, false, true,
+         false, true, false, false},
+        {{}, false, false, true, false, false, true},
+    };
+    for (const Case& c : cases) {
+        RollingFileAppender appender;
+        appender.SetOption("fileName/value", Text(dir.Path() / "app.log"));
+        appender.SetOption("fileNamePattern/value", Text(dir.Path() / "app.{dd}.{RollingIndex}.log"));
+        for (const char* key : c.keys)
+            appender.SetOption(key, "5");
+        appender.ActivateOptions();
+        const TriggeringPolicy* t = appender.GetTriggeringPolicy();
+        const RollingPolicy* r = appender.GetRollingPolicy();
+        EXPECT_EQ(dynamic_cast<const SizeAndTimeBasedTriggerPolicy*>(t) != nullptr, c.sizeAndTimeTrigger);
+        EXPECT_EQ(dynamic_cast<const SizeBasedTriggerPolicy*>(t) != nullptr, c.sizeTrigger);
+        EXPECT_EQ(dynamic_cast<const TimeBasedTriggerPolicy*>(t) != nullptr, c.timeTrigger);
+        EXPECT_EQ(dynamic_cast<const FixedWindowRollPolicy*>(r) != nullptr, c.fixedWindow);
+        EXPECT_EQ(dynamic_cast<const SizeAndTimeBasedRollPolicy*>(r) != nullptr, c.sizeAndTimeRolling);
+        EXPECT_EQ(dynamic_cast<const TimeBasedRollPolicy*>(r) != nullptr && !c.sizeAndTimeRolling, c.timeRolling);
+    }
+}
+
+TEST(RollingFileAppender, RollingBySizeAddsTheIndexToAPatternWithoutOne)
+{
+    const std::string sep(1, static_cast<char>(os::PathSeparator()));
+    struct Case {
+        std::string pattern, corrected;
+    };
+    const Case cases[] = {
+        {"logs" + sep + "app.log", "logs" + sep + "app.{RollingIndex}.log"},
+        {"", ".{RollingIndex}"},
+        {"logs" + sep + "app", "logs" + sep + "app.{RollingIndex}"},
+        {"logs" + sep + "app.{RollingIndex}.log", "logs" + sep + "app.{RollingIndex}.log"},
+    };
+    for (const Case& c : cases) {
+        DiagnosticRecorder recorder;
+        RollingFileAppender appender;
+        appender.SetOption("fileNamePattern/value", c.pattern.c_str());
+        appender.SetOption("triggeringPolicy/maxFileSize/value", "1MB");
+        appender.ActivateOptions();
+        EXPECT_EQ(appender.GetFileNamePattern(), c.corrected.c_str());
+        const bool corrected = c.pattern != c.corrected;
+        EXPECT_EQ(recorder.Contains("RollingFileAppender, bad FileNamePattern, auto correct to [" + c.corrected + "]"), corrected)
+            << c.pattern;
+    }
+}
+
+TEST(RollingFileAppender, MdcTokensBecomeGlobalMapTokens)
+{
+    TempDir dir;
+    Utility::SetGlobalValue("user", "ann");
+    RollingFileAppender appender;
+    appender.SetOption("fileName/value", Text(dir.Path() / "{MDC:user}.log"));
+    appender.SetOption("fileNamePattern/value", Text(dir.Path() / "{MDC:user}.{RollingIndex}.log"));
+    appender.SetOption("triggeringPolicy/maxFileSize/value", "1MB");
+    appender.ActivateOptions();
+    EXPECT_EQ(appender.GetFullFileName(), WString(DString((dir.Path() / "ann.log").string().c_str())));
+    EXPECT_EQ(appender.GetFileNamePattern(), Text(dir.Path() / "{GlobalMap:user}.{RollingIndex}.log"));
+}
+
+TEST(RollingFileAppender, ExactBytesAroundOneTimeRollOver)
+{
+    TempDir dir;
+    ClockWithoutGzip clock(LocalTicks(2026, 12, 6, 10, 7, 20));
+    RollingFileAppender appender;
+    appender.SetLayout(std::make_shared<PatternLayout>("%m"));
+    appender.SetOption("fileName/value", Text(dir.Path() / "app.log"));
+    appender.SetOption("fileNamePattern/value", Text(dir.Path() / "app.{RollingIndex}.log"));
+    appender.SetOption("triggeringPolicy/interval/value", "1m");
+    appender.SetOption("rollingPolicy/maxIndex/value", "3");
+    appender.SetOption("header/value", "[head]\\r\\n");
+    appender.SetOption("footer/value", "[foot]");
+    appender.ActivateOptions();
+    ASSERT_TRUE(appender.Open());
+    Log(appender, "a");
+    clock.Set(LocalTicks(2026, 12, 6, 10, 8, 5));
+    Log(appender, "b");  // written, then the minute boundary rolls the file
+    Log(appender, "c");
+    appender.Close();
+    appender.WaitForCompressions();
+
+    const std::string loaded = Utility::toYMDHMS(ModuleInfo::LoadTime()).c_str();
+    const std::string activeName = (dir.Path() / "app.log").string();
+    EXPECT_EQ(ReadFile(dir.Path() / "app.1.log"),
+              "[head]\r\na\r\nb\r\n"
+              "\r\n\r\n-- (Quorlin) TriggeringPolicy.TimeBased.Next maintenance time : 2026-12-06 10:09:00\r\n\r\n"
+              "\r\n-- (Quorlin) Started at " + loaded +
+              "\r\n-- (Quorlin) New FileName : [" + activeName + "]\r\n\r\n"
+              "[foot]");
+    EXPECT_EQ(ReadFile(dir.Path() / "app.log"), "[head]\r\n\r\n-- (Quorlin) Started at " + loaded + "\r\n\r\nc\r\n[foot]");
+    EXPECT_EQ(clock.spawns, 1);  // the compression was started, and failed to start gzip
+}
+
+TEST(RollingFileAppender, SizeRollsIntoAFixedWindowOfCompressedFiles)
+{
+    TempDir dir;
+    RollingFileAppender appender;
+    appender.SetLayout(std::make_shared<PatternLayout>("%m"));
+    appender.SetOption("fileName/value", Text(dir.Path() / "logs" / "app.log"));
+    appender.SetOption("fileNamePattern/value", Text(dir.Path() / "logs" / "app.{RollingIndex}.log"));
+    appender.SetOption("triggeringPolicy/maxFileSize/value", "4096");
+    appender.SetOption("rollingPolicy/maxIndex/value", "20");
+    appender.ActivateOptions();
+    ASSERT_TRUE(appender.Open());
+    const std::string pad(90, 'p');
+    for (int i = 0; i < 1000; ++i)
+        Log(appender, std::to_string(i) + " " + pad);
+    appender.Close();
+    appender.WaitForCompressions();
+
+    const auto files = ReadHistory(dir.Path() / "logs");
+    int next = 0, archives = 0;
+    // Oldest history first: app.N.log.gz ... app.1.log.gz, then the active file.
+    for (int index = 20; index >= 1; --index) {
+        const auto it = files.find("app." + std::to_string(index) + ".log.gz");
+        if (it == files.end())
+            continue;
+        ++archives;
+        std::size_t pos = 0;
+        while ((pos = it->second.find(" " + pad + "\r\n", pos)) != std::string::npos) {
+            const std::size_t start = it->second.rfind('\n', pos);
+            EXPECT_EQ(std::stoi(it->second.substr(start == std::string::npos ? 0 : start + 1)), next++) << it->first;
+            pos += pad.size();
+        }
+        EXPECT_EQ(files.count("app." + std::to_string(index) + ".log"), 0u);  // gzip replaced it
+    }
+    EXPECT_GE(archives, 8);
+    const std::string& active = files.at("app.log");
+    EXPECT_NE(active.find(std::to_string(next) + " " + pad), std::string::npos);
+    EXPECT_NE(active.find("999 " + pad), std::string::npos);
+}
+
+TEST(RollingFileAppender, AppendedFileCountsItsExistingSize)
+{
+    TempDir dir;
+    WriteFile(dir.Path() / "app.log", std::string(3000, 'o'));
+    RollingFileAppender appender;
+    appender.SetOption("fileName/value", Text(dir.Path() / "app.log"));
+    appender.SetOption("triggeringPolicy/maxFileSize/value", "4096");
+    appender.ActivateOptions();
+    ASSERT_TRUE(appender.Open());
+    EXPECT_EQ(appender.GetFileSize(), 3000u);
+    appender.Close();
+
+    RollingFileAppender truncating;
+    truncating.SetOption("fileName/value", Text(dir.Path() / "app.log"));
+    truncating.SetOption("triggeringPolicy/maxFileSize/value", "4096");
+    truncating.SetOption("appendToFile/value", "false");
+    truncating.ActivateOptions();
+    ASSERT_TRUE(truncating.Open());
+    EXPECT_EQ(truncating.GetFileSize(), 0u);
+}
+
+TEST(RollingFileAppender, EndToEndThroughQuorlinRun)
+{
+    TempDir dir;
+    WriteFile(dir.Path() / "q.conf", "[appender roll]\ntype = Appender.RollingFile\nlayout = %m\n"
+                                     "fileName/value = logs/app.log\n"
+                                     "fileNamePattern/value = logs/app.{RollingIndex}.log\n"
+                                     "triggeringPolicy/maxFileSize/value = 4096\n"
+                                     "rollingPolicy/maxIndex/value = 30\n"
+                                     "[root]\nappender-ref = roll\n");
+    ASSERT_EQ(RunShell(InDirectory(dir.Path().string()) + Quote(SiblingProgram("quorlin-run")) +
+                       " --config q.conf --generate 2000 --message-size 40 2> err.txt"),
+              0)
+        << ReadFile(dir.Path() / "err.txt");
+    // The compressions run on after the program ends (gzip is a process of its own): give them time.
+    int archives = 0;
+    for (int attempt = 0; attempt < 200 && archives == 0; ++attempt) {
+        archives = 0;
+        for (const auto& entry : fs::directory_iterator(dir.Path() / "logs"))
+            archives += entry.path().extension() == ".gz";
+        if (archives == 0)
+            os::SleepMs(50);
+    }
+    EXPECT_GT(archives, 0);
+}

@@ -1,0 +1,66 @@
+#pragma once
+// Shared by the rolling file appender's tests: events, local instants, reading the whole history.
+
+#include <ctime>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "FakeClock.h"
+#include "Gunzip.h"
+#include "TempDir.h"
+#include "file/RollingFileAppender.h"
+#include "os/Clock.h"
+
+namespace RollingTest {
+
+inline void Log(Quorlin::Appender& appender, const std::string& message, std::int32_t level = 50000)
+{
+    Quorlin::LoggingEvent e;
+    e.m_Message = message.data();
+    e.m_MessageLength = static_cast<std::int32_t>(message.size());
+    e.m_Level = level;
+    appender.Append(&e);
+}
+
+inline std::int64_t LocalTicks(int year, int month, int day, int hour, int minute, int second)
+{
+    std::tm t{};
+    t.tm_year = year - 1900, t.tm_mon = month - 1, t.tm_mday = day;
+    t.tm_hour = hour, t.tm_min = minute, t.tm_sec = second, t.tm_isdst = -1;
+    return Quorlin::os::FromLocalTime(t) * Quorlin::os::kTicksPerSecond;
+}
+
+inline Quorlin::DString Text(const std::filesystem::path& path) { return Quorlin::DString(path.string().c_str()); }
+
+// Every file of a folder, .gz ones decompressed, by name.
+inline std::map<std::string, std::string> ReadHistory(const std::filesystem::path& folder)
+{
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        std::string content;
+        if (entry.path().extension() == ".gz") {
+            if (!QuorlinTest::Gunzip(entry.path(), content))
+                content = "<not a complete gzip file>";
+        } else {
+            content = QuorlinTest::ReadFile(entry.path());
+        }
+        files[entry.path().filename().string()] = content;
+    }
+    return files;
+}
+
+// A clock the test moves, whose gzip never starts (compressions leave the files as they are).
+class ClockWithoutGzip : public QuorlinTest::FakeClock {
+public:
+    using FakeClock::FakeClock;
+    Quorlin::os::Status Spawn(std::wstring_view, std::wstring_view, Quorlin::os::ProcessHandle&) override
+    {
+        ++spawns;
+        return Quorlin::os::FromNative(2);
+    }
+    int spawns = 0;
+};
+
+} // namespace RollingTest
