@@ -251,3 +251,25 @@ TEST(SizeAndTimeBasedRollPolicy, NeverRollsOntoAnExistingHistoryFile)
         Touch(full, stamp + std::to_string(i) + ".log");
     EXPECT_EQ(RenameOf(fullPolicy.Rollover(W(full.Wide("app.log")))).Target(), W(full.Wide(stamp + "1000.log")));
 }
+
+TEST(TimeBasedRollPolicy, CleanHistoryOverMinutesFindsEveryLeftover)
+{
+    TempDir dir;
+    const std::int64_t now = LocalTicks(2026, 12, 6, 11, 19, 31);
+    FakeClock clock(now);
+    const std::string active = Narrow(dir.Path()) + Sep() + "app.{yyyy}{MM}{dd}-{HH}{mm}.log";
+    const std::string history = Narrow(dir.Path()) + Sep() + "old" + Sep() + "app.{yyyy}{MM}{dd}-{HH}{mm}.log";
+    auto minute = [&](int back) { return NameAt("app.{yyyy}{MM}{dd}-{HH}{mm}.log", now - back * kTicksPerMinute); };
+    for (int back : {0, 1, 7, 1500, 44640, 44642})
+        Touch(dir, minute(back));
+    TimeBasedRollPolicy policy;
+    Configure(policy, history, "100000", active);
+    policy.SetOption(N("rollingPolicy/cleanHistoryOnStart/value"), N("true"));
+    policy.ActivateOptions();
+    // 44,641 minutes are looked at: 1 back to 44,641 back.
+    EXPECT_EQ(Files(dir.Path()), (std::set<std::string>{minute(0), minute(44642), "old"}));
+    for (int back : {1, 7, 1500, 44640}) {
+        const auto plain = dir.Path() / "old" / minute(back);
+        EXPECT_TRUE(std::filesystem::exists(plain) || std::filesystem::exists(plain.string() + ".gz")) << minute(back);
+    }
+}

@@ -71,7 +71,7 @@ bool SizeAndTimeBasedRollPolicy::Purge(const std::int64_t* when)
     Rolling::PurgeFilter numbered(listing, Rolling::PurgeFilter::Mode::FirstNumber, false, {});
     Rolling::PurgeFilter unnumbered(listing, Rolling::PurgeFilter::Mode::Family, stemVariants, ExtensionOf(widePattern));
     Rolling::SlotNamer namer;
-    bool fast = !tracing && namer.Prepare(pattern, Seconds(slots.Last()), Seconds(slots.first));
+    bool fast = !tracing && NamerPays() && namer.Prepare(pattern, Seconds(slots.Last()), Seconds(slots.first));
     std::wstring rendered, key;
     // Whether the names hold the index token does not change with the time.
     const bool indexed = NameAt(pattern, slots.first).Find(Rolling::Helper::kRollingIndex) >= 0;

@@ -125,7 +125,7 @@ bool TimeBasedRollPolicy::Purge(const std::int64_t* when)
     // Without diagnostics nothing needs the name of a slot that holds no file: the names come from the
     // namer and only the few that match a listed file are expanded by the host.
     Rolling::SlotNamer namer;
-    bool fast = !tracing && namer.Prepare(pattern, Seconds(slots.Last()), Seconds(slots.first));
+    bool fast = !tracing && NamerPays() && namer.Prepare(pattern, Seconds(slots.Last()), Seconds(slots.first));
     std::wstring rendered, key;
     for (;;) {
         bool agreed = true;
@@ -169,7 +169,7 @@ bool TimeBasedRollPolicy::CleanHistory()
 
     Rolling::HistoryListing listing;
     Rolling::SlotNamer namer;
-    bool fast = namer.Prepare(m_FileName, Seconds(last), Seconds(first));
+    bool fast = NamerPays() && namer.Prepare(m_FileName, Seconds(last), Seconds(first));
     std::wstring rendered;
     WString name;
     std::int32_t i = 0;

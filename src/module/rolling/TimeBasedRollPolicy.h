@@ -49,6 +49,9 @@ protected:
 
     // The pattern's date and time tokens for the instant `ticks`.
     static WString NameAt(const DString& pattern, std::int64_t ticks);
+    // Whether the namer pays: it checks itself against the host once an hour over the span, so only
+    // periods shorter than an hour give it fewer host expansions than the slots themselves.
+    bool NamerPays() const { return m_PeriodMinutes < 60; }
     static std::int64_t Now();
     static std::unique_ptr<RolloverDescription> Describe(const WString& activeFileName, const WString& historyName);
 
