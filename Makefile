@@ -46,7 +46,7 @@ package:
 	$(CMAKE) --preset windows >/dev/null
 	$(CMAKE) --build --preset windows
 	rm -rf build/package
-	$(CMAKE) --install build/windows --prefix build/package/Quorlin.Appender64
+	$(CMAKE) --install build/windows --prefix build/package/Quorlin.Appender64 --strip
 	cd build/package && $(CMAKE) -E tar cf Quorlin.Appender64-win64.zip --format=zip Quorlin.Appender64
 	@echo "package: build/package/Quorlin.Appender64-win64.zip"
 

@@ -11,3 +11,4 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Tests and tools run under Wine; the wrapper gives them a private prefix inside the build tree.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)
+set(CMAKE_STRIP x86_64-w64-mingw32-strip)
