@@ -1,7 +1,9 @@
 # The two commands of the README, and the build steps behind them.
 #   make run    builds the Linux tree and runs quorlin-run on its built-in configuration
-#   make test   installs what is missing, builds linux-asan, linux-tsan and windows, runs every test
-.PHONY: run test deps test-linux-asan test-linux-tsan test-windows bench package docs clean
+#   make test   installs what is missing, builds linux-asan, linux-tsan and windows, runs every test,
+#               then builds the benchmarks and runs each once on a tiny workload
+#   make bench  the full comparison with spdlog (make bench BENCH_ARGS=--quick for a shorter one)
+.PHONY: run test deps test-linux-asan test-linux-tsan test-windows test-bench bench package docs clean
 
 CMAKE ?= cmake
 CTEST ?= ctest
@@ -15,8 +17,9 @@ run:
 
 deps:
 	./scripts/install-deps.sh test
+	./scripts/install-deps.sh bench
 
-test: deps test-linux-asan test-linux-tsan test-windows
+test: deps test-linux-asan test-linux-tsan test-windows test-bench
 
 test-linux-asan:
 	$(CMAKE) --preset linux-asan >/dev/null
@@ -33,11 +36,25 @@ test-windows:
 	$(CMAKE) --build --preset windows
 	$(CTEST) --preset windows
 
-# Benchmarks, in the optimised Linux tree (the purge: minute pattern, 1,000 history files).
+# The benchmarks compile and run correctly: each once, on a tiny workload (not timed).
+BENCH_TARGETS = purge_bench micro_bench compare_bench
+test-bench:
+	$(CMAKE) --preset linux >/dev/null
+	$(CMAKE) --build --preset linux --target $(BENCH_TARGETS)
+	./build/linux/bin/purge_bench --smoke --benchmark_min_time=0.001 >/dev/null
+	./build/linux/bin/micro_bench --benchmark_min_time=0.001 >/dev/null
+	./build/linux/bin/compare_bench --smoke >/dev/null
+
+# Benchmarks, in the optimised Linux tree: the comparison with spdlog (table on standard output,
+# build/bench/compare.json and compare.png), then the purge (minute pattern, 1,000 history files).
+BENCH_ARGS ?=
 bench:
 	./scripts/install-deps.sh bench
 	$(CMAKE) --preset linux >/dev/null
-	$(CMAKE) --build --preset linux --target purge_bench
+	$(CMAKE) --build --preset linux --target $(BENCH_TARGETS)
+	mkdir -p build/bench
+	./build/linux/bin/compare_bench $(BENCH_ARGS) --json build/bench/compare.json --dat build/bench/compare.dat | tee build/bench/compare.md
+	gnuplot -e "data='build/bench/compare.dat'; out='build/bench/compare.png'" bench/compare.gp
 	./build/linux/bin/purge_bench
 
 # The Windows install tree, zipped: build/package/Quorlin.Appender64-VERSION-win64.zip

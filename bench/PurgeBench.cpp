@@ -155,8 +155,18 @@ public:
 
 } // namespace
 
+// --smoke (make test): the runs must complete, the timing verdict is printed but never fails the run.
 int main(int argc, char** argv)
 {
+    bool smoke = false;
+    for (int i = 1; i < argc; ++i)
+        if (std::string(argv[i]) == "--smoke") {
+            smoke = true;
+            for (int j = i; j + 1 < argc; ++j)
+                argv[j] = argv[j + 1];
+            --argc;
+            break;
+        }
     benchmark::Initialize(&argc, argv);
     Recorder recorder;
     benchmark::RunSpecifiedBenchmarks(&recorder);
@@ -173,5 +183,5 @@ int main(int argc, char** argv)
         std::printf("%s: %.2f ms, plain loop %.1f ms, %.0fx faster (target: under 20 ms and at least 10x): %s\n", name,
                     ours->second, plain->second, ratio, ok ? "met" : "MISSED");
     }
-    return met ? 0 : 1;
+    return met || smoke ? 0 : 1;
 }

@@ -6,7 +6,7 @@ what=${1:-test}
 packages="cmake ninja-build g++ make libgtest-dev gzip"
 case "$what" in
   test)  packages="$packages g++-mingw-w64-x86-64-posix wine64 libz-mingw-w64-dev zlib1g-dev" ;;
-  bench) packages="$packages libbenchmark-dev libspdlog-dev zlib1g-dev" ;;
+  bench) packages="$packages libbenchmark-dev libspdlog-dev zlib1g-dev gnuplot-nox" ;;
 esac
 missing=""
 for p in $packages; do
