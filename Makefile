@@ -1,7 +1,7 @@
 # The two commands of the README, and the build steps behind them.
 #   make run    builds the Linux tree and runs quorlin-run on its built-in configuration
-#   make test   installs what is missing, builds linux-asan, linux-tsan and windows, runs every test,
-#               then builds the benchmarks and runs each once on a tiny workload
+#   make test   installs what is missing, builds the benchmarks and runs each once on a tiny workload,
+#               then builds linux-asan, linux-tsan and windows and runs every test
 #   make bench  the full comparison with spdlog (make bench BENCH_ARGS=--quick for a shorter one)
 .PHONY: run test deps test-linux-asan test-linux-tsan test-windows test-bench bench package docs clean
 
@@ -19,7 +19,7 @@ deps:
 	./scripts/install-deps.sh test
 	./scripts/install-deps.sh bench
 
-test: deps test-linux-asan test-linux-tsan test-windows test-bench
+test: deps test-bench test-linux-asan test-linux-tsan test-windows
 
 test-linux-asan:
 	$(CMAKE) --preset linux-asan >/dev/null
