@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "TempDir.h"
 #include "file/FileWriter.h"
 
 using namespace Quorlin;
@@ -80,16 +81,23 @@ TEST(BufferedWriter, LineEndsAreBufferedAndCloseFlushesThenClosesOnce)
     EXPECT_EQ(calls.writes.size(), 2u);
 }
 
-TEST(RollingFileWriter, CountsTheLengthsPassedIn)
+TEST(RollingFileWriter, CountsOnlyTheLengthsThatReachedTheFile)
 {
     struct Counter : WrittenBytesCounter {
         void AddWrittenBytes(std::uint64_t bytes) override { total += bytes; }
         std::uint64_t total = 0;
     } counter;
     RollingFileWriter writer(&counter);
-    // Not open: the writes fail, the lengths still count (the size trigger reads what was handed over).
+    // Not open: the writes fail and count nothing, so that a file that cannot grow does not roll over.
     writer.Write(0, "abc", 3, "de", 2);
     writer.Write(0, nullptr, 0, "f", 1);
+    EXPECT_EQ(counter.total, 0u);
+    EXPECT_TRUE(writer.LastWriteFailed());
+    QuorlinTest::TempDir dir;
+    ASSERT_TRUE(writer.Open(WString(dir.Wide("w.log").c_str())));
+    writer.Write(0, "abc", 3, "de", 2);
     writer.NewLine();  // line ends are counted only when they arrive through Write
-    EXPECT_EQ(counter.total, 6u);
+    EXPECT_FALSE(writer.LastWriteFailed());
+    EXPECT_EQ(counter.total, 5u);
+    writer.Close();
 }

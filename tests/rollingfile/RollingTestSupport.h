@@ -1,6 +1,7 @@
 #pragma once
 // Shared by the rolling file appender's tests: events, local instants, reading the whole history.
 
+#include <atomic>
 #include <ctime>
 #include <filesystem>
 #include <map>
@@ -60,7 +61,7 @@ public:
         ++spawns;
         return Quorlin::os::FromNative(2);
     }
-    int spawns = 0;
+    std::atomic<int> spawns{0};
 };
 
 } // namespace RollingTest

@@ -1,8 +1,7 @@
 // Many producers across many size roll-overs: every event exactly once, in order per thread.
 #include <gtest/gtest.h>
 
-#include <thread>
-
+#include "LineVerifier.h"
 #include "RollingTestSupport.h"
 #include "frame/ModuleInfo.h"
 #include "os/Module.h"
@@ -20,42 +19,6 @@ const bool g_ModuleLocated = [] {
     return true;
 }();
 
-// "<thread> <sequence> <padding>" lines; checks each thread's sequence is complete and in order
-// across the history (oldest first) and the active file.
-void CheckEveryLineOnce(const std::filesystem::path& folder, int threads, int perThread, int maxIndex)
-{
-    const auto files = ReadHistory(folder);
-    std::vector<int> next(static_cast<std::size_t>(threads), 0);
-    auto consume = [&](const std::string& name, const std::string& content) {
-        std::size_t pos = 0;
-        while (pos < content.size()) {
-            std::size_t end = content.find("\r\n", pos);
-            if (end == std::string::npos)
-                end = content.size();
-            const std::string line = content.substr(pos, end - pos);
-            pos = end + 2;
-            if (line.empty() || line[0] == '-')
-                continue;  // banners and trailers
-            const std::size_t space = line.find(' ');
-            ASSERT_NE(space, std::string::npos) << name << ": torn line [" << line << "]";
-            const int thread = std::stoi(line.substr(0, space));
-            const int sequence = std::stoi(line.substr(space + 1));
-            ASSERT_LT(thread, threads) << line;
-            ASSERT_EQ(sequence, next[static_cast<std::size_t>(thread)]) << name << ": thread " << thread;
-            ++next[static_cast<std::size_t>(thread)];
-        }
-    };
-    for (int index = maxIndex; index >= 1; --index) {
-        const auto it = files.find("app." + std::to_string(index) + ".log.gz");
-        if (it != files.end())
-            consume(it->first, it->second);
-        ASSERT_EQ(files.count("app." + std::to_string(index) + ".log"), 0u) << "left uncompressed: " << index;
-    }
-    consume("app.log", files.at("app.log"));
-    for (int t = 0; t < threads; ++t)
-        EXPECT_EQ(next[static_cast<std::size_t>(t)], perThread) << "thread " << t;
-}
-
 void Stress(int threads, int perThread)
 {
     TempDir dir;
@@ -68,20 +31,15 @@ void Stress(int threads, int perThread)
     appender.SetOption("appendToFile/value", "false");
     appender.ActivateOptions();
     ASSERT_TRUE(appender.Open());
-    std::vector<std::thread> producers;
-    for (int t = 0; t < threads; ++t)
-        producers.emplace_back([&appender, t, perThread] {
-            std::string message;
-            for (int i = 0; i < perThread; ++i) {
-                message = std::to_string(t) + " " + std::to_string(i) + " padding-padding-padding";
-                Log(appender, message);
-            }
-        });
-    for (auto& p : producers)
-        p.join();
+    WriteNumberedLines(threads, perThread, [&appender](const std::string& line) { Log(appender, line); });
     appender.Close();
     appender.WaitForCompressions();
-    CheckEveryLineOnce(dir.Path(), threads, perThread, 121);
+    LineVerifier verifier(threads);
+    for (const auto& file : FixedWindowFiles(dir.Path(), "app", ".log", 121)) {
+        EXPECT_EQ(file.extension() == ".gz" || file.filename() == "app.log", true) << "left uncompressed: " << file;
+        verifier.ConsumeFile(file);
+    }
+    EXPECT_EQ(verifier.Problems(perThread), std::vector<std::string>{});
 }
 
 } // namespace

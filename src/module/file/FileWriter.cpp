@@ -1,5 +1,7 @@
 #include "FileWriter.h"
 
+#include <utility>
+
 #include "file/DirectoryHelpers.h"
 #include "frame/Trace.h"
 #include "host/Utility.h"
@@ -56,22 +58,24 @@ void FileWriter::Close()
     Trace(50000, "Leave FileAppender.FileWriter.Close on [{$}]", m_NormalizedName);
 }
 
-void FileWriter::NewLine() { m_File.Write("\r\n", 2); }
+void FileWriter::NewLine() { m_LastWriteFailed = !m_File.Write("\r\n", 2); }
 
 void FileWriter::Write(std::int32_t, const char* first, std::int32_t firstLength, const char* second,
                        std::int32_t secondLength)
 {
+    bool written = true;
     if (first != nullptr && firstLength >= 1)
-        m_File.Write(first, static_cast<std::uint32_t>(firstLength));
+        written = m_File.Write(first, static_cast<std::uint32_t>(firstLength));
     if (second != nullptr && secondLength >= 1)
-        m_File.Write(second, static_cast<std::uint32_t>(secondLength));
+        written = m_File.Write(second, static_cast<std::uint32_t>(secondLength)) && written;
+    m_LastWriteFailed = !written;
 }
 
 void RollingFileWriter::Write(std::int32_t level, const char* first, std::int32_t firstLength, const char* second,
                               std::int32_t secondLength)
 {
     FileWriter::Write(level, first, firstLength, second, secondLength);
-    if (m_Owner != nullptr)
+    if (m_Owner != nullptr && !m_LastWriteFailed)
         m_Owner->AddWrittenBytes(static_cast<std::uint64_t>(static_cast<std::int64_t>(firstLength) + secondLength));
 }
 
@@ -84,8 +88,8 @@ BufferedWriter::Buffer::~Buffer()
     text = nullptr;
 }
 
-BufferedWriter::BufferedWriter(std::unique_ptr<Writer> inner, std::int32_t capacity)
-    : m_Inner(std::move(inner)), m_Capacity(capacity), m_Buffer(std::make_unique<Buffer>(capacity + 16))
+BufferedWriter::BufferedWriter(std::unique_ptr<Writer> inner, std::int32_t capacity, BatchObserver* observer)
+    : m_Inner(std::move(inner)), m_Capacity(capacity), m_Buffer(std::make_unique<Buffer>(capacity + 16)), m_Observer(observer)
 {
 }
 
@@ -100,6 +104,8 @@ void BufferedWriter::FlushLocked(std::int32_t level)
     DString& text = *m_Buffer->text;
     m_Inner->Write(level, text.c_str(), text.GetLength(), nullptr, 0);
     text.Clear();
+    if (m_Observer != nullptr)
+        m_Observer->BatchWritten(std::exchange(m_BatchEvents, 0));
 }
 
 void BufferedWriter::Write(std::int32_t level, const char* first, std::int32_t firstLength, const char* second,
@@ -115,8 +121,11 @@ void BufferedWriter::Write(std::int32_t level, const char* first, std::int32_t f
             text.Append(first, firstLength);
         if (second != nullptr)
             text.Append(second, secondLength);
+        m_BatchEvents += level != 0;
     } else {
         m_Inner->Write(level, first, firstLength, second, secondLength);
+        if (m_Observer != nullptr)
+            m_Observer->BatchWritten(level != 0 ? 1 : 0);
     }
 }
 

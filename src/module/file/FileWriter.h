@@ -35,9 +35,12 @@ public:
     // The system's text for the last failed open; empty after a successful one.
     const DString& LastOpenError() const { return m_LastOpenError; }
     bool IsBad() const { return m_File.IsBad(); }
+    // Whether the last Write lost any of its text (disk full, device gone).
+    bool LastWriteFailed() const { return m_LastWriteFailed; }
 
 protected:
     bool m_Append = true;
+    bool m_LastWriteFailed = false;
     WinFile m_File;
     WString m_NormalizedName;
     DString m_LastOpenError;
@@ -56,7 +59,8 @@ class RollingFileWriter final : public FileWriter {
 public:
     explicit RollingFileWriter(WrittenBytesCounter* owner) : m_Owner(owner) {}
     ~RollingFileWriter() override = default;
-    // As FileWriter::Write, then the lengths passed in go to the owner's count, written or not.
+    // As FileWriter::Write, then the lengths go to the owner's count when they reached the file: a file
+    // that cannot grow does not roll over into empty history files.
     void Write(std::int32_t level, const char* first, std::int32_t firstLength, const char* second,
                std::int32_t secondLength) override;
 
@@ -64,10 +68,21 @@ private:
     WrittenBytesCounter* m_Owner;
 };
 
+// Told how many events each write of a BufferedWriter carried to its inner writer.
+class BatchObserver {
+public:
+    // Called under the writer's lock, right after the inner write.
+    virtual void BatchWritten(std::uint32_t events) = 0;
+
+protected:
+    ~BatchObserver() = default;
+};
+
 class BufferedWriter final : public Writer {
 public:
-    // Owns inner; batches up to capacity bytes.
-    BufferedWriter(std::unique_ptr<Writer> inner, std::int32_t capacity);
+    // Owns inner; batches up to capacity bytes. Writes at a level other than 0 count as events for the
+    // observer, if any; the appenders write their own texts (headers, banners) at level 0.
+    BufferedWriter(std::unique_ptr<Writer> inner, std::int32_t capacity, BatchObserver* observer = nullptr);
     // The buffer first (its unwritten text is lost), then the inner writer: destruction never flushes.
     ~BufferedWriter() override;
 
@@ -96,6 +111,8 @@ private:
     std::unique_ptr<Writer> m_Inner;
     std::int32_t m_Capacity;
     std::unique_ptr<Buffer> m_Buffer;
+    BatchObserver* m_Observer;
+    std::uint32_t m_BatchEvents = 0;  // guarded by the buffer's mutex
 };
 
 } // namespace Quorlin

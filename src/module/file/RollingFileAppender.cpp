@@ -121,7 +121,26 @@ void RollingFileAppender::CreateWriter(std::unique_ptr<Writer>& writer)
         m_LastOpenError = file->LastOpenError();
         return;
     }
-    writer = std::make_unique<BufferedWriter>(std::move(file), kBufferCapacity);
+    m_File = file.get();
+    writer = std::make_unique<BufferedWriter>(std::move(file), kBufferCapacity, static_cast<BatchObserver*>(this));
+}
+
+void RollingFileAppender::BatchWritten(std::uint32_t events)
+{
+    if (m_File->LastWriteFailed()) {
+        if (m_UnwrittenEvents.fetch_add(events, std::memory_order_relaxed) == 0 && events > 0)
+            Trace(80000, "[{$}] RollingFileAppender, cannot write to [{$}]; events are counted until writing works again",
+                  m_InstanceNumber, m_FullFileName);
+        return;
+    }
+    if (m_UnwrittenEvents.load(std::memory_order_relaxed) == 0)
+        return;
+    const std::uint64_t lost = m_UnwrittenEvents.exchange(0);
+    // Straight to the file: this runs inside the batch's flush.
+    const DString note = Format("-- (Quorlin) {$} events could not be written to [{$}]\r\n", lost, m_FullFileName);
+    m_File->Write(0, note.c_str(), note.GetLength(), nullptr, 0);
+    Trace(80000, "[{$}] RollingFileAppender, writing to [{$}] works again; {$} events could not be written", m_InstanceNumber,
+          m_FullFileName, lost);
 }
 
 bool RollingFileAppender::Open()

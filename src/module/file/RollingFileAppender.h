@@ -16,7 +16,7 @@
 
 namespace Quorlin {
 
-class RollingFileAppender : public FileAppender, private WrittenBytesCounter {
+class RollingFileAppender : public FileAppender, private WrittenBytesCounter, private BatchObserver {
 public:
     RollingFileAppender();
     // Closes the writer chain while the byte counter it feeds still exists.
@@ -31,7 +31,8 @@ public:
     void SetOption(const DString& key, const DString& value) override;
     // Corrects the history pattern, makes and activates both policies, computes the file name.
     void ActivateOptions() override;
-    // A RollingFileWriter counting into this appender, behind an 8192-byte BufferedWriter.
+    // A RollingFileWriter counting into this appender, behind an 8192-byte BufferedWriter that tells
+    // it which batches of events reached the file.
     void CreateWriter(std::unique_ptr<Writer>& writer) override;
 
     std::uint64_t GetFileSize() const { return m_FileSize.load(std::memory_order_relaxed); }
@@ -45,6 +46,9 @@ public:
 
 private:
     void AddWrittenBytes(std::uint64_t bytes) override { m_FileSize.fetch_add(bytes, std::memory_order_relaxed); }
+    // Counts the events of batches whose write failed; the first batch written after them reports the
+    // count, once.
+    void BatchWritten(std::uint32_t events) override;
     bool Rollover();
     void CloseWithTrailer();
     void WriteStartBanner();
@@ -73,6 +77,8 @@ private:
     std::atomic<bool> m_WriterBroken{false};
     std::atomic<std::int64_t> m_NextReopenTicks{0};
     std::atomic<std::uint64_t> m_LostEvents{0};
+    RollingFileWriter* m_File = nullptr;           // inside the current writer; changed under the exclusive lock
+    std::atomic<std::uint64_t> m_UnwrittenEvents{0};  // events of failed writes not reported yet
     std::atomic<std::int64_t> m_NextRollTicks{0};  // after a failed rename, the next attempt
     std::int64_t m_FailedRenames = 0;
 };

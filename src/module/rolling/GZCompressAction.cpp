@@ -75,7 +75,19 @@ bool GZCompressAction::Execute()
     const WString line = CommandLine(program);
     // The runner takes a writable line, as CreateProcessW may write into it.
     std::vector<wchar_t> writable(line.c_str(), line.c_str() + line.GetLength() + 1);
-    RunAndWaitSysCommand(program.c_str(), writable.data());
+    std::uint32_t code = 0;
+    const bool ended = RunAndWaitSysCommand(program.c_str(), writable.data(), kRunPollCount, kRunPollIntervalMs, &code);
+    // gzip removes its source only once the archive is complete. A source still there after gzip ended
+    // (it failed, or was killed half way) leaves whatever lies under the target incomplete: remove it,
+    // so that no truncated archive carries the final name; the source stays as the history file. When
+    // the source is kept anyway, only the exit code tells.
+    const bool incomplete = ended && (m_DeleteSource ? os::PathExists(m_Source.StdView()) : code != 0);
+    if (incomplete && os::PathExists(m_Target.StdView())) {
+        Trace(80000, "GZCompressAction, [{$}] was not compressed (exit code {$}); removing the incomplete [{$}]", m_Source,
+              code, m_Target);
+        os::SetNormalAttributes(m_Target.StdView());
+        os::RemoveFile(m_Target.StdView());
+    }
     return true;
 }
 

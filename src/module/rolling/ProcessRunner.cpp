@@ -20,8 +20,8 @@ public:
 
 } // namespace
 
-void RunAndWaitSysCommand(const wchar_t* szEXEBinaryName, wchar_t* szCmdLine, std::int32_t pollCount,
-                          std::uint32_t pollIntervalMs)
+bool RunAndWaitSysCommand(const wchar_t* szEXEBinaryName, wchar_t* szCmdLine, std::int32_t pollCount,
+                          std::uint32_t pollIntervalMs, std::uint32_t* exitCode)
 {
     Trace(50000, "Enter RunAndWaitSysCommand, szEXEBinaryName: {$}, szCmdLine: {$}", szEXEBinaryName, szCmdLine);
     ChildGuard guard;
@@ -30,15 +30,21 @@ void RunAndWaitSysCommand(const wchar_t* szEXEBinaryName, wchar_t* szCmdLine, st
     if (!started.Ok()) {
         if (LogLog::IsOn())
             Trace(80000, "Cannot create system process, {$}", LogLog::ErrorCodeToString(started.native));
-        return;
+        return false;
     }
     std::uint32_t code = os::kStillActive;
     for (std::int32_t i = 0; i < pollCount; ++i) {
         // A child whose status can no longer be asked for (reaped elsewhere) will not answer later either.
-        if (!os::ExitCodeOf(guard.child, code).Ok() || code != os::kStillActive)
-            break;
+        if (!os::ExitCodeOf(guard.child, code).Ok())
+            return false;
+        if (code != os::kStillActive) {
+            if (exitCode != nullptr)
+                *exitCode = code;
+            return true;
+        }
         os::SleepMs(pollIntervalMs);
     }
+    return false;
 }
 
 } // namespace Quorlin
