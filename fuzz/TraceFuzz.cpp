@@ -13,6 +13,29 @@
 
 namespace {
 
+// Strict UTF-8: shortest forms only, no surrogates, nothing beyond U+10FFFF.
+bool IsUtf8(const char* text, std::int32_t length)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(text);
+    for (std::int32_t i = 0; i < length;) {
+        const unsigned char b = p[i];
+        const int extra = b < 0x80 ? 0 : (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : -1;
+        if (extra < 0 || i + extra >= length)
+            return false;
+        char32_t cp = extra == 0 ? b : b & (0x3F >> extra);
+        for (int k = 1; k <= extra; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (p[i + k] & 0x3F);
+        }
+        static constexpr char32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
+        if (cp < kLeast[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        i += 1 + extra;
+    }
+    return true;
+}
+
 std::string TakeLine(const std::uint8_t*& p, const std::uint8_t* end)
 {
     const auto* nl = static_cast<const std::uint8_t*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
@@ -62,6 +85,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<char> out(static_cast<std::size_t>(capacity) + 1, '\x7f');
     const std::int32_t n = Quorlin::FormatTrace(out.data(), capacity, pattern.c_str(), args, count);
     if (n < 0 || n > capacity || out[static_cast<std::size_t>(n)] != '\0')
+        std::abort();
+
+    // Wide text alone: whatever the characters and wherever the cut, the output is valid UTF-8.
+    std::vector<char> wideOut(static_cast<std::size_t>(capacity) + 1);
+    const std::int32_t m = Quorlin::FormatTrace(wideOut.data(), capacity, "{4}", args, count);
+    if (m < 0 || m > capacity || wideOut[static_cast<std::size_t>(m)] != '\0' || !IsUtf8(wideOut.data(), m))
         std::abort();
     return 0;
 }

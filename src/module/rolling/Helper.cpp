@@ -41,7 +41,11 @@ bool Stem(const WString& name, WString& stem)
     os::PathParts parts;
     if (!os::SplitPath(name.StdView(), parts).Ok())
         return false;
-    stem.Assign({parts.drive.c_str(), parts.directory.c_str(), parts.name.c_str()});
+    // Joined by length, not at terminators: a name holding a NUL must still give its own prefix.
+    const auto piece = [](const std::wstring& part) {
+        return ORBEK::Utility::WStringView(part.data(), static_cast<std::int32_t>(part.size()));
+    };
+    stem = {piece(parts.drive), piece(parts.directory), piece(parts.name)};
     return true;
 }
 
