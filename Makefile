@@ -1,9 +1,10 @@
 # The two commands of the README, and the build steps behind them.
 #   make run    builds the Linux tree and runs quorlin-run on its built-in configuration
 #   make test   installs what is missing, builds the benchmarks and runs each once on a tiny workload,
-#               then builds linux-asan, linux-tsan and windows and runs every test
+#               then replays the fuzz corpora, builds linux-asan, linux-tsan and windows and runs every test
+#   make fuzz   searches with each fuzz target for FUZZ_SECONDS (new finds go to build/fuzz/found/TARGET)
 #   make bench  the full comparison with spdlog (make bench BENCH_ARGS=--quick for a shorter one)
-.PHONY: run test deps test-linux-asan test-linux-tsan test-windows test-bench bench package docs clean
+.PHONY: run test deps test-linux-asan test-linux-tsan test-windows test-bench test-fuzz fuzz-build fuzz bench package docs clean
 
 CMAKE ?= cmake
 CTEST ?= ctest
@@ -19,7 +20,7 @@ deps:
 	./scripts/install-deps.sh test
 	./scripts/install-deps.sh bench
 
-test: deps test-bench test-linux-asan test-linux-tsan test-windows
+test: deps test-bench test-fuzz test-linux-asan test-linux-tsan test-windows
 
 test-linux-asan:
 	$(CMAKE) --preset linux-asan >/dev/null
@@ -44,6 +45,30 @@ test-bench:
 	./build/linux/bin/purge_bench --smoke --benchmark_min_time=0.001 >/dev/null
 	./build/linux/bin/micro_bench --benchmark_min_time=0.001 >/dev/null
 	./build/linux/bin/compare_bench --smoke >/dev/null
+
+# Fuzz targets (clang, libFuzzer with ASan and UBSan). test-fuzz runs every input of each committed
+# corpus once, so that a crash once found stays fixed; fuzz searches for new ones.
+FUZZ_TARGETS = trace_fuzz numbers_fuzz file_name_pattern_fuzz rolling_name_fuzz configuration_fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_ENV = ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+fuzz-build:
+	$(CMAKE) --preset fuzz >/dev/null
+	$(CMAKE) --build --preset fuzz --target $(FUZZ_TARGETS)
+
+test-fuzz: fuzz-build
+	@set -e; for t in $(FUZZ_TARGETS); do \
+	  echo "$$t: $$(ls fuzz/corpus/$${t%_fuzz} | wc -l) inputs"; \
+	  $(FUZZ_ENV) ./build/fuzz/bin/$$t fuzz/corpus/$${t%_fuzz} -runs=0 -artifact_prefix=build/fuzz/ 2>build/fuzz/$$t.log || { cat build/fuzz/$$t.log; exit 1; }; \
+	done
+
+fuzz: fuzz-build
+	@set -e; for t in $(FUZZ_TARGETS); do \
+	  mkdir -p build/fuzz/found/$$t; \
+	  echo "$$t: $(FUZZ_SECONDS) s"; \
+	  $(FUZZ_ENV) ./build/fuzz/bin/$$t build/fuzz/found/$$t fuzz/corpus/$${t%_fuzz} -max_total_time=$(FUZZ_SECONDS) \
+	    -artifact_prefix=build/fuzz/found/ -print_final_stats=1 2>build/fuzz/$$t.log || { tail -60 build/fuzz/$$t.log; exit 1; }; \
+	  grep -E "stat::(number_of_executed_units|new_units_added)" build/fuzz/$$t.log; \
+	done
 
 # Benchmarks, in the optimised Linux tree: the comparison with spdlog (table on standard output,
 # build/bench/compare.json and compare.png), then the purge (minute pattern, 1,000 history files).

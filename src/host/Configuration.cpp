@@ -57,7 +57,8 @@ public:
             if (m_Config.Find(m_Config.rootRefs[i]) == nullptr)
                 return FailAt(m_RefLines[i], "[root] refers to appender '" + m_Config.rootRefs[i] + "', which is not defined");
         if (m_Config.rootRefs.empty())
-            return FailAt(m_Config.rootLine > 0 ? m_Config.rootLine : m_Line, "no appender receives events: add 'appender-ref = NAME' under [root]");
+            // An empty text has no line 0 to point at: its line 1 is where the settings are missing.
+            return FailAt(m_Config.rootLine > 0 ? m_Config.rootLine : m_Line > 0 ? m_Line : 1, "no appender receives events: add 'appender-ref = NAME' under [root]");
         return true;
     }
 

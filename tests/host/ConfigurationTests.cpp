@@ -66,6 +66,7 @@ TEST(Configuration, BrokenFilesNameFileAndLine)
         {"[appender a]\ntype = X\n[root]\nappender = a\n", "q.conf:4: unknown key 'appender' in [root]"},
         {"[appender a]\ntype = X\n[root]\n[root]\n", "q.conf:4: [root] appears twice"},
         {"[appender a]\n = x\n", "q.conf:2: a key is missing"},
+        {"", "q.conf:1: no appender receives events"},
     };
     for (const Case& c : cases) {
         Configuration config;

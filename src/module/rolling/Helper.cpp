@@ -1,5 +1,6 @@
 #include "Helper.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "HistoryListing.h"
@@ -41,7 +42,11 @@ bool Stem(const WString& name, WString& stem)
     os::PathParts parts;
     if (!os::SplitPath(name.StdView(), parts).Ok())
         return false;
-    stem.Assign({parts.drive.c_str(), parts.directory.c_str(), parts.name.c_str()});
+    // Joined by length, not at terminators: a name holding a NUL must still give its own prefix.
+    const auto piece = [](const std::wstring& part) {
+        return ORBEK::Utility::WStringView(part.data(), static_cast<std::int32_t>(part.size()));
+    };
+    stem = {piece(parts.drive), piece(parts.directory), piece(parts.name)};
     return true;
 }
 
@@ -58,8 +63,11 @@ std::vector<WString> Variants(const WString& name, bool stemVariants)
     std::vector<WString> family{name, name + kGz, name + kZip};
     WString stem;
     if (stemVariants && Stem(name, stem) && !(stem == name)) {
-        family.push_back(stem + kGz);
-        family.push_back(stem + kZip);
+        // app.3.gz has the stem app.3, whose ".gz" variant is the name itself: listed twice, a roll-over
+        // would move the file and then delete it as the target of its own second move.
+        for (const WString& variant : {stem + kGz, stem + kZip})
+            if (std::find(family.begin(), family.end(), variant) == family.end())
+                family.push_back(variant);
     }
     return family;
 }

@@ -31,7 +31,7 @@ bool Stem(const WString& name, WString& stem);
 bool HasStemVariants(const WString& pattern);
 
 // The family of a name in its fixed order: name, name.gz, name.zip, then, with stem variants,
-// stem.gz and stem.zip.
+// stem.gz and stem.zip, each only when it is not already a member (app.3.gz is its own stem.gz).
 std::vector<WString> Variants(const WString& name, bool stemVariants);
 
 // Shifts every numbered file from maxIndex - 1 down to minIndex up by one, all plain names first, then
