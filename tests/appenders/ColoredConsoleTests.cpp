@@ -1,24 +1,18 @@
 #include <gtest/gtest.h>
 
+#include "Events.h"
+
 #include <string>
 
 #include "Recorders.h"
 #include "appenders/ColoredConsoleAppender.h"
 
 using namespace Quorlin;
+using QuorlinTest::Log;
 
 namespace {
 
 const std::string kReset = "\x1b[39m\x1b[49m\r\n";
-
-void Log(Appender& appender, std::int32_t level, const std::string& message)
-{
-    LoggingEvent e;
-    e.m_Message = message.data();
-    e.m_MessageLength = static_cast<std::int32_t>(message.size());
-    e.m_Level = level;
-    appender.Append(&e);
-}
 
 } // namespace
 
@@ -49,7 +43,7 @@ TEST(ColoredConsole, BytesByLevelForEachConfiguration)
         for (const auto& [key, value] : c.options)
             appender.SetOption(key, value);
         ASSERT_TRUE(appender.Open());
-        Log(appender, c.level, "msg");
+        Log(appender, "msg", c.level);
         appender.Close();
         EXPECT_EQ(os.ConsoleBytes(), c.expected) << c.level;
     }
@@ -81,12 +75,12 @@ TEST(ColoredConsole, NothingWithoutAConsoleAndNothingWhenClosed)
     os.console = 0;
     ColoredConsoleAppender appender;
     appender.Open();
-    Log(appender, 50000, "lost");
+    Log(appender, "lost", 50000);
     EXPECT_EQ(os.ConsoleBytes(), "");
     os.console = 7;
     appender.Open();
     appender.Close();
-    Log(appender, 50000, "closed");
+    Log(appender, "closed", 50000);
     EXPECT_EQ(os.ConsoleBytes(), "");
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "Events.h"
+
 #include <atomic>
 #include <string>
 #include <thread>
@@ -11,17 +13,9 @@
 #include "frame/Factory.h"
 
 using namespace Quorlin;
+using QuorlinTest::Log;
 
 namespace {
-
-void Log(Appender& appender, std::int32_t level, const std::string& message = "m")
-{
-    LoggingEvent e;
-    e.m_Message = message.data();
-    e.m_MessageLength = static_cast<std::int32_t>(message.size());
-    e.m_Level = level;
-    appender.Append(&e);
-}
 
 class SleepRecorder : public os::Interposer {
 public:
@@ -43,12 +37,12 @@ TEST(NullAppender, CountsAcceptedEventsAndPrintsTheCountAtClose)
     appender.SetLayout(std::make_shared<PatternLayout>());
     appender.Open();
     for (int i = 0; i < 3; ++i)
-        Log(appender, 50000);
-    Log(appender, 40000);  // below the threshold: not counted
+        Log(appender, "m", 50000);
+    Log(appender, "m", 40000);  // below the threshold: not counted
     testing::internal::CaptureStdout();
     appender.Close();
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "NullAppender.Close, m_nCount=3\n");
-    Log(appender, 50000);  // closed
+    Log(appender, "m", 50000);  // closed
     EXPECT_EQ(appender.GetCount(), 3);
     appender.Open();  // reopening resets the count
     EXPECT_EQ(appender.GetCount(), 0);
@@ -63,12 +57,12 @@ TEST(NullAppender, SleepsOnlyForAcceptedEventsWithAPositiveSleep)
     EXPECT_TRUE(recorder.Contains("NullAppender.SetOption, m_msSleep : 7"));
     appender.SetOption("threshold/value", "WARN");
     appender.Open();
-    Log(appender, 70000);
-    Log(appender, 50000);
+    Log(appender, "m", 70000);
+    Log(appender, "m", 50000);
     EXPECT_EQ(sleeps.sleeps, (std::vector<std::uint32_t>{7}));
     for (const char* none : {"0", "-5"}) {
         appender.SetOption("sleep/value", none);
-        Log(appender, 70000);
+        Log(appender, "m", 70000);
     }
     EXPECT_EQ(sleeps.sleeps.size(), 1u);
     EXPECT_EQ(appender.GetCount(), 3);
@@ -79,7 +73,7 @@ TEST(MemoryAppender, HandsAcceptedEventsToTheCallableFromEveryThread)
     QuorlinTest::DiagnosticRecorder recorder;
     MemoryAppender appender;
     appender.Open();
-    Log(appender, 50000);  // no callable: dropped silently
+    Log(appender, "m", 50000);  // no callable: dropped silently
     std::atomic<int> seen{0};
     appender.SetCallback([&](MemoryAppender& self, const LoggingEvent& e) {
         EXPECT_EQ(&self, &appender);
@@ -90,13 +84,13 @@ TEST(MemoryAppender, HandsAcceptedEventsToTheCallableFromEveryThread)
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([&] {
             for (int i = 0; i < 250; ++i)
-                Log(appender, 50000);
+                Log(appender, "m", 50000);
         });
     for (auto& t : threads)
         t.join();
     EXPECT_EQ(seen.load(), 1000);
     appender.Close();
-    Log(appender, 50000);
+    Log(appender, "m", 50000);
     EXPECT_EQ(seen.load(), 1000);
     const std::string n = std::to_string(appender.GetInstanceNumber());
     EXPECT_TRUE(recorder.Contains("[" + n + "] Leave MemoryAppender.Open"));
@@ -112,10 +106,10 @@ TEST(MemoryAppender, ExportedInstallerForProgramsThatLoadTheModule)
     EXPECT_FALSE(SetMemoryAppenderCallback(other.get(), callback, &count));
     ASSERT_TRUE(SetMemoryAppenderCallback(memory.get(), callback, &count));
     memory->Open();
-    Log(*memory, 50000);
-    Log(*memory, 50000);
+    Log(*memory, "m", 50000);
+    Log(*memory, "m", 50000);
     EXPECT_EQ(count, 2);
     EXPECT_TRUE(SetMemoryAppenderCallback(memory.get(), nullptr, nullptr));
-    Log(*memory, 50000);
+    Log(*memory, "m", 50000);
     EXPECT_EQ(count, 2);
 }

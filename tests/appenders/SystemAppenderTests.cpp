@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "Events.h"
+
 #include <string>
 
 #include "Recorders.h"
@@ -7,19 +9,7 @@
 #include "appenders/WinEventLogAppender.h"
 
 using namespace Quorlin;
-
-namespace {
-
-void Log(Appender& appender, std::int32_t level, const std::string& message)
-{
-    LoggingEvent e;
-    e.m_Message = message.data();
-    e.m_MessageLength = static_cast<std::int32_t>(message.size());
-    e.m_Level = level;
-    appender.Append(&e);
-}
-
-} // namespace
+using QuorlinTest::Log;
 
 TEST(WinEventLogAppender, TypeByLevelWithCategoryAndEventId)
 {
@@ -30,12 +20,12 @@ TEST(WinEventLogAppender, TypeByLevelWithCategoryAndEventId)
     appender.SetOption("categoryID/value", "65537");
     appender.SetOption("eventID/value", "42");
     EXPECT_EQ(appender.GetCategory(), 1);
-    Log(appender, 80000, "before open");  // no source yet: nothing
+    Log(appender, "before open", 80000);  // no source yet: nothing
     appender.Open();
     for (std::int32_t level : {69999, 70000, 79999, 80000})
-        Log(appender, level, "L" + std::to_string(level));
+        Log(appender, "L" + std::to_string(level), level);
     appender.Close();
-    Log(appender, 80000, "after close");
+    Log(appender, "after close", 80000);
     EXPECT_EQ(os.Calls(), (std::vector<std::string>{
                               "RegisterSource|billing",
                               "ReportToSource|4|1|42|L69999",
@@ -62,7 +52,7 @@ TEST(WinEventLogAppender, DefaultsReopeningAndAnUnregisteredSource)
     os.Clear();
     os.sourceRegisters = false;
     appender.Open();
-    Log(appender, 80000, "dropped");
+    Log(appender, "dropped", 80000);
     EXPECT_EQ(os.Calls(), (std::vector<std::string>{"RegisterSource|Quorlin (Default Source)", "DeregisterSource|handle"}));
 }
 
@@ -72,10 +62,10 @@ TEST(WinDebugAppender, RendersEachAcceptedEvent)
     WinDebugAppender appender;
     appender.SetLayout(std::make_shared<PatternLayout>("[%p] %m"));
     appender.SetOption("threshold/value", "WARN");
-    Log(appender, 80000, "not open");
+    Log(appender, "not open", 80000);
     appender.Open();
-    Log(appender, 80000, "boom");
-    Log(appender, 50000, "quiet");
+    Log(appender, "boom", 80000);
+    Log(appender, "quiet", 50000);
     appender.Close();
     EXPECT_EQ(os.Calls(), (std::vector<std::string>{"DebugOutput|[ERROR] boom"}));
 }
@@ -86,11 +76,11 @@ TEST(SystemAppenders, TheRealSystemCallsWork)
     WinEventLogAppender eventLog;
     eventLog.SetOption("source/value", "Quorlin tests");
     ASSERT_TRUE(eventLog.Open());
-    Log(eventLog, 50000, "information from the test suite");
-    Log(eventLog, 80000, "an error from the test suite");
+    Log(eventLog, "information from the test suite", 50000);
+    Log(eventLog, "an error from the test suite", 80000);
     eventLog.Close();
     WinDebugAppender debug;
     ASSERT_TRUE(debug.Open());
-    Log(debug, 50000, "debugger text from the test suite");
+    Log(debug, "debugger text from the test suite", 50000);
     debug.Close();
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "Events.h"
+
 #include <string>
 
 #include "Recorders.h"
@@ -11,15 +13,6 @@ using namespace Quorlin;
 using namespace QuorlinTest;
 
 namespace {
-
-void Log(Appender& appender, const std::string& message, std::int32_t level = 50000)
-{
-    LoggingEvent e;
-    e.m_Message = message.data();
-    e.m_MessageLength = static_cast<std::int32_t>(message.size());
-    e.m_Level = level;
-    appender.Append(&e);
-}
 
 std::unique_ptr<FileAppender> MakeAppender(const TempDir& dir, const std::string& name)
 {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "Events.h"
 #include "FakeClock.h"
 #include "Gunzip.h"
 #include "TempDir.h"
@@ -16,14 +17,7 @@
 
 namespace RollingTest {
 
-inline void Log(Quorlin::Appender& appender, const std::string& message, std::int32_t level = 50000)
-{
-    Quorlin::LoggingEvent e;
-    e.m_Message = message.data();
-    e.m_MessageLength = static_cast<std::int32_t>(message.size());
-    e.m_Level = level;
-    appender.Append(&e);
-}
+using QuorlinTest::Log;
 
 inline std::int64_t LocalTicks(int year, int month, int day, int hour, int minute, int second)
 {
