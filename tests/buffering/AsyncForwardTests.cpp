@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 
 #include "BufferingSupport.h"
@@ -184,6 +186,41 @@ TEST(AsyncBufferingForwardAppender, CloseForwardsTheRestClosesAndForgetsTheRefer
     EXPECT_EQ(out.back(), '\n');
     Log(*async, "after close");
     EXPECT_EQ(a->Events().size(), 5u);
+}
+
+TEST(AsyncBufferingForwardAppender, AnAppenderThatThrowsLosesNothingForTheOthersAndIsReported)
+{
+    ConfiguredAppenders config;
+    auto failing = config.Recorder("failing");
+    auto fine = config.Recorder("fine");
+    int calls = 0;  // one worker, or the closing thread: never two at once
+    failing->onAppend = [&](const LoggingEvent&) {
+        if (++calls % 3 != 0)
+            throw std::runtime_error("disk on fire");
+    };
+    auto async = Async(config, "async", {"failing", "fine"});
+    async->SetOption("AsyncBufferingForward/Strategy/value", "1");  // the worker runs mid-stream too
+    async->Open();
+    DiagnosticRecorder recorder;
+    Strings sent;
+    for (int i = 0; i < 40; ++i) {
+        sent.push_back(std::to_string(i));
+        Log(*async, sent.back());
+    }
+    testing::internal::CaptureStdout();
+    async->Close();
+    testing::internal::GetCapturedStdout();
+    // Every event reached the appender after the failing one, in order, and the failing one saw
+    // every event too.
+    EXPECT_EQ(fine->Messages(), sent);
+    EXPECT_EQ(failing->Messages(), sent);
+    EXPECT_EQ(async->GetNbOfFailedDeliveries(), 27);
+    const Strings texts = recorder.Texts();
+    EXPECT_EQ(std::count(texts.begin(), texts.end(),
+                         Prefixed(*async, "AsyncBufferingForward, Ref-Appender failing failed to append: disk on fire")),
+              1);
+    EXPECT_TRUE(recorder.Contains(Prefixed(*async, "AsyncBufferingForward.Close, NbOfFailedDeliveries : 27")));
+    EXPECT_EQ(fine->Calls(), (Strings{"Open", "Close"}));
 }
 
 TEST(AsyncBufferingForwardAppender, SendRemainIsPrintedWithDiagnosticsOffAndAgainByTheDestructor)

@@ -164,6 +164,58 @@ TEST(AsyncForwardConcurrency, CloseWaitsForAWorkerStillForwardingAfterTheShutdow
     ASSERT_EQ(delivered.at(0).size(), 21u);
 }
 
+TEST(AsyncForwardConcurrency, CloseGivesUpOnAnAppenderThatHangsAndSaysWhatItCouldNotDeliver)
+{
+    ConfiguredAppenders config;
+    auto hung = config.Recorder("hung");
+    auto other = config.Recorder("other");
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool entered = false, released = false;
+    hung->onAppend = [&](const LoggingEvent&) {
+        std::unique_lock<std::mutex> lock(mutex);
+        entered = true;
+        changed.notify_all();
+        changed.wait(lock, [&] { return released; });  // held until Close has returned
+    };
+    auto async = config.Add(std::make_shared<AsyncBufferingForwardAppender>());
+    async->SetName("async");
+    async->SetOption("appender-ref/ref", "other");
+    async->SetOption("appender-ref/ref", "hung");
+    async->SetOption("AsyncBufferingForward/Strategy/value", "0");
+    async->Open();
+    for (int i = 0; i < 16; ++i)
+        Log(*async, "0:" + std::to_string(i));  // the 16th wakes the worker, which takes all and hangs
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return entered; });
+    }
+    for (int i = 16; i < 21; ++i)
+        Log(*async, "0:" + std::to_string(i));
+    testing::internal::CaptureStdout();
+    async->Close();  // returns although the appender still hangs
+    const std::string out = testing::internal::GetCapturedStdout();
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        released = true;
+        changed.notify_all();
+    }
+    // The first event reached the appender before it, the hung one is counted with the 15 events
+    // behind it in the worker's batch and the 5 still buffered.
+    EXPECT_NE(out.find("SendRemain, NbOfPkt : 0"), std::string::npos) << out;
+    EXPECT_NE(out.find("Ref-Appender hung did not return in time, NbOfPkt not delivered : 21"), std::string::npos) << out;
+    EXPECT_EQ(other->Messages(), std::vector<std::string>{"0:0"});
+    EXPECT_EQ(other->Calls(), (std::vector<std::string>{"Open", "Close"}));
+    EXPECT_EQ(hung->Calls(), std::vector<std::string>{"Open"});  // not closed under the hanging call
+    // Once released the worker makes no further call.
+    testing::internal::CaptureStdout();
+    async.reset();
+    Detail::ConfigManager::ClearAppenders();  // the destructor waits for the worker
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(hung->Messages(), std::vector<std::string>{"0:0"});
+    EXPECT_EQ(other->Messages(), std::vector<std::string>{"0:0"});
+}
+
 TEST(ForwardConcurrency, ProducersKeepTheirOrderWhileAppendersComeAndGo)
 {
     ConfiguredAppenders config;

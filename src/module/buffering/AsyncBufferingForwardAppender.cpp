@@ -45,23 +45,65 @@ std::vector<std::shared_ptr<Appender>> AsyncBufferingForwardAppender::ResolveNam
     return found;
 }
 
+std::shared_ptr<const AsyncBufferingForwardAppender::Targets> AsyncBufferingForwardAppender::CurrentTargets() const
+{
+    std::lock_guard<std::mutex> guard(m_ListMutex);
+    return m_RefAppenders;
+}
+
+void AsyncBufferingForwardAppender::SetTargets(Targets targets)
+{
+    auto published = targets.empty() ? nullptr : std::make_shared<const Targets>(std::move(targets));
+    std::lock_guard<std::mutex> guard(m_ListMutex);
+    m_RefAppenders.swap(published);
+}
+
 std::vector<std::shared_ptr<Appender>> AsyncBufferingForwardAppender::ReferencedAppenders() const
 {
     std::vector<std::shared_ptr<Appender>> all = ResolveNames();
-    std::lock_guard<std::mutex> sending(m_SendMutex);
-    all.insert(all.end(), m_RefAppenders.begin(), m_RefAppenders.end());
+    if (const auto targets = CurrentTargets())
+        all.insert(all.end(), targets->begin(), targets->end());
     return all;
+}
+
+void AsyncBufferingForwardAppender::ForwardingTurn::Take()
+{
+    std::unique_lock<std::mutex> lock(m_Mutex);
+    m_Free.wait(lock, [this] { return !m_Taken; });
+    m_Taken = true;
+}
+
+bool AsyncBufferingForwardAppender::ForwardingTurn::TakeWithin(std::chrono::milliseconds wait)
+{
+    std::unique_lock<std::mutex> lock(m_Mutex);
+    if (!m_Free.wait_for(lock, wait, [this] { return !m_Taken; }))
+        return false;
+    m_Taken = true;
+    return true;
+}
+
+void AsyncBufferingForwardAppender::ForwardingTurn::Give()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        m_Taken = false;
+    }
+    m_Free.notify_all();
 }
 
 bool AsyncBufferingForwardAppender::Open()
 {
     LogLog::NewLine();
     Trace(50000, "[{$}] Enter AsyncBufferingForward::Open", m_InstanceNumber);
-    {
-        std::lock_guard<std::mutex> sending(m_SendMutex);
-        m_RefAppenders.clear();
+    if (m_Abandoned.load()) {
+        // The last Close gave up on a worker stuck in a referenced appender; it must be gone before
+        // anything is forwarded again, or it would go on with its old batch.
+        m_Schedule.Init(0, 1);
+        m_Abandoned.store(false);
     }
-    std::vector<std::shared_ptr<Appender>> found = ResolveNames();
+    m_FailedDeliveries.store(0);
+    SetTargets({});
+    Targets found = ResolveNames();
     if (RefusesCycle(found, "AsyncBufferingForward::Open"))
         return false;
     for (const auto& appender : found) {
@@ -70,10 +112,7 @@ bool AsyncBufferingForwardAppender::Open()
         Trace(50000, "[{$}] AsyncBufferingForward, Ref-Appender : {$}", m_InstanceNumber, appender->GetName());
     }
     const std::size_t count = found.size();
-    {
-        std::lock_guard<std::mutex> sending(m_SendMutex);
-        m_RefAppenders = std::move(found);
-    }
+    SetTargets(std::move(found));
     if (count == 0)
         return BufferingAppender::Open();  // nothing to forward to: the schedule stays idle
     Trace(50000, "[{$}] AsyncBufferingForward::Open, NbOfRefAppender : {$}", m_InstanceNumber, count);
@@ -84,6 +123,17 @@ bool AsyncBufferingForwardAppender::Open()
     m_Schedule.Repeat(kRepeatInterval).Async(&AsyncBufferingForwardAppender::THSendBuffer, this);
     return BufferingAppender::Open();
 }
+
+namespace {
+
+void PrintLine(const DString& line)
+{
+    std::fwrite(line.c_str(), 1, static_cast<std::size_t>(line.GetLength()), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+} // namespace
 
 void AsyncBufferingForwardAppender::Close()
 {
@@ -104,24 +154,48 @@ void AsyncBufferingForwardAppender::Close()
     }
     Trace(50000, "[{$}] AsyncBufferingForward.Close.3", m_InstanceNumber);
 
-    std::vector<std::shared_ptr<Appender>> released;
-    {
-        // Waits for a worker still forwarding after the time-out: it holds this lock while it walks
-        // the referenced appenders, and its batch must reach them before the rest does.
-        std::lock_guard<std::mutex> sending(m_SendMutex);
-        // Sealed in the same step as the rest is taken: an event is either forwarded here or refused.
-        const int remain = Forward(m_Queue.Seal());
-        const DString line = Format("[{$}] Leave AsyncBufferingForward.SendRemain, NbOfPkt : {$}", m_InstanceNumber, remain);
-        TraceText(50000, line);
-        std::fwrite(line.c_str(), 1, static_cast<std::size_t>(line.GetLength()), stdout);
-        std::fputc('\n', stdout);
-        std::fflush(stdout);
-        Trace(50000, "[{$}] AsyncBufferingForward.Close.4", m_InstanceNumber);
-        for (const auto& appender : m_RefAppenders)
-            appender->Close();
-        Trace(50000, "[{$}] AsyncBufferingForward.Close.5", m_InstanceNumber);
-        released.swap(m_RefAppenders);
+    // A worker still forwarding after the time-out gets a last grace: its batch must reach the
+    // appenders before the rest does.
+    const bool workerDone = m_ForwardTurn.TakeWithin(kForwardGrace);
+    const std::shared_ptr<const Targets> targets = CurrentTargets();
+    // Sealed in the same step as the rest is taken: an event is either forwarded here or refused.
+    LogPacketQueue::Packets rest = m_Queue.Seal();
+    int remain = 0;
+    Appender* stuckIn = nullptr;
+    if (workerDone) {
+        remain = Forward(rest, targets ? *targets : Targets{});
+    } else {
+        m_Abandoned.store(true);
+        stuckIn = m_BusyIn.load();
     }
+    const DString line = Format("[{$}] Leave AsyncBufferingForward.SendRemain, NbOfPkt : {$}", m_InstanceNumber, remain);
+    TraceText(50000, line);
+    PrintLine(line);
+    if (!workerDone) {
+        const std::int64_t lost = static_cast<std::int64_t>(rest.size()) + m_InFlight.load();
+        rest.clear();
+        const DString gaveUp = Format(
+            "[{$}] AsyncBufferingForward.Close, Ref-Appender {$} did not return in time, NbOfPkt not delivered : {$}",
+            m_InstanceNumber, stuckIn ? stuckIn->GetName() : DString("?"), lost);
+        TraceText(80000, gaveUp);
+        PrintLine(gaveUp);
+    }
+    if (const std::int64_t failed = m_FailedDeliveries.load())
+        Trace(80000, "[{$}] AsyncBufferingForward.Close, NbOfFailedDeliveries : {$}", m_InstanceNumber, failed);
+    Trace(50000, "[{$}] AsyncBufferingForward.Close.4", m_InstanceNumber);
+    if (targets) {
+        for (const auto& appender : *targets) {
+            // The abandoned worker is still inside this one; closing it under the call could hang
+            // here too. Its own owner closes it.
+            if (appender.get() == stuckIn)
+                continue;
+            appender->Close();
+        }
+    }
+    Trace(50000, "[{$}] AsyncBufferingForward.Close.5", m_InstanceNumber);
+    SetTargets({});
+    if (workerDone)
+        m_ForwardTurn.Give();
     BufferingAppender::Close();
     Trace(50000, "[{$}] Leave AsyncBufferingForward.Close", m_InstanceNumber);
     LogLog::NewLine();
@@ -201,36 +275,73 @@ void AsyncBufferingForwardAppender::THSendBuffer()
         named = true;
     }
     int taken = 0;
-    {
-        std::lock_guard<std::mutex> sending(m_SendMutex);
-        taken = Drain();
+    m_ForwardTurn.Take();
+    if (!m_Abandoned.load()) {
+        const std::shared_ptr<const Targets> targets = CurrentTargets();
+        taken = Drain(targets ? *targets : Targets{});
     }
+    m_ForwardTurn.Give();
     if (LogLog::IsOn())
         TraceText(50000, Format("[{$}] Leave AsyncBufferingForward.THSendBuffer, NbOfPkt : {$}", m_InstanceNumber, taken));
 }
 
-int AsyncBufferingForwardAppender::Drain()
+int AsyncBufferingForwardAppender::Drain(const Targets& targets)
 {
+    // A lone packet is taken out on its own, so that the queue keeps its storage for the next one.
     std::unique_ptr<LogPacket> single;
     LogPacketQueue::Packets many;
     const std::size_t taken = m_Queue.Take(single, many);
-    if (single) {
-        for (const auto& appender : m_RefAppenders)
-            appender->Append(single.get());
-        return 1;
-    }
-    Forward(std::move(many));
+    if (single)
+        many.push_back(std::move(single));
+    const int whole = Forward(many, targets);
+    if (static_cast<std::size_t>(whole) < taken)
+        Trace(80000, "[{$}] AsyncBufferingForward.THSendBuffer, abandoned by Close, NbOfPkt not delivered : {$}",
+              m_InstanceNumber, taken - static_cast<std::size_t>(whole));
     return static_cast<int>(taken);
 }
 
-int AsyncBufferingForwardAppender::Forward(LogPacketQueue::Packets packets)
+int AsyncBufferingForwardAppender::Forward(LogPacketQueue::Packets& packets, const Targets& targets)
 {
-    for (auto& packet : packets) {
-        for (const auto& appender : m_RefAppenders)
-            appender->Append(packet.get());
-        packet.reset();
+    m_InFlight.store(static_cast<std::int64_t>(packets.size()));
+    std::size_t whole = 0;
+    bool abandoned = false;
+    for (; whole < packets.size() && !abandoned; ++whole) {
+        for (const auto& appender : targets) {
+            // Published before the flag is read: a Close that sets the flag afterwards sees which
+            // appender this thread is still in.
+            m_BusyIn.store(appender.get());
+            if (m_Abandoned.load()) {
+                abandoned = true;
+                break;
+            }
+            Deliver(*appender, *packets[whole]);
+        }
+        m_BusyIn.store(nullptr);
+        if (abandoned)
+            break;
+        packets[whole].reset();
+        m_InFlight.fetch_sub(1);
     }
-    return static_cast<int>(packets.size());
+    m_InFlight.store(0);
+    packets.clear();
+    return static_cast<int>(whole);
+}
+
+void AsyncBufferingForwardAppender::Deliver(Appender& appender, const LoggingEvent& event)
+{
+    // The first failure since Open is described; Close reports how many there were.
+    const auto failed = [&](const char* what) {
+        if (m_FailedDeliveries.fetch_add(1) == 0)
+            Trace(80000, "[{$}] AsyncBufferingForward, Ref-Appender {$} failed to append: {$}", m_InstanceNumber,
+                  appender.GetName(), what);
+    };
+    try {
+        appender.Append(&event);
+    } catch (const std::exception& e) {
+        failed(e.what());
+    } catch (...) {
+        failed("an exception of unknown type");
+    }
 }
 
 void AsyncBufferingForwardAppender::SetOption(const DString& key, const DString& value)
@@ -244,19 +355,17 @@ void AsyncBufferingForwardAppender::SetOption(const DString& key, const DString&
         m_Strategy = [strategy](AsyncBufferingForwardAppender&, const LoggingEvent&) { return strategy; };
         return;
     }
-    {
-        std::lock_guard<std::mutex> sending(m_SendMutex);
-        for (const auto& appender : m_RefAppenders)
+    if (const auto targets = CurrentTargets())
+        for (const auto& appender : *targets)
             appender->SetOption(key, value);
-    }
     BufferingAppender::SetOption(key, value);
 }
 
 void AsyncBufferingForwardAppender::ActivateOptions()
 {
-    std::lock_guard<std::mutex> sending(m_SendMutex);
-    for (const auto& appender : m_RefAppenders)
-        appender->ActivateOptions();
+    if (const auto targets = CurrentTargets())
+        for (const auto& appender : *targets)
+            appender->ActivateOptions();
 }
 
 } // namespace Quorlin

@@ -2,9 +2,12 @@
 // "Appender.AsyncBufferingForward": buffers events and forwards them to its referenced appenders on
 // the worker of its own single-task schedule; the appending threads only copy, nudge the worker and,
 // when it falls far behind, pause. Close waits a bounded time for the worker, stops it and forwards
-// the rest itself.
+// the rest itself; a worker stuck in a referenced appender is abandoned, and what it could not
+// deliver is counted and reported.
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -25,6 +28,9 @@ public:
     static constexpr std::chrono::milliseconds kRescheduleDelay{75'000};
     static constexpr std::chrono::milliseconds kKeepAlive{300'000};
     static constexpr std::chrono::milliseconds kShutdownTimeout{4'796};
+    // How much longer Close waits, after the Shutdown time-out, for a worker still inside a
+    // referenced appender before it gives up on what that worker holds.
+    static constexpr std::chrono::milliseconds kForwardGrace{1'000};
 
     AsyncBufferingForwardAppender();
     // Runs Close (once more, if it already ran), then stops the schedule.
@@ -36,6 +42,10 @@ public:
     bool Open() override;
     // Wakes and waits for the worker (bounded), stops it, forwards the rest in this thread (its count
     // also printed on standard output), closes and drops the referenced appenders, then this one.
+    // A worker still forwarding after the wait is abandoned: it stops after the call it is in, the
+    // events it and the buffer still hold are destroyed undelivered and their number is reported
+    // (standard output and diagnostics), and the referenced appender it is in is not closed here.
+    // Destruction still waits for such a worker, which runs this object's code.
     void Close() override;
     // Buffers like BufferingAppender, then the strategy step and the pause step.
     void Append(const LoggingEvent* event) override;
@@ -52,23 +62,56 @@ public:
 
     std::vector<std::shared_ptr<Appender>> ReferencedAppenders() const override;
 
+    // Events a referenced appender refused by throwing, since construction.
+    std::int64_t GetNbOfFailedDeliveries() const { return m_FailedDeliveries.load(); }
+
 private:
+    using Targets = std::vector<std::shared_ptr<Appender>>;
+
     // Moves the buffered packets out and hands each, in order, to every referenced appender.
-    // Returns how many were taken. Called with m_SendMutex held.
-    int Drain();
-    int Forward(LogPacketQueue::Packets packets);
+    // Returns how many were taken. Called with the forwarding turn taken.
+    int Drain(const Targets& targets);
+    // Hands the packets in order to the targets; stops early once Close has abandoned the worker.
+    // Returns how many packets were handed over whole.
+    int Forward(LogPacketQueue::Packets& packets, const Targets& targets);
+    // One event to one appender; an exception is counted, reported once per run of failures, and
+    // does not keep the event from the other appenders or the later events from this one.
+    void Deliver(Appender& appender, const LoggingEvent& event);
+    std::shared_ptr<const Targets> CurrentTargets() const;
+    void SetTargets(Targets targets);
     void StrategyStep(const LoggingEvent& event);
     void SleepShort();
     void PauseStep();
     std::vector<std::shared_ptr<Appender>> ResolveNames() const;
 
     Strategy m_Strategy;
-    // Held by whoever walks or changes the referenced appenders: the worker while it forwards, the
-    // configuring thread in Open, Close and the options. Close therefore waits for a worker that
-    // outlived the Shutdown time-out, and batches never overtake one another.
-    mutable std::mutex m_SendMutex;
-    std::vector<std::shared_ptr<Appender>> m_RefAppenders;
+    // Taken by whoever forwards (the worker, or Close for the rest), so that batches never overtake
+    // one another. Close waits for it a bounded time.
+    class ForwardingTurn {
+    public:
+        void Take();
+        bool TakeWithin(std::chrono::milliseconds wait);
+        void Give();
+
+    private:
+        std::mutex m_Mutex;
+        std::condition_variable m_Free;
+        bool m_Taken = false;
+    };
+    ForwardingTurn m_ForwardTurn;
+    // Guards the list pointer only. The list itself is never changed once published: the worker
+    // forwards to the list it took, which stays alive with it even after Close has let go of it.
+    mutable std::mutex m_ListMutex;
+    std::shared_ptr<const Targets> m_RefAppenders;
     std::vector<DString> m_RefNames;
+    // Set by a Close that stopped waiting for the worker; the worker makes no further call.
+    std::atomic<bool> m_Abandoned{false};
+    // The appender the worker is calling now (null between calls), and the packets of its batch not
+    // yet handed over whole.
+    std::atomic<Appender*> m_BusyIn{nullptr};
+    std::atomic<std::int64_t> m_InFlight{0};
+    std::atomic<std::int64_t> m_FailedDeliveries{0};
+    std::atomic<bool> m_Failing{false};
     // Last, so that it is destroyed first: its worker is gone before the rest of the appender.
     ORBEK::Utility::SingletonSchedule m_Schedule;
 };
