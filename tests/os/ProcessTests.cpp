@@ -39,7 +39,7 @@ std::uint32_t WaitForExit(os::ProcessHandle& child, int seconds)
     for (int i = 0; i < seconds * 20; ++i) {
         if (!os::ExitCodeOf(child, code).Ok() || code != os::kStillActive)
             break;
-        os::SleepMs(50);
+        os::AwaitExit(child, 50);
     }
     return code;
 }
@@ -117,7 +117,11 @@ TEST(ProcessTest, ChildSeesQuotedArgumentsAndExitCode)
     os::ProcessHandle child;
     const os::Status started = os::Spawn(TestBinary(), ChildCommandLine(L"arguments", LR"("two words" say\"hi\" "trail\\" "" plain)"), child);
     ASSERT_TRUE(started.Ok()) << os::ErrorText(started.native);
-    EXPECT_EQ(WaitForExit(child, 60), 7u);
+    // Returns when the child ends, not at the end of its bound.
+    os::AwaitExit(child, 600'000);
+    std::uint32_t ended = 0;
+    EXPECT_TRUE(os::ExitCodeOf(child, ended).Ok());
+    EXPECT_EQ(ended, 7u);
     // The result stays readable once reaped.
     std::uint32_t code = 0;
     EXPECT_TRUE(os::ExitCodeOf(child, code).Ok());
@@ -133,7 +137,7 @@ TEST(ProcessTest, BoundedWaitTimesOutThenKills)
         std::uint32_t code = 0;
         ASSERT_TRUE(os::ExitCodeOf(child, code).Ok());
         EXPECT_EQ(code, os::kStillActive);
-        os::SleepMs(100);
+        os::AwaitExit(child, 100);  // bounded: the child is still running afterwards
     }
     ASSERT_TRUE(os::KillProcess(child).Ok());
     const std::uint32_t code = WaitForExit(child, 10);

@@ -133,6 +133,14 @@ void SleepMs(std::uint32_t milliseconds)
         native::SleepMs(milliseconds);
 }
 
+void AwaitExit(ProcessHandle& child, std::uint32_t milliseconds)
+{
+    if (Interposer* fake = g_Interposer.load(std::memory_order_acquire))
+        fake->SleepMs(milliseconds);
+    else
+        native::AwaitExit(child, milliseconds);
+}
+
 Status OpenFile(std::wstring_view name, Access access, Disposition disposition, std::uint32_t share, NativeFile& file)
 {
     if (Interposer* fake = g_Interposer.load(std::memory_order_acquire))

@@ -22,6 +22,7 @@ void Beep(std::uint32_t frequency, std::uint32_t milliseconds);
 
 std::int64_t NowTicks() noexcept;
 void SleepMs(std::uint32_t milliseconds);
+void AwaitExit(ProcessHandle& child, std::uint32_t milliseconds);
 
 Status OpenFile(std::wstring_view name, Access access, Disposition disposition, std::uint32_t share, NativeFile& file);
 Status WriteToFile(NativeFile file, const void* data, std::uint32_t size, std::uint32_t& written);

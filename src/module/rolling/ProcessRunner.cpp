@@ -42,7 +42,8 @@ bool RunAndWaitSysCommand(const wchar_t* szEXEBinaryName, wchar_t* szCmdLine, st
                 *exitCode = code;
             return true;
         }
-        os::SleepMs(pollIntervalMs);
+        // Returns as soon as the child ends, so that its end is seen at once rather than at the next tick.
+        os::AwaitExit(guard.child, pollIntervalMs);
     }
     return false;
 }

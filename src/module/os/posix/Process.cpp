@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -175,6 +176,23 @@ Status ExitCodeOf(ProcessHandle& child, std::uint32_t& code)
         Remember(child, status);
     code = child.exitCode;
     return {};
+}
+
+void native::AwaitExit(ProcessHandle& child, std::uint32_t milliseconds)
+{
+    if (child.exitCode != kStillActive || child.process <= 0)
+        return;
+    // A process descriptor becomes readable when the child ends; without one (an old kernel) the
+    // wait is a plain sleep.
+    const int descriptor = static_cast<int>(::syscall(SYS_pidfd_open, static_cast<pid_t>(child.process), 0));
+    if (descriptor < 0) {
+        native::SleepMs(milliseconds);
+        return;
+    }
+    pollfd ended{descriptor, POLLIN, 0};
+    while (::poll(&ended, 1, static_cast<int>(milliseconds)) < 0 && errno == EINTR) {
+    }
+    ::close(descriptor);
 }
 
 void CloseProcess(ProcessHandle& child)

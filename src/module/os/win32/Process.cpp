@@ -47,6 +47,12 @@ Status ExitCodeOf(ProcessHandle& child, std::uint32_t& code)
     return {};
 }
 
+void native::AwaitExit(ProcessHandle& child, std::uint32_t milliseconds)
+{
+    if (child.exitCode == kStillActive && child.process)
+        ::WaitForSingleObject(ToHandle(child.process), milliseconds);
+}
+
 void CloseProcess(ProcessHandle& child)
 {
     if (child.thread)
