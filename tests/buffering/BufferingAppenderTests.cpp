@@ -3,6 +3,7 @@
 #include <climits>
 #include <string>
 
+#include "../module/AllocationCounter.h"
 #include "BufferingSupport.h"
 #include "Recorders.h"
 #include "buffering/BufferingAppender.h"
@@ -60,6 +61,63 @@ TEST(LogPacket, OutlivesTheCallersEventAndTextAndLeavesTheContextSlot)
     EXPECT_FALSE(packet.m_Layout);
     EXPECT_EQ(packet.m_ContextSlot, 0);
     EXPECT_EQ(packet.m_UserData, 0xfeedfacecafebeefULL);
+}
+
+TEST(LogPacketQueue, ReusesSpentPacketsWithinItsBoundsAndCopiesEveryFieldAfresh)
+{
+    LogPacketQueue queue;
+    LogPacketQueue::Counts counts;
+    std::string longText(static_cast<std::size_t>(LogPacketQueue::kMaxSpareText) + 1, 'x');
+    LoggingEvent event;
+    event.m_LoggerName = "alpha";
+    event.m_Message = "short";
+    event.m_MessageLength = 5;
+    event.m_ContextSlot = 7;
+    for (int i = 0; i < 3; ++i)
+        queue.PushCopy(event, counts);
+    LogPacketQueue::Packets spent = queue.TakeAll();
+    queue.Recycle(spent);
+    EXPECT_TRUE(spent.empty());
+
+    // Three spent packets take the next three events without allocating, and hold them whole.
+    event.m_LoggerName = "gamma";
+    event.m_Message = "a longer message";
+    event.m_MessageLength = 16;
+    event.m_Level = 60000;
+    event.m_ThreadId = 9;
+    const std::int64_t before = AllocationsOfThisThread();
+    for (int i = 0; i < 3; ++i)
+        queue.PushCopy(event, counts);
+    // A longer message grows the reused text once per packet, and nothing else allocates.
+    EXPECT_LE(AllocationsOfThisThread() - before, 3);
+    spent = queue.TakeAll();
+    ASSERT_EQ(spent.size(), 3u);
+    for (const auto& packet : spent) {
+        EXPECT_EQ(packet->m_LoggerName, "gamma");
+        EXPECT_EQ(std::string(packet->m_Message, packet->m_MessageLength), "a longer message");
+        EXPECT_EQ(packet->m_Message, packet->m_Text.c_str());
+        EXPECT_EQ(packet->m_Level, 60000);
+        EXPECT_EQ(packet->m_ThreadId, 9);
+        EXPECT_EQ(packet->m_ContextSlot, 0);
+    }
+    queue.Recycle(spent);
+    const std::int64_t reused = AllocationsOfThisThread();
+    queue.PushCopy(event, counts);
+    EXPECT_EQ(AllocationsOfThisThread(), reused);
+    queue.Clear();
+
+    // A packet with a long text is not kept: its memory goes back at once.
+    event.m_Message = longText.data();
+    event.m_MessageLength = static_cast<std::int32_t>(longText.size());
+    LogPacketQueue fresh;
+    fresh.PushCopy(event, counts);
+    spent = fresh.TakeAll();
+    fresh.Recycle(spent);
+    event.m_Message = "s";
+    event.m_MessageLength = 1;
+    const std::int64_t dropped = AllocationsOfThisThread();
+    fresh.PushCopy(event, counts);
+    EXPECT_GT(AllocationsOfThisThread(), dropped);
 }
 
 TEST(LogPacketQueue, TakesOneOrManyInOrderAndSealsInOneStep)

@@ -163,7 +163,7 @@ void AsyncBufferingForwardAppender::Close()
     int remain = 0;
     Appender* stuckIn = nullptr;
     if (workerDone) {
-        remain = Forward(rest, targets ? *targets : Targets{});
+        remain = Forward(rest.data(), rest.size(), targets ? *targets : Targets{});
     } else {
         m_Abandoned.store(true);
         stuckIn = m_BusyIn.load();
@@ -173,13 +173,13 @@ void AsyncBufferingForwardAppender::Close()
     PrintLine(line);
     if (!workerDone) {
         const std::int64_t lost = static_cast<std::int64_t>(rest.size()) + m_InFlight.load();
-        rest.clear();
         const DString gaveUp = Format(
             "[{$}] AsyncBufferingForward.Close, Ref-Appender {$} did not return in time, NbOfPkt not delivered : {$}",
             m_InstanceNumber, stuckIn ? stuckIn->GetName() : DString("?"), lost);
         TraceText(80000, gaveUp);
         PrintLine(gaveUp);
     }
+    m_Queue.Recycle(rest);
     if (const std::int64_t failed = m_FailedDeliveries.load())
         Trace(80000, "[{$}] AsyncBufferingForward.Close, NbOfFailedDeliveries : {$}", m_InstanceNumber, failed);
     Trace(50000, "[{$}] AsyncBufferingForward.Close.4", m_InstanceNumber);
@@ -291,21 +291,26 @@ int AsyncBufferingForwardAppender::Drain(const Targets& targets)
     std::unique_ptr<LogPacket> single;
     LogPacketQueue::Packets many;
     const std::size_t taken = m_Queue.Take(single, many);
-    if (single)
-        many.push_back(std::move(single));
-    const int whole = Forward(many, targets);
+    int whole = 0;
+    if (single) {
+        whole = Forward(&single, 1, targets);
+        m_Queue.Recycle(std::move(single));
+    } else {
+        whole = Forward(many.data(), many.size(), targets);
+        m_Queue.Recycle(many);
+    }
     if (static_cast<std::size_t>(whole) < taken)
         Trace(80000, "[{$}] AsyncBufferingForward.THSendBuffer, abandoned by Close, NbOfPkt not delivered : {$}",
               m_InstanceNumber, taken - static_cast<std::size_t>(whole));
     return static_cast<int>(taken);
 }
 
-int AsyncBufferingForwardAppender::Forward(LogPacketQueue::Packets& packets, const Targets& targets)
+int AsyncBufferingForwardAppender::Forward(std::unique_ptr<LogPacket>* packets, std::size_t count, const Targets& targets)
 {
-    m_InFlight.store(static_cast<std::int64_t>(packets.size()));
+    m_InFlight.store(static_cast<std::int64_t>(count));
     std::size_t whole = 0;
     bool abandoned = false;
-    for (; whole < packets.size() && !abandoned; ++whole) {
+    for (; whole < count && !abandoned; ++whole) {
         for (const auto& appender : targets) {
             // Published before the flag is read: a Close that sets the flag afterwards sees which
             // appender this thread is still in.
@@ -319,11 +324,9 @@ int AsyncBufferingForwardAppender::Forward(LogPacketQueue::Packets& packets, con
         m_BusyIn.store(nullptr);
         if (abandoned)
             break;
-        packets[whole].reset();
         m_InFlight.fetch_sub(1);
     }
     m_InFlight.store(0);
-    packets.clear();
     return static_cast<int>(whole);
 }
 

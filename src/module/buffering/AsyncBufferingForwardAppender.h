@@ -72,8 +72,8 @@ private:
     // Returns how many were taken. Called with the forwarding turn taken.
     int Drain(const Targets& targets);
     // Hands the packets in order to the targets; stops early once Close has abandoned the worker.
-    // Returns how many packets were handed over whole.
-    int Forward(LogPacketQueue::Packets& packets, const Targets& targets);
+    // Returns how many packets were handed over whole. The packets stay for recycling.
+    int Forward(std::unique_ptr<LogPacket>* packets, std::size_t count, const Targets& targets);
     // One event to one appender; an exception is counted, reported once per run of failures, and
     // does not keep the event from the other appenders or the later events from this one.
     void Deliver(Appender& appender, const LoggingEvent& event);

@@ -38,7 +38,7 @@ void BufferingAppender::Append(const LoggingEvent* event)
     if (Refuses(event))
         return;
     LogPacketQueue::Counts counts;
-    if (!m_Queue.Push(std::make_unique<LogPacket>(*event), counts))
+    if (!m_Queue.PushCopy(*event, counts))
         return;  // the appender is closing: the event was not accepted
     if (ReachesLimit(counts))
         SendBuffer();

@@ -69,7 +69,8 @@ void BufferingForwardAppender::Close()
         // Whatever was accepted reaches the referenced appenders before they close; events that
         // arrive from now on are refused.
         std::lock_guard<std::mutex> forwarding(m_ForwardMutex);
-        Forward(m_Queue.Seal());
+        LogPacketQueue::Packets rest = m_Queue.Seal();
+        Forward(rest);
     }
     for (const auto& appender : m_RefAppenderList->Snapshot())
         appender->Close();
@@ -130,18 +131,18 @@ void BufferingForwardAppender::SendBuffer()
     m_ForwardingThread.store(self, std::memory_order_relaxed);
     do {
         m_ReentryPending = false;
-        Forward(m_Queue.TakeAll());
+        LogPacketQueue::Packets packets = m_Queue.TakeAll();
+        Forward(packets);
     } while (m_ReentryPending);
 }
 
-void BufferingForwardAppender::Forward(LogPacketQueue::Packets packets)
+void BufferingForwardAppender::Forward(LogPacketQueue::Packets& packets)
 {
     // The list lock is taken once per packet, so that adding and removing appenders need not wait
     // for a whole batch.
-    for (auto& packet : packets) {
+    for (auto& packet : packets)
         m_RefAppenderList->AppendToAll(packet.get());
-        packet.reset();
-    }
+    m_Queue.Recycle(packets);
 }
 
 } // namespace Quorlin

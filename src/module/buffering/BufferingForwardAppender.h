@@ -59,7 +59,7 @@ private:
     // Takes every buffered packet and hands each, in order, to every referenced appender before the
     // next one. One batch at a time, so that each thread's events arrive in the order appended.
     void SendBuffer() override;
-    void Forward(LogPacketQueue::Packets packets);
+    void Forward(LogPacketQueue::Packets& packets);
     std::vector<std::shared_ptr<Appender>> ResolveNames() const;
 
     std::unique_ptr<RefAppenderList> m_RefAppenderList;

@@ -2,8 +2,11 @@
 
 namespace Quorlin {
 
-LogPacket::LogPacket(const LoggingEvent& event) : m_Text(event.m_Message, event.m_MessageLength)
+LogPacket::LogPacket(const LoggingEvent& event) { Refill(event); }
+
+void LogPacket::Refill(const LoggingEvent& event)
 {
+    m_Text = ORBEK::Utility::DString::View(event.m_Message, event.m_MessageLength);
     m_LoggerName = event.m_LoggerName;
     m_Message = m_Text.c_str();
     m_MessageLength = m_Text.GetLength();

@@ -12,6 +12,8 @@ struct LogPacket : LoggingEvent {
     // Copies the event field by field; the message text is copied into m_Text and the event part
     // points there, so the packet outlives the caller's event and text. m_ContextSlot stays zero.
     explicit LogPacket(const LoggingEvent& event);
+    // Makes this packet a copy of `event` as the constructor does, reusing the storage of its strings.
+    void Refill(const LoggingEvent& event);
     // The event part points into m_Text: a packet stays where it was built.
     LogPacket(const LogPacket&) = delete;
     LogPacket& operator=(const LogPacket&) = delete;

@@ -18,6 +18,59 @@ bool LogPacketQueue::Push(std::unique_ptr<LogPacket> packet, Counts& after)
     return true;
 }
 
+bool LogPacketQueue::PushCopy(const LoggingEvent& event, Counts& after)
+{
+    std::unique_ptr<LogPacket> packet;
+    {
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        if (m_Sealed)
+            return false;
+        if (!m_Spares.empty()) {
+            packet = std::move(m_Spares.back());
+            m_Spares.pop_back();
+        }
+    }
+    // Copied outside the lock: the worker is not held up by a long message.
+    if (packet)
+        packet->Refill(event);
+    else
+        packet = std::make_unique<LogPacket>(event);
+    return Push(std::move(packet), after);
+}
+
+void LogPacketQueue::KeepLocked(std::unique_ptr<LogPacket>& spent)
+{
+    // Long texts are not kept: a burst of large messages must not pin their memory for good.
+    if (spent && m_Spares.size() < kMaxSpares && spent->m_Text.GetLength() <= kMaxSpareText)
+        m_Spares.push_back(std::move(spent));
+    spent.reset();
+}
+
+void LogPacketQueue::Recycle(Packets& spent)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        if (m_Spares.capacity() < kMaxSpares)
+            m_Spares.reserve(kMaxSpares);
+        for (auto& packet : spent)
+            KeepLocked(packet);
+        spent.clear();
+        if (m_Packets.empty() && spent.capacity() > m_Packets.capacity())
+            m_Packets.swap(spent);
+        else if (spent.capacity() > m_SpareStorage.capacity())
+            m_SpareStorage.swap(spent);
+    }
+    Packets().swap(spent);  // a smaller storage than the one kept is released outside the lock
+}
+
+void LogPacketQueue::Recycle(std::unique_ptr<LogPacket> spent)
+{
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    if (m_Spares.capacity() < kMaxSpares)
+        m_Spares.reserve(kMaxSpares);
+    KeepLocked(spent);
+}
+
 std::size_t LogPacketQueue::Size() const
 {
     std::lock_guard<std::mutex> lock(m_Mutex);
@@ -35,6 +88,7 @@ LogPacketQueue::Packets LogPacketQueue::TakeAll()
     Packets taken;
     std::lock_guard<std::mutex> lock(m_Mutex);
     taken.swap(m_Packets);
+    m_Packets.swap(m_SpareStorage);
     m_NbOfBytes = 0;
     return taken;
 }
@@ -49,6 +103,8 @@ std::size_t LogPacketQueue::Take(std::unique_ptr<LogPacket>& single, Packets& ma
     } else if (n > 1) {
         many.clear();  // its storage, if any, is left to the queue for reuse
         many.swap(m_Packets);
+        if (m_Packets.capacity() == 0)
+            m_Packets.swap(m_SpareStorage);
     }
     m_NbOfBytes = 0;
     return n;
@@ -57,6 +113,8 @@ std::size_t LogPacketQueue::Take(std::unique_ptr<LogPacket>& single, Packets& ma
 void LogPacketQueue::Clear()
 {
     std::lock_guard<std::mutex> lock(m_Mutex);
+    for (auto& packet : m_Packets)
+        KeepLocked(packet);
     m_Packets.clear();
     m_NbOfBytes = 0;
 }

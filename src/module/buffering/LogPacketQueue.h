@@ -30,15 +30,21 @@ public:
     // Appends the packet and gives the counts that include it; false (the packet destroyed) while
     // the queue is sealed.
     bool Push(std::unique_ptr<LogPacket> packet, Counts& after);
+    // Copies the event into a spent packet when one is kept (else into a new one) and pushes it.
+    bool PushCopy(const LoggingEvent& event, Counts& after);
+    // Takes back packets that have been forwarded, and the storage of their batch, for reuse by
+    // PushCopy and Take; what the bounds do not keep is destroyed. `spent` is left empty.
+    void Recycle(Packets& spent);
+    void Recycle(std::unique_ptr<LogPacket> spent);
     // The number of packets waiting, and with GetCounts their message bytes, read under the mutex.
     std::size_t Size() const;
     Counts GetCounts() const;
-    // Moves every packet out in arrival order; the queue keeps no storage.
+    // Moves every packet out in arrival order, storage and all.
     Packets TakeAll();
     // Moves the packets out for forwarding: a lone packet into `single`, so that the queue keeps its
     // storage for the next one; two or more into `many`, storage and all. Returns how many.
     std::size_t Take(std::unique_ptr<LogPacket>& single, Packets& many);
-    // Destroys every packet; the storage stays.
+    // Drops every packet (kept for reuse within the bounds); the storage stays.
     void Clear();
     // Refuses every later Push until Unseal, and moves out what is still waiting, in one step: a
     // packet is either among those returned or refused.
@@ -46,9 +52,17 @@ public:
     // Lets Push take packets again.
     void Unseal();
 
+    // What the queue keeps for reuse at most: packets, and the message length of each.
+    static constexpr std::size_t kMaxSpares = 1024;
+    static constexpr std::int32_t kMaxSpareText = 1024;
+
 private:
+    void KeepLocked(std::unique_ptr<LogPacket>& spent);
+
     mutable std::mutex m_Mutex;
     Packets m_Packets;
+    Packets m_Spares;        // spent packets, their strings' storage kept
+    Packets m_SpareStorage;  // empty, with the capacity of a batch taken earlier
     std::int64_t m_NbOfBytes = 0;
     bool m_Sealed = false;
 };
