@@ -26,9 +26,45 @@ bool RunTask(const ScheduledCall& call, std::promise<void>* firstRun)
     return true;
 }
 
+// The words that identify a call: its invoker, object and member-function bytes.
+void CallWords(const ScheduledCall& call, std::uintptr_t* words)
+{
+    words[0] = reinterpret_cast<std::uintptr_t>(call.invoke);
+    words[1] = reinterpret_cast<std::uintptr_t>(call.object);
+    std::memcpy(words + 2, call.function, sizeof call.function);
+}
+
 } // namespace
 
 SingletonSchedule::SingletonSchedule() = default;
+
+void SingletonSchedule::PublishLocked()
+{
+    std::uintptr_t words[kCallWords] = {};
+    if (m_Posted)
+        CallWords(m_Call, words);
+    const std::uint64_t sequence = m_PostedSequence.load(std::memory_order_relaxed);
+    m_PostedSequence.store(sequence + 1, std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_release);
+    for (std::size_t i = 0; i < kCallWords; ++i)
+        m_PostedCall[i].store(words[i], std::memory_order_relaxed);
+    m_PostedInterval.store(m_Posted ? static_cast<std::int64_t>(m_Interval.count()) : -1, std::memory_order_relaxed);
+    m_PostedSequence.store(sequence + 2, std::memory_order_release);
+}
+
+bool SingletonSchedule::IsPosted(const ScheduledCall& call, std::chrono::milliseconds interval) const noexcept
+{
+    const std::uint64_t before = m_PostedSequence.load(std::memory_order_acquire);
+    if (before & 1)
+        return false;
+    std::uintptr_t words[kCallWords];
+    CallWords(call, words);
+    bool same = m_PostedInterval.load(std::memory_order_relaxed) == static_cast<std::int64_t>(interval.count());
+    for (std::size_t i = 0; i < kCallWords; ++i)
+        same = m_PostedCall[i].load(std::memory_order_relaxed) == words[i] && same;
+    std::atomic_thread_fence(std::memory_order_acquire);
+    return same && words[0] != 0 && m_PostedSequence.load(std::memory_order_relaxed) == before;
+}
 
 SingletonSchedule::~SingletonSchedule()
 {
@@ -36,6 +72,7 @@ SingletonSchedule::~SingletonSchedule()
     m_Stopping = true;
     m_Ready = false;
     m_Posted = false;
+    PublishLocked();
     m_FirstRun.reset();
     m_Changed.notify_all();
     if (m_Worker.joinable() && m_Worker.get_id() == std::this_thread::get_id()) {
@@ -87,6 +124,7 @@ void SingletonSchedule::Clear()
     std::lock_guard<std::mutex> lock(m_Mutex);
     Log("Clear", 0);
     m_Posted = false;
+    PublishLocked();
     m_WakeRequested = false;
     m_FirstRun.reset();
     m_Changed.notify_all();
@@ -94,11 +132,14 @@ void SingletonSchedule::Clear()
 
 std::future<void> SingletonSchedule::Post(const ScheduledCall& call, std::chrono::milliseconds interval)
 {
+    if (IsPosted(call, interval))
+        return {};  // what the locked path below would conclude, without the lock
     std::lock_guard<std::mutex> lock(m_Mutex);
     if (!m_Ready)
         return {};
     if (m_Posted && m_Call.IsSameAs(call)) {
         m_Interval = interval;
+        PublishLocked();
         return {};
     }
     Log("Post", static_cast<long long>(interval.count()));
@@ -107,6 +148,7 @@ std::future<void> SingletonSchedule::Post(const ScheduledCall& call, std::chrono
     m_WakeRequested = false;
     m_Interval = interval;
     m_NextRun = interval.count() > 0 ? Clock::now() + interval : Clock::time_point::max();
+    PublishLocked();
     m_FirstRun = std::make_unique<std::promise<void>>();
     std::future<void> firstRun = m_FirstRun->get_future();
     StartWorkerLocked();
@@ -148,6 +190,7 @@ void SingletonSchedule::Shutdown(std::chrono::milliseconds timeout)
     m_Stopping = true;
     m_Ready = false;
     m_Posted = false;
+    PublishLocked();
     m_WakeRequested = false;
     m_FirstRun.reset();
     m_Changed.notify_all();

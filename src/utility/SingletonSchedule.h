@@ -5,7 +5,9 @@
 // second task, no allocation), posting another one replaces it. The worker thread starts with the
 // first post and ends after the keep-alive time without a task, or at Shutdown.
 
+#include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <condition_variable>
 #include <cstddef>
 #include <cstring>
@@ -109,6 +111,11 @@ private:
     std::future<void> Post(const ScheduledCall& call, std::chrono::milliseconds interval);
     void StartWorkerLocked();
     void WorkerMain();
+    // Copies the posted call and its interval where Post can compare them without the lock; the lock
+    // is held.
+    void PublishLocked();
+    // True when exactly this call is posted with this interval (read without the lock).
+    bool IsPosted(const ScheduledCall& call, std::chrono::milliseconds interval) const noexcept;
     // Reports a call to the pool's logger, if one is installed; the lock is held.
     void Log(const char* what, long long value, int level = 50000) const;
     // Joins a worker that has ended or is ending; waits without the lock.
@@ -129,6 +136,13 @@ private:
     std::unique_ptr<std::promise<void>> m_FirstRun;
     Clock::time_point m_NextRun{};
     std::thread m_Worker;
+    // The posted call (its words) and interval as of the last change, behind a sequence number that
+    // is odd while they change: posting the call that is already posted, as appending threads do
+    // after every event, then needs no lock.
+    static constexpr std::size_t kCallWords = 2 + sizeof(ScheduledCall::function) / sizeof(std::uintptr_t);
+    std::atomic<std::uint64_t> m_PostedSequence{0};
+    std::atomic<std::uintptr_t> m_PostedCall[kCallWords] = {};
+    std::atomic<std::int64_t> m_PostedInterval{-1};
 };
 
 inline std::future<void> SchedulePoolWrapper::Post(const ScheduledCall& call) { return m_Schedule->Post(call, m_Interval); }

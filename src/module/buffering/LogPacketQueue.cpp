@@ -13,6 +13,7 @@ bool LogPacketQueue::Push(std::unique_ptr<LogPacket> packet, Counts& after)
         return false;
     m_NbOfBytes += packet->m_MessageLength;
     m_Packets.push_back(std::move(packet));
+    m_Size.store(m_Packets.size(), std::memory_order_release);
     after.packets = m_Packets.size();
     after.bytes = m_NbOfBytes;
     return true;
@@ -71,11 +72,7 @@ void LogPacketQueue::Recycle(std::unique_ptr<LogPacket> spent)
     KeepLocked(spent);
 }
 
-std::size_t LogPacketQueue::Size() const
-{
-    std::lock_guard<std::mutex> lock(m_Mutex);
-    return m_Packets.size();
-}
+std::size_t LogPacketQueue::Size() const { return m_Size.load(std::memory_order_acquire); }
 
 LogPacketQueue::Counts LogPacketQueue::GetCounts() const
 {
@@ -90,6 +87,7 @@ LogPacketQueue::Packets LogPacketQueue::TakeAll()
     taken.swap(m_Packets);
     m_Packets.swap(m_SpareStorage);
     m_NbOfBytes = 0;
+    m_Size.store(m_Packets.size(), std::memory_order_release);
     return taken;
 }
 
@@ -107,6 +105,7 @@ std::size_t LogPacketQueue::Take(std::unique_ptr<LogPacket>& single, Packets& ma
             m_Packets.swap(m_SpareStorage);
     }
     m_NbOfBytes = 0;
+    m_Size.store(m_Packets.size(), std::memory_order_release);
     return n;
 }
 
@@ -117,6 +116,7 @@ void LogPacketQueue::Clear()
         KeepLocked(packet);
     m_Packets.clear();
     m_NbOfBytes = 0;
+    m_Size.store(m_Packets.size(), std::memory_order_release);
 }
 
 LogPacketQueue::Packets LogPacketQueue::Seal()
@@ -126,6 +126,7 @@ LogPacketQueue::Packets LogPacketQueue::Seal()
     m_Sealed = true;
     taken.swap(m_Packets);
     m_NbOfBytes = 0;
+    m_Size.store(m_Packets.size(), std::memory_order_release);
     return taken;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -36,7 +37,8 @@ public:
     // PushCopy and Take; what the bounds do not keep is destroyed. `spent` is left empty.
     void Recycle(Packets& spent);
     void Recycle(std::unique_ptr<LogPacket> spent);
-    // The number of packets waiting, and with GetCounts their message bytes, read under the mutex.
+    // The number of packets waiting (as of the last change, without taking the mutex), and with
+    // GetCounts their message bytes, read under the mutex.
     std::size_t Size() const;
     Counts GetCounts() const;
     // Moves every packet out in arrival order, storage and all.
@@ -64,6 +66,7 @@ private:
     Packets m_Spares;        // spent packets, their strings' storage kept
     Packets m_SpareStorage;  // empty, with the capacity of a batch taken earlier
     std::int64_t m_NbOfBytes = 0;
+    std::atomic<std::size_t> m_Size{0};  // m_Packets.size(), written under the mutex
     bool m_Sealed = false;
 };
 
