@@ -104,6 +104,8 @@ TEST(SingletonSchedule, AnotherTaskReplacesThePostedOneAndClearDropsIt)
     EXPECT_EQ(b.runs.load(), 1);
     schedule.Clear();
     EXPECT_FALSE(schedule.Reschedule(kHour));
+    // Once dropped, the same task is posted anew.
+    EXPECT_TRUE(schedule.Repeat(kHour).Async(&Task::Run, &b).valid());
 }
 
 TEST(SingletonSchedule, RepeatsAtItsIntervalAndReportsTheFirstRunsFailure)
@@ -111,7 +113,9 @@ TEST(SingletonSchedule, RepeatsAtItsIntervalAndReportsTheFirstRunsFailure)
     SingletonSchedule schedule;
     schedule.Init(0, 1);
     Task task;
-    schedule.Repeat(milliseconds(1)).Async(&Task::Run, &task);
+    schedule.Repeat(kHour).Async(&Task::Run, &task);
+    schedule.Repeat(milliseconds(1)).Async(&Task::Run, &task);  // the same task: the interval after its next run
+    schedule.Wakeup();
     EXPECT_TRUE(Eventually([&] { return task.runs.load() >= 3; }));
 
     std::future<void> failing = schedule.Repeat(kHour).Async(&Task::Fail, &task);
