@@ -3,8 +3,9 @@
 // machine (pre-rendered bytes written 64 KiB at a time, and one write call per event). Every run checks
 // what reached the disk: a benchmark that loses events fails.
 //
-// usage: compare_bench [--smoke | --quick] [--events N] [--runs N] [--dir D] [--json F] [--dat F]
+// usage: compare_bench [--smoke | --quick] [--events N] [--runs N] [--only W] [--dir D] [--json F] [--dat F]
 //   --smoke   2,000 events, one run (make test)    --quick   200,000 events, 3 runs
+//   --only W  only workload W (null, file, rolling or async), both sides; no target table
 // Prints a markdown table on standard output; exits 1 when any run lost or damaged events.
 
 #include <algorithm>
@@ -98,6 +99,7 @@ struct Options {
     fs::path dir;
     std::string json;
     std::string dat;
+    std::string only;  // one workload's key; empty: all of them
 };
 
 struct Sample {
@@ -524,8 +526,9 @@ bool ParseArguments(int argc, char** argv, Options& o)
         else if (a == "--dir") o.dir = next();
         else if (a == "--json") o.json = next();
         else if (a == "--dat") o.dat = next();
+        else if (a == "--only") o.only = next();
         else {
-            std::fprintf(stderr, "usage: compare_bench [--smoke | --quick] [--events N] [--runs N] [--dir D] [--json F] [--dat F]\n");
+            std::fprintf(stderr, "usage: compare_bench [--smoke | --quick] [--events N] [--runs N] [--only W] [--dir D] [--json F] [--dat F]\n");
             return false;
         }
     }
@@ -573,11 +576,18 @@ int main(int argc, char** argv)
 
     std::vector<Row> rows;
     for (Workload w : {Workload::Null, Workload::File, Workload::Rolling, Workload::Async})
-        for (int threads : {1, 2})
-            for (Side side : {Side::Module, Side::Peer})
-                rows.push_back({w, side, threads, {}});
-    rows.push_back({Workload::Write64K, Side::Limit, 1, {}});
-    rows.push_back({Workload::WritePerEvent, Side::Limit, 1, {}});
+        if (o.only.empty() || o.only == WorkloadKey(w))
+            for (int threads : {1, 2})
+                for (Side side : {Side::Module, Side::Peer})
+                    rows.push_back({w, side, threads, {}});
+    if (o.only.empty()) {
+        rows.push_back({Workload::Write64K, Side::Limit, 1, {}});
+        rows.push_back({Workload::WritePerEvent, Side::Limit, 1, {}});
+    }
+    if (rows.empty()) {
+        std::fprintf(stderr, "compare_bench: no workload is called '%s'\n", o.only.c_str());
+        return 2;
+    }
 
     for (int run = 0; run < o.runs; ++run) {
         for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -618,6 +628,8 @@ int main(int argc, char** argv)
                     Thousands(static_cast<double>(m.eventLines)).c_str(), m.error.empty() ? "ok" : ("FAILED: " + m.error).c_str());
         failed = failed || !m.error.empty();
     }
+    if (!o.only.empty())
+        return failed ? 1 : 0;
 
     // The ratios the targets are set in.
     auto find = [&](Workload w, Side side, int threads) -> const Summary& {

@@ -62,7 +62,7 @@ protected:
     // The common refusals of Append: closed, below a non-zero threshold, or rejected by the filters.
     bool Refuses(const LoggingEvent* event) const
     {
-        return IsClosed() || (m_Threshold != 0 && m_Threshold > event->m_Level) || !Decide(event);
+        return IsClosed() || (m_Threshold != 0 && m_Threshold > event->m_Level) || (!m_Filters.empty() && !Decide(event));
     }
 
     std::int32_t m_InstanceNumber;

@@ -1,5 +1,6 @@
 #include "Layout.h"
 
+#include <atomic>
 #include <cstring>
 #include <ctime>
 
@@ -7,12 +8,11 @@
 #include "os/Clock.h"
 
 namespace Quorlin {
-namespace {
 
 // Appends into a bounded buffer and keeps counting past its end, so the caller learns the size it needs.
-class Cursor {
+class PatternLayout::Cursor {
 public:
-    Cursor(char* buffer, std::int32_t size) : m_Buffer(buffer), m_Size(size) {}
+    Cursor(char* buffer, std::int32_t size, std::int32_t length = 0) : m_Buffer(buffer), m_Size(size), m_Length(length) {}
 
     void Put(const char* text, std::int32_t length)
     {
@@ -22,10 +22,15 @@ public:
             std::memcpy(m_Buffer + m_Length, text, static_cast<std::size_t>(length));
         m_Length += length;
     }
+    // As many of the spaces as still fit are written.
     void Pad(std::int32_t count)
     {
-        for (; count > 0; --count)
-            Put(" ", 1);
+        if (count <= 0)
+            return;
+        const std::int32_t room = m_Size - m_Length;
+        if (room > 0)
+            std::memset(m_Buffer + m_Length, ' ', static_cast<std::size_t>(count < room ? count : room));
+        m_Length += count;
     }
     void Field(const char* text, std::int32_t length, std::int32_t width, bool leftAlign)
     {
@@ -40,8 +45,28 @@ public:
 private:
     char* m_Buffer;
     std::int32_t m_Size;
-    std::int32_t m_Length = 0;
+    std::int32_t m_Length;
 };
+
+namespace {
+
+constexpr std::int32_t kDateLength = 23;  // "YYYY-MM-DD HH:MM:SS.mmm"
+constexpr std::int32_t kMillisecondsAt = 20;
+constexpr std::int32_t kPrefixDates = 2;
+constexpr std::int32_t kPrefixCapacity = 256;
+
+std::atomic<std::uint64_t> g_NextLayoutId{1};
+
+void SplitTicks(std::int64_t ticks, std::int64_t& second, std::int32_t& ms)
+{
+    second = ticks / os::kTicksPerSecond;
+    std::int64_t rest = ticks % os::kTicksPerSecond;
+    if (rest < 0) {
+        rest += os::kTicksPerSecond;
+        --second;
+    }
+    ms = static_cast<std::int32_t>(rest / 10000);
+}
 
 std::int32_t FormatUnsigned(char* out, std::uint64_t value)
 {
@@ -62,17 +87,20 @@ void TwoDigits(char* out, int value)
     out[1] = static_cast<char>('0' + value % 10);
 }
 
+void Milliseconds(char* out, std::int32_t ms)
+{
+    out[0] = static_cast<char>('0' + ms / 100);
+    TwoDigits(out + 1, ms % 100);
+}
+
 // "YYYY-MM-DD HH:MM:SS.mmm" in local time; the calendar part is cached per thread for the current second.
 std::int32_t FormatDate(char* out, std::int64_t ticks)
 {
     thread_local std::int64_t t_Second = INT64_MIN;
     thread_local char t_Text[20];
-    std::int64_t second = ticks / os::kTicksPerSecond;
-    std::int64_t rest = ticks % os::kTicksPerSecond;
-    if (rest < 0) {
-        rest += os::kTicksPerSecond;
-        --second;
-    }
+    std::int64_t second;
+    std::int32_t ms;
+    SplitTicks(ticks, second, ms);
     if (second != t_Second) {
         std::tm local{};
         if (!os::ToLocalTime(second, local))
@@ -94,18 +122,17 @@ std::int32_t FormatDate(char* out, std::int64_t ticks)
         t_Second = second;
     }
     std::memcpy(out, t_Text, 19);
-    const int ms = static_cast<int>(rest / 10000);
     out[19] = '.';
-    out[20] = static_cast<char>('0' + ms / 100);
-    TwoDigits(out + 21, ms % 100);
-    return 23;
+    Milliseconds(out + kMillisecondsAt, ms);
+    return kDateLength;
 }
 
 } // namespace
 
 Layout::~Layout() = default;
 
-PatternLayout::PatternLayout(std::string_view pattern) : m_Pattern(pattern)
+PatternLayout::PatternLayout(std::string_view pattern)
+    : m_Id(g_NextLayoutId.fetch_add(1, std::memory_order_relaxed)), m_PrefixItems(0), m_MessageTail(false), m_Pattern(pattern)
 {
     auto literal = [this](const char* text, std::size_t length) {
         if (length == 0)
@@ -155,20 +182,48 @@ PatternLayout::PatternLayout(std::string_view pattern) : m_Pattern(pattern)
         m_Items.push_back({kind, left, width, 0, 0});
         i = j + 1;
     }
+    std::int32_t dates = 0;
+    while (m_PrefixItems < m_Items.size()) {
+        const Kind kind = m_Items[m_PrefixItems].kind;
+        if (kind == Kind::Message || kind == Kind::Logger || (kind == Kind::Date && ++dates > kPrefixDates))
+            break;
+        ++m_PrefixItems;
+    }
+    m_MessageTail = m_PrefixItems + 1 == m_Items.size() && m_Items.back().kind == Kind::Message && m_Items.back().width == 0;
 }
 
-std::int32_t PatternLayout::Format(char* buffer, std::int32_t size, const LoggingEvent* event) const
+// The text of a layout's leading items, up to its first message or logger conversion, changes only
+// with the second, the level and the thread: each thread keeps the last one it rendered and rewrites
+// only its milliseconds while those stay the same.
+struct PatternLayout::Prefix {
+    std::uint64_t layoutId = 0;  // 0: nothing cached
+    std::int64_t second = 0;
+    std::int32_t level = 0;
+    std::int32_t threadId = 0;
+    std::int32_t length = 0;
+    std::int32_t msAt[kPrefixDates] = {};
+    std::int32_t dates = 0;
+    char text[kPrefixCapacity] = {};
+};
+
+void PatternLayout::RenderItems(Cursor& out, std::size_t begin, std::size_t end, const LoggingEvent* event,
+                                std::int32_t* msAt, std::int32_t maxDates) const
 {
-    Cursor out(buffer, size);
     char scratch[32];
-    for (const Item& item : m_Items) {
+    std::int32_t dates = 0;
+    for (std::size_t i = begin; i < end; ++i) {
+        const Item& item = m_Items[i];
         switch (item.kind) {
         case Kind::Literal:
             out.Put(m_Literals.data() + item.offset, static_cast<std::int32_t>(item.length));
             break;
-        case Kind::Date:
+        case Kind::Date: {
+            const std::int32_t pad = item.width > kDateLength ? item.width - kDateLength : 0;
+            if (dates < maxDates)
+                msAt[dates++] = out.Length() + (item.leftAlign ? 0 : pad) + kMillisecondsAt;
             out.Field(scratch, FormatDate(scratch, event->m_TimeStamp), item.width, item.leftAlign);
             break;
+        }
         case Kind::Level: {
             const char* name = LevelName(event->m_Level);
             out.Field(name, static_cast<std::int32_t>(std::strlen(name)), item.width, item.leftAlign);
@@ -187,6 +242,58 @@ std::int32_t PatternLayout::Format(char* buffer, std::int32_t size, const Loggin
             break;
         }
     }
+}
+
+bool PatternLayout::RenderPrefix(Prefix& prefix, const LoggingEvent* event, std::int64_t second) const
+{
+    prefix.layoutId = 0;
+    Cursor out(prefix.text, kPrefixCapacity);
+    RenderItems(out, 0, m_PrefixItems, event, prefix.msAt, kPrefixDates);
+    if (out.Length() > kPrefixCapacity)
+        return false;
+    prefix.layoutId = m_Id;
+    prefix.second = second;
+    prefix.level = event->m_Level;
+    prefix.threadId = event->m_ThreadId;
+    prefix.length = out.Length();
+    prefix.dates = 0;
+    for (const Item* item = m_Items.data(); item != m_Items.data() + m_PrefixItems; ++item)
+        prefix.dates += item->kind == Kind::Date ? 1 : 0;
+    return true;
+}
+
+// Not inlined: one look-up of the thread's cache per event. The compiler would otherwise repeat the
+// thread-local address computation (a call, in a shared library) at every use.
+[[gnu::noinline]] PatternLayout::Prefix& PatternLayout::ThreadPrefix()
+{
+    thread_local Prefix t_Prefix;
+    return t_Prefix;
+}
+
+std::int32_t PatternLayout::Format(char* buffer, std::int32_t size, const LoggingEvent* event) const
+{
+    Prefix& prefix = ThreadPrefix();
+    std::int64_t second;
+    std::int32_t ms;
+    SplitTicks(event->m_TimeStamp, second, ms);
+    const bool cached = prefix.layoutId == m_Id && prefix.second == second && prefix.level == event->m_Level &&
+                        prefix.threadId == event->m_ThreadId;
+    if (m_PrefixItems == 0 || (!cached && !RenderPrefix(prefix, event, second)) || prefix.length > size) {
+        Cursor out(buffer, size);
+        RenderItems(out, 0, m_Items.size(), event, nullptr, 0);
+        return out.Length();
+    }
+    for (std::int32_t d = 0; d < prefix.dates; ++d)
+        Milliseconds(prefix.text + prefix.msAt[d], ms);
+    std::memcpy(buffer, prefix.text, static_cast<std::size_t>(prefix.length));
+    if (m_MessageTail) {
+        const std::int32_t length = event->m_Message == nullptr || event->m_MessageLength < 0 ? 0 : event->m_MessageLength;
+        if (length <= size - prefix.length)
+            std::memcpy(buffer + prefix.length, event->m_Message, static_cast<std::size_t>(length));
+        return prefix.length + length;
+    }
+    Cursor out(buffer, size, prefix.length);
+    RenderItems(out, m_PrefixItems, m_Items.size(), event, nullptr, 0);
     return out.Length();
 }
 

@@ -30,6 +30,8 @@ public:
     const std::string& GetPattern() const { return m_Pattern; }
 
 private:
+    class Cursor;
+    struct Prefix;
     enum class Kind : std::uint8_t { Literal, Date, Level, Thread, Logger, Message };
     struct Item {
         Kind kind;
@@ -38,6 +40,17 @@ private:
         std::uint32_t offset;  // literal text in m_Literals
         std::uint32_t length;
     };
+
+    // Renders items [begin, end); the offsets of the first maxDates dates' milliseconds go to msAt.
+    void RenderItems(Cursor& out, std::size_t begin, std::size_t end, const LoggingEvent* event, std::int32_t* msAt,
+                     std::int32_t maxDates) const;
+    // Renders this layout's prefix for the event into the thread's cache; false when it does not fit there.
+    bool RenderPrefix(Prefix& prefix, const LoggingEvent* event, std::int64_t second) const;
+    static Prefix& ThreadPrefix();
+
+    std::uint64_t m_Id;          // tells this layout's cached prefix from another's on the same thread
+    std::size_t m_PrefixItems;   // the leading items that depend only on the second, level and thread
+    bool m_MessageTail;          // the prefix is followed by the message alone, without a width
     std::string m_Pattern;
     std::string m_Literals;
     std::vector<Item> m_Items;

@@ -1,5 +1,6 @@
 #pragma once
-// DString and WString: owned, growable, zero-terminated strings of char and wchar_t.
+// DString and WString: owned, growable, zero-terminated strings of char and wchar_t. Short texts
+// (up to 15 chars, or 16 bytes with the terminator) live inside the string itself and allocate nothing.
 
 #include <cstdint>
 #include <cstring>
@@ -19,14 +20,12 @@ class BasicString {
 public:
     using View = StringView_Base<Ch>;
 
+    // Characters that fit inside the string, terminator excluded.
+    static constexpr std::int32_t kInlineCapacity = static_cast<std::int32_t>(16 / sizeof(Ch)) - 1;
+
     BasicString() noexcept = default;
     BasicString(const BasicString& other) { Assign(other.c_str(), other.m_nLength); }
-    BasicString(BasicString&& other) noexcept
-        : m_pData(std::exchange(other.m_pData, nullptr)),
-          m_nLength(std::exchange(other.m_nLength, 0)),
-          m_nCapacity(std::exchange(other.m_nCapacity, 0))
-    {
-    }
+    BasicString(BasicString&& other) noexcept { TakeFrom(other); }
     BasicString(View text) { Assign(text.Data(), text.GetLength()); }
     BasicString(const Ch* text, std::int32_t length) { Assign(text, text == nullptr ? 0 : length); }
     BasicString(const Ch* text) : BasicString(View(text)) {}
@@ -38,7 +37,7 @@ public:
         const std::wstring wide = Utf8ToWide(narrow);
         Assign(wide.data(), static_cast<std::int32_t>(wide.size()));
     }
-    ~BasicString() { Release(m_pData); }
+    ~BasicString() { Release(); }
 
     BasicString& operator=(const BasicString& other)
     {
@@ -49,10 +48,8 @@ public:
     BasicString& operator=(BasicString&& other) noexcept
     {
         if (this != &other) {
-            Release(m_pData);
-            m_pData = std::exchange(other.m_pData, nullptr);
-            m_nLength = std::exchange(other.m_nLength, 0);
-            m_nCapacity = std::exchange(other.m_nCapacity, 0);
+            Release();
+            TakeFrom(other);
         }
         return *this;
     }
@@ -94,7 +91,7 @@ public:
     // Back to the state of a new string, storage released.
     void Init() noexcept
     {
-        Release(m_pData);
+        Release();
         m_pData = nullptr;
         m_nLength = m_nCapacity = 0;
     }
@@ -207,8 +204,13 @@ public:
     {
         if (text == nullptr || length <= 0)
             return *this;
-        if (m_nLength + length > m_nCapacity)
+        if (m_nLength + length > m_nCapacity) {
+            if (m_pData != nullptr && text >= m_pData && text < m_pData + m_nLength) {
+                const BasicString copy(text, length);  // a piece of this string, whose storage moves
+                return Append(copy.c_str(), length);
+            }
             Grow(m_nLength + length);
+        }
         std::memcpy(m_pData + m_nLength, text, static_cast<std::size_t>(length) * sizeof(Ch));
         SetLength(m_nLength + length);
         return *this;
@@ -295,24 +297,36 @@ private:
 
     BasicString& AssignView(View text)
     {
-        if (text.Data() >= c_str() && text.Data() <= c_str() + m_nLength && m_pData != nullptr) {
-            BasicString copy(text);
-            return *this = std::move(copy);
-        }
         Assign(text.Data(), text.GetLength());
         return *this;
     }
+    // The text may be a piece of this string: it is never longer than the storage, which stays.
     void Assign(const Ch* text, std::int32_t length)
     {
-        m_nLength = 0;
         if (length <= 0) {
+            m_nLength = 0;
             if (m_pData != nullptr)
                 m_pData[0] = Ch(0);
             return;
         }
         Reserve(length);
-        std::memcpy(m_pData, text, static_cast<std::size_t>(length) * sizeof(Ch));
+        std::memmove(m_pData, text, static_cast<std::size_t>(length) * sizeof(Ch));
         SetLength(length);
+    }
+    bool IsInline() const noexcept { return m_pData == m_Inline; }
+    // Takes other's text and storage (a copy of the characters when they are inline); other is left new.
+    void TakeFrom(BasicString& other) noexcept
+    {
+        m_nLength = other.m_nLength;
+        m_nCapacity = other.m_nCapacity;
+        if (other.IsInline()) {
+            std::memcpy(m_Inline, other.m_Inline, sizeof m_Inline);
+            m_pData = m_Inline;
+        } else {
+            m_pData = other.m_pData;
+        }
+        other.m_pData = nullptr;
+        other.m_nLength = other.m_nCapacity = 0;
     }
     void SetLength(std::int32_t n) noexcept
     {
@@ -321,6 +335,12 @@ private:
     }
     void Grow(std::int32_t needed)
     {
+        if (m_pData == nullptr && needed <= kInlineCapacity) {
+            m_pData = m_Inline;
+            m_nCapacity = kInlineCapacity;
+            m_pData[m_nLength] = Ch(0);
+            return;
+        }
         std::int32_t capacity = m_nCapacity < 15 ? 15 : m_nCapacity;
         while (capacity < needed)
             capacity = capacity > (INT32_MAX / 2) ? INT32_MAX - 1 : capacity * 2 + 1;
@@ -328,20 +348,23 @@ private:
         Ch* p = static_cast<Ch*>(::operator new((static_cast<std::size_t>(capacity) + 1) * sizeof(Ch)));
         if (m_pData != nullptr)
             std::memcpy(p, m_pData, (static_cast<std::size_t>(m_nLength) + 1) * sizeof(Ch));
-        Release(m_pData);
+        Release();
         m_pData = p;
         m_nCapacity = capacity;
         m_pData[m_nLength] = Ch(0);
     }
-    static void Release(Ch* p) noexcept
+    // Frees heap storage; the fields are left for the caller to reset.
+    void Release() noexcept
     {
-        if (p != nullptr)
-            ::operator delete(p);
+        if (m_pData != nullptr && !IsInline())
+            ::operator delete(m_pData);
     }
 
+    // Null while the string has never held text (GetBuffer says so); m_Inline or the heap otherwise.
     Ch* m_pData = nullptr;
     std::int32_t m_nLength = 0;
     std::int32_t m_nCapacity = 0;
+    Ch m_Inline[kInlineCapacity + 1] = {};
 };
 
 using DString = BasicString<char>;

@@ -133,3 +133,95 @@ TEST(WString, ConversionsAndNumbers)
     EXPECT_EQ(WString(astral).ToDString(), astral);
     EXPECT_EQ(WString(DString("a\xff" "b")), L"a\ufffdb");  // malformed input is replaced, not dropped
 }
+
+// Short texts are stored inside the string: moves must copy them, growth must leave them, and a
+// piece of the string itself must survive the move of its storage.
+template <typename Ch>
+class InlineStorage : public ::testing::Test {
+protected:
+    using Str = BasicString<Ch>;
+    static constexpr std::int32_t kInline = Str::kInlineCapacity;
+
+    // n ASCII characters "abc...", wide or narrow.
+    static Str Text(std::int32_t n, char first = 'a')
+    {
+        Str s;
+        for (std::int32_t i = 0; i < n; ++i)
+            s.Append(static_cast<Ch>(first + i % 26));
+        return s;
+    }
+    static std::basic_string<Ch> Std(const Str& s) { return std::basic_string<Ch>(s.c_str(), static_cast<std::size_t>(s.GetLength())); }
+    static bool Inside(Str& s)
+    {
+        const char* p = reinterpret_cast<const char*>(s.GetBuffer());
+        return p >= reinterpret_cast<const char*>(&s) && p < reinterpret_cast<const char*>(&s + 1);
+    }
+};
+using CharTypes = ::testing::Types<char, wchar_t>;
+TYPED_TEST_SUITE(InlineStorage, CharTypes);
+
+TYPED_TEST(InlineStorage, GrowsAcrossTheInlineLimit)
+{
+    using Str = typename TestFixture::Str;
+    const std::int32_t k = TestFixture::kInline;
+    Str s;
+    std::basic_string<TypeParam> expected;
+    for (std::int32_t n = 1; n <= k + 20; ++n) {
+        s.Append(static_cast<TypeParam>('a' + n % 26));
+        expected += static_cast<TypeParam>('a' + n % 26);
+        ASSERT_EQ(TestFixture::Std(s), expected);
+        ASSERT_EQ(s.c_str()[n], TypeParam(0));
+        ASSERT_EQ(TestFixture::Inside(s), n <= k) << n;
+    }
+    Str t;
+    TypeParam* p = t.GetBufferSetLength(k);
+    EXPECT_TRUE(TestFixture::Inside(t));
+    p[k - 1] = TypeParam('z');
+    EXPECT_EQ(t.GetBufferSetLength(k + 1)[k - 1], TypeParam('z'));  // kept when it moves out
+    EXPECT_FALSE(TestFixture::Inside(t));
+    EXPECT_EQ(t.c_str()[k + 1], TypeParam(0));
+}
+
+TYPED_TEST(InlineStorage, CopiesMovesAndSelfAssignment)
+{
+    using Str = typename TestFixture::Str;
+    const std::int32_t k = TestFixture::kInline;
+    for (std::int32_t a : {0, 1, k, k + 1, 40}) {
+        for (std::int32_t b : {0, 1, k, k + 1, 40}) {
+            const Str source = TestFixture::Text(a);
+            Str copy(source);
+            Str moved(std::move(copy));
+            EXPECT_EQ(moved, source);
+            EXPECT_EQ(copy.GetLength(), 0);  // moved-from: empty, as new
+            EXPECT_EQ(copy.GetBuffer(), nullptr);
+            Str target = TestFixture::Text(b, 'A');
+            target = std::move(moved);
+            EXPECT_EQ(target, source) << a << " <- " << b;
+            Str other = TestFixture::Text(b, 'A');
+            other = target;
+            EXPECT_EQ(other, source);
+            Str& alias = other;
+            other = std::move(alias);
+            other = alias;
+            EXPECT_EQ(other, source);
+            copy = TestFixture::Text(b, 'A');  // a moved-from string is usable again
+            EXPECT_EQ(copy, TestFixture::Text(b, 'A'));
+        }
+    }
+}
+
+TYPED_TEST(InlineStorage, PiecesOfItselfAcrossTheLimit)
+{
+    using Str = typename TestFixture::Str;
+    using View = typename Str::View;
+    const std::int32_t k = TestFixture::kInline;
+    for (std::int32_t n : {1, k, k + 1, 40}) {
+        Str s = TestFixture::Text(n);
+        s.Append(View(s.c_str(), s.GetLength()));  // outgrows its storage while reading it
+        s.Append(View(s.c_str() + 1, s.GetLength() - 1));
+        const std::basic_string<TypeParam> once = TestFixture::Std(TestFixture::Text(n));
+        EXPECT_EQ(TestFixture::Std(s), once + once + (once + once).substr(1));
+        s = View(s.c_str() + 1, n);  // assigning a piece of itself
+        EXPECT_EQ(TestFixture::Std(s), (once + once).substr(1, static_cast<std::size_t>(n)));
+    }
+}

@@ -25,7 +25,9 @@ public:
 
 private:
     std::int32_t m_msSleep = 0;
-    std::atomic<std::int32_t> m_nCount{0};
+    // On a cache line of its own: producers on other cores increment it on every event, and the
+    // fields they only read (closed flag, threshold, layout, m_msSleep) stay out of that traffic.
+    alignas(64) std::atomic<std::int32_t> m_nCount{0};
 };
 
 } // namespace Quorlin
