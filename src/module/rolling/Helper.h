@@ -53,6 +53,9 @@ std::int32_t ScanIndex(const WString& name, HistoryListing* listing = nullptr);
 // ScanIndex of the plain names, else of the ".gz" names, else of the ".zip" names; 0 when none.
 std::int32_t HighestIndex(const WString& name, HistoryListing* listing = nullptr);
 
+// Whether any member of the family of a name exists.
+bool FamilyExists(const WString& name, bool stemVariants);
+
 // The lowest number from `from` up whose whole family is free of files, so that a file moved there
 // replaces nothing. `name` must hold the index token.
 std::int32_t FreeIndex(const WString& name, std::int32_t from);

@@ -49,6 +49,8 @@ std::unique_ptr<RolloverDescription> SizeAndTimeBasedRollPolicy::RolloverAt(cons
         // number taken is the first from there on that names no file in any form.
         const std::int32_t highest = Rolling::Helper::HighestIndex(history);
         history = Rolling::Helper::ApplyIndex(history, Rolling::Helper::FreeIndex(history, highest + 1));
+    } else if (HistoryNameTaken(activeFileName, history)) {
+        return nullptr;
     }
     Trace(50000, "SizeAndTimeBasedRollPolicy.Will rename (if exist) [{$}] -> [{$}]", activeFileName, history);
     return Describe(activeFileName, history);
