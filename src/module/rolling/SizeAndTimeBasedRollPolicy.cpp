@@ -100,7 +100,8 @@ bool SizeAndTimeBasedRollPolicy::Purge(const std::int64_t* when)
                 break;
             }
             if (name.Find(Rolling::Helper::kRollingIndex) >= 0) {
-                if (const std::int32_t highest = Rolling::Helper::HighestIndex(name, &listing); highest > 0)
+                // Every form counts: plain and compressed numbers interleave while gzip runs or after it failed.
+                if (const std::int32_t highest = Rolling::Helper::HighestNumberInUse(name, &listing); highest > 0)
                     Rolling::Helper::Delete(name, highest, &listing);
             } else {
                 Trace(50000, "SizeAndTimeBasedRollPolicy, Will delete (if exist) [{$}]", name);
