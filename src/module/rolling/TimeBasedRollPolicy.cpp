@@ -227,9 +227,12 @@ WString TimeBasedRollPolicy::NameAt(const DString& pattern, std::int64_t ticks)
 
 bool TimeBasedRollPolicy::HistoryNameTaken(const WString& activeFileName, const WString& historyName)
 {
-    const bool taken = Rolling::Helper::FamilyExists(historyName, Rolling::Helper::HasStemVariants(WString(m_HistoryFileNamePattern)));
+    const bool stemVariants = Rolling::Helper::HasStemVariants(WString(m_HistoryFileNamePattern));
+    const bool taken = Rolling::Helper::FamilyExists(historyName, stemVariants);
     if (taken && !m_NameTaken)
-        Trace(80000, "TimeBasedRollPolicy, history file [{$}] exists already; it is kept, and [{$}] goes on growing until a free history name comes",
+        Trace(80000,
+              "TimeBasedRollPolicy, history file [{$}] exists already; it is kept, and [{$}] goes on growing until a free "
+              "history name comes",
               historyName, activeFileName);
     m_NameTaken = taken;
     return taken;

@@ -25,7 +25,8 @@ public:
     // running when their period ended), each into the history name of its own period. Always true.
     virtual bool CleanHistory();
     // Purges, then names a rename of the active file to the history name at `when` (ticks; null: now)
-    // and a compression of it. Null when the history pattern is empty.
+    // and a compression of it. Null when the history pattern is empty, or when a file of that history
+    // name exists already (HistoryNameTaken).
     virtual std::unique_ptr<RolloverDescription> RolloverAt(const WString& activeFileName, const std::int64_t* when);
 
     // Deletes the history of the 30 days of periods that lie beyond the kept span at `when`. Always true.
