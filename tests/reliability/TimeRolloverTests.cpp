@@ -67,6 +67,7 @@ struct ClockCase {
     std::int64_t start;
     std::vector<int> moves;  // minutes the clock moves before each group of lines; negative: back
     int takenEpisodes;       // roll-overs onto a name in use that are declined, one diagnostic each
+    bool clocksChange;       // needs the zone's daylight-saving rule
 };
 
 std::vector<int> Steps(int count, int minutes) { return std::vector<int>(static_cast<std::size_t>(count), minutes); }
@@ -84,27 +85,28 @@ std::vector<int> Join(std::vector<std::vector<int>> parts)
 TEST(TimeRollovers, NothingIsLostOrOverwrittenWhenClocksChangeOrJump)
 {
     QuorlinTest::ScopedTimeZone zone(kCentralEurope);
-    if (QuorlinTest::LocalText(UtcTicks(2024, 10, 27, 0, 30, 0)) != "2024-10-27 02:30:00" ||
-        QuorlinTest::LocalText(UtcTicks(2024, 10, 27, 1, 30, 0)) != "2024-10-27 02:30:00")
-        GTEST_SKIP() << "local time here does not follow TZ=" << kCentralEurope
-                     << " (the Windows C runtime knows no daylight-saving rules in TZ)";
+    // The Windows C runtime knows no daylight-saving rules in TZ: there only the clock jumps are run.
+    const bool followsRule = QuorlinTest::LocalText(UtcTicks(2024, 10, 27, 0, 30, 0)) == "2024-10-27 02:30:00" &&
+                             QuorlinTest::LocalText(UtcTicks(2024, 10, 27, 1, 30, 0)) == "2024-10-27 02:30:00";
     const char* hourly = "app.{yyyy}-{MM}-{dd}-{HH}.log";
     const char* daily = "app.{yyyy}-{MM}-{dd}.log";
     const ClockCase cases[] = {
-        {"hourly, spring forward", hourly, UtcTicks(2024, 3, 30, 22, 5, 0), Steps(30, 10), 0},
-        {"hourly, fall back: 02:xx twice", hourly, UtcTicks(2024, 10, 26, 22, 5, 0), Steps(30, 10), 1},
-        {"daily, the short day", daily, UtcTicks(2024, 3, 29, 12, 0, 0), Steps(40, 120), 0},
-        {"daily, the long day", daily, UtcTicks(2024, 10, 25, 12, 0, 0), Steps(40, 120), 0},
+        {"hourly, spring forward", hourly, UtcTicks(2024, 3, 30, 22, 5, 0), Steps(30, 10), 0, true},
+        {"hourly, fall back: 02:xx twice", hourly, UtcTicks(2024, 10, 26, 22, 5, 0), Steps(30, 10), 1, true},
+        {"daily, the short day", daily, UtcTicks(2024, 3, 29, 12, 0, 0), Steps(40, 120), 0, true},
+        {"daily, the long day", daily, UtcTicks(2024, 10, 25, 12, 0, 0), Steps(40, 120), 0, true},
         // Three hours ahead at once: the schedule catches up one hour per event, each time onto the
         // name just taken; then an hour and a half back, and on past the last name used.
         {"hourly, the clock jumps ahead and back", hourly, UtcTicks(2024, 6, 10, 8, 5, 0),
-         Join({Steps(6, 10), {180}, Steps(4, 1), {-90}, Steps(20, 10)}), 1},
+         Join({Steps(6, 10), {180}, Steps(4, 1), {-90}, Steps(20, 10)}), 1, false},
         // Back over a boundary already rolled at, then forward again over the same boundary.
         {"hourly, the clock jumps back over a roll-over", hourly, UtcTicks(2024, 6, 10, 8, 5, 0),
-         Join({Steps(6, 10), {-40}, Steps(20, 10)}), 0},
+         Join({Steps(6, 10), {-40}, Steps(20, 10)}), 0, false},
     };
     for (const ClockCase& c : cases) {
         SCOPED_TRACE(c.name);
+        if (c.clocksChange && !followsRule)
+            continue;
         TempDir dir;
         DiagnosticRecorder diagnostics;
         ClockWithoutGzip clock(c.start);
