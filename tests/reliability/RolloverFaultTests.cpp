@@ -3,10 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+
+#ifndef _WIN32
+#include <sys/resource.h>
+
+#include <csignal>
+#endif
 
 #include "../rollingfile/RollingTestSupport.h"
+#include "ChildProcess.h"
 #include "LineVerifier.h"
 #include "Recorders.h"
+#include "Shell.h"
 #include "frame/ModuleInfo.h"
 #include "os/Module.h"
 
@@ -23,13 +32,14 @@ constexpr bool kWindowsBuild = true;
 constexpr bool kWindowsBuild = false;
 #endif
 
-std::unique_ptr<RollingFileAppender> SizeRolling(const TempDir& dir, int maxIndex)
+// maxFileSize 4096 is the smallest size allowed.
+std::unique_ptr<RollingFileAppender> SizeRolling(const fs::path& folder, int maxIndex, const char* maxFileSize = "4096")
 {
     auto appender = std::make_unique<RollingFileAppender>();
     appender->SetLayout(std::make_shared<PatternLayout>("%m"));
-    appender->SetOption("fileName/value", Text(dir.Path() / "app.log"));
-    appender->SetOption("fileNamePattern/value", Text(dir.Path() / "app.{RollingIndex}.log"));
-    appender->SetOption("triggeringPolicy/maxFileSize/value", "4096");  // the smallest size allowed
+    appender->SetOption("fileName/value", Text(folder / "app.log"));
+    appender->SetOption("fileNamePattern/value", Text(folder / "app.{RollingIndex}.log"));
+    appender->SetOption("triggeringPolicy/maxFileSize/value", maxFileSize);
     appender->SetOption("rollingPolicy/maxIndex/value", DString(std::to_string(maxIndex).c_str()));
     appender->SetOption("appendToFile/value", "false");
     appender->ActivateOptions();
@@ -75,13 +85,69 @@ public:
     ~GzipFolder() { ModuleInfo::RecordLocation(DString(os::ThisModulePath().c_str())); }
 };
 
+// After writing failed for a while: no empty file, every line present whole, once and in order, more
+// than `minLost` missing, and their count reported once in the diagnostics and once in the files.
+void ExpectLossReportedOnce(const fs::path& folder, int total, long minLost, const std::vector<std::string>& texts)
+{
+    for (const auto& entry : fs::directory_iterator(folder))
+        EXPECT_GT(fs::file_size(entry.path()), 0u) << entry.path();
+    LineVerifier verifier(1, true);
+    for (const auto& file : FixedWindowFiles(folder, "app", ".log", 50))
+        verifier.ConsumeFile(file);
+    EXPECT_EQ(verifier.Problems(total), std::vector<std::string>{});
+    const long lost = total - verifier.Found();
+    EXPECT_GT(lost, minLost);
+    EXPECT_EQ(Count(texts, "events are counted until writing works again"), 1);
+    EXPECT_EQ(Count(texts, "works again; " + std::to_string(lost) + " events could not be written"), 1);
+    EXPECT_EQ(Count(texts, "events could not be written"), 1);
+    std::string all;
+    for (const auto& file : FixedWindowFiles(folder, "app", ".log", 50))
+        all += ReadFile(file);
+    EXPECT_NE(all.find("-- (Quorlin) " + std::to_string(lost) + " events could not be written to ["), std::string::npos);
+}
+
 } // namespace
+
+// Logs 3000 lines into argv[0] (no roll-over), the first 1500 while files may not grow beyond 30000
+// bytes, and writes the diagnostics to argv[1], one a line.
+QUORLIN_CHILD(file_size_limit)
+{
+#ifdef _WIN32
+    return 2;
+#else
+    if (argc != 2)
+        return 2;
+    std::signal(SIGXFSZ, SIG_IGN);  // a write beyond the limit fails with EFBIG instead
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) != 0)
+        return 3;
+    const rlim_t unlimited = limit.rlim_cur;
+    limit.rlim_cur = 30000;
+    DiagnosticRecorder recorder;
+    auto appender = SizeRolling(fs::u8path(argv[0]), 50, "10MB");
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0 || !appender->Open())
+        return 4;
+    for (int sequence = 0; sequence < 3000; ++sequence) {
+        if (sequence == 1500) {
+            limit.rlim_cur = unlimited;
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+                return 5;
+        }
+        Log(*appender, NumberedLine(0, sequence));
+    }
+    appender->Close();
+    std::ofstream out(fs::u8path(argv[1]), std::ios::binary);
+    for (const std::string& text : recorder.Texts())
+        out << text << "\n";
+    return out ? 0 : 6;
+#endif
+}
 
 TEST(RolloverFaults, RollOversInQuickSuccessionFromManyThreadsLoseAndOverwriteNothing)
 {
     TempDir dir;
     ClockWithoutGzip clock(LocalTicks(2026, 3, 2, 10, 0, 0));
-    auto appender = SizeRolling(dir, 400);
+    auto appender = SizeRolling(dir.Path(), 400);
     ASSERT_TRUE(appender->Open());
     WriteNumberedLines(4, 3000, [&](const std::string& line) { Log(*appender, line); });
     appender->Close();
@@ -108,7 +174,7 @@ TEST(RolloverFaults, ACompressorThatFailsOrIsKilledLeavesTheRolledFileAndNoTrunc
         WriteFile(bin.Path() / "gzip", std::string("#!/bin/sh\n") + script + "\n");
         fs::permissions(bin.Path() / "gzip", fs::perms::owner_all);
         GzipFolder folder(bin.Path());
-        auto appender = SizeRolling(dir, 50);
+        auto appender = SizeRolling(dir.Path(), 50);
         ASSERT_TRUE(appender->Open());
         WriteNumberedLines(2, 800, [&](const std::string& line) { Log(*appender, line); });
         appender->Close();
@@ -123,7 +189,7 @@ TEST(RolloverFaults, AFullDiskRollsNothingOverAndCountsTheLostEventsOnce)
     TempDir dir;
     DiagnosticRecorder recorder;
     FullDisk disk(LocalTicks(2026, 3, 2, 10, 0, 0));
-    auto appender = SizeRolling(dir, 50);
+    auto appender = SizeRolling(dir.Path(), 50);
     ASSERT_TRUE(appender->Open());
     int sequence = 0;
     for (; sequence < 300; ++sequence)
@@ -140,20 +206,23 @@ TEST(RolloverFaults, AFullDiskRollsNothingOverAndCountsTheLostEventsOnce)
         Log(*appender, NumberedLine(0, sequence));
     appender->Close();
 
-    for (const auto& entry : fs::directory_iterator(dir.Path()))
-        EXPECT_GT(fs::file_size(entry.path()), 0u) << entry.path();
-    LineVerifier verifier(1, true);
-    for (const auto& file : FixedWindowFiles(dir.Path(), "app", ".log", 50))
-        verifier.ConsumeFile(file);
-    EXPECT_EQ(verifier.Problems(1500), std::vector<std::string>{});
-    const long lost = 1500 - verifier.Found();
-    EXPECT_GT(lost, 300);  // the batch pending when space returned is written after all
-    const auto texts = recorder.Texts();
-    EXPECT_EQ(Count(texts, "events are counted until writing works again"), 1);
-    EXPECT_EQ(Count(texts, "works again; " + std::to_string(lost) + " events could not be written"), 1);
-    EXPECT_EQ(Count(texts, "events could not be written"), 1);
-    std::string all;
-    for (const auto& file : FixedWindowFiles(dir.Path(), "app", ".log", 50))
-        all += ReadFile(file);
-    EXPECT_NE(all.find("-- (Quorlin) " + std::to_string(lost) + " events could not be written to ["), std::string::npos);
+    ExpectLossReportedOnce(dir.Path(), 1500, 300, recorder.Texts());
+}
+
+TEST(RolloverFaults, AFileSizeLimitCutsNoLineAndCountsTheLostEventsOnce)
+{
+    if (kWindowsBuild)
+        GTEST_SKIP() << "Windows has no per-process file size limit";
+    TempDir dir;
+    TempDir out;
+    const fs::path diagnostics = out.Path() / "diagnostics.txt";
+    ASSERT_EQ(RunShell(Quote(SiblingProgram("reliability_tests")) + " --child=file_size_limit " + Quote(dir.Path().string()) +
+                       " " + Quote(diagnostics.string())),
+              0);
+    std::vector<std::string> texts;
+    std::ifstream in(diagnostics);
+    for (std::string line; std::getline(in, line);)
+        texts.push_back(line);
+    ExpectLossReportedOnce(dir.Path(), 3000, 100, texts);
+    EXPECT_GT(fs::file_size(dir.Path() / "app.log"), 30000u);  // logging went on once the limit was lifted
 }

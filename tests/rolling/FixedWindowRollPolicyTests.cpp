@@ -97,17 +97,22 @@ TEST(FixedWindowRollPolicy, EachRolloverShiftsAndNamesTheNewestFile)
     EXPECT_EQ(ReadFile(dir.Path() / "app.3.log"), "generation 2");
 }
 
-TEST(FixedWindowRollPolicy, PatternIsCutAt260AndItsDateTokensExpanded)
+TEST(FixedWindowRollPolicy, APatternBeyond260IsRefusedNotCutAndDateTokensAreExpanded)
 {
     FakeClock clock(LocalTicks(2026, 12, 6, 11, 19));
-    const std::string tail = "x{RollingIndex}.log";
-    const std::string pattern = std::string(260 - 10, 'a') + "{dd}/" + tail;  // 260 characters end inside the tail
+    const std::string pattern = std::string(260 - 24, 'a') + "{dd}/x{RollingIndex}.log";  // 260 characters
     FixedWindowRollPolicy policy = Configured("2", "2", pattern);
     policy.ActivateOptions();
     std::unique_ptr<RolloverDescription> description = policy.Rollover(W(L"active.log"));
     ASSERT_NE(description, nullptr);
     const auto* rename = dynamic_cast<FileRenameAction*>(description->synchronous.get());
     ASSERT_NE(rename, nullptr);
-    const std::string expected = std::string(250, 'a') + "06/x{Rol";
-    EXPECT_EQ(rename->Target().ToDString().c_str(), expected);
+    EXPECT_EQ(rename->Target().ToDString().c_str(), std::string(236, 'a') + "06/x2.log");
+
+    DiagnosticRecorder recorder;
+    FixedWindowRollPolicy longer = Configured("2", "2", "a" + pattern);
+    longer.ActivateOptions();
+    EXPECT_TRUE(recorder.Contains("FixedWindowRollPolicy, the pattern is longer than 260 characters; the file is not "
+                                  "rolled over : [a" + pattern + "]"));
+    EXPECT_EQ(longer.Rollover(W(L"active.log")), nullptr);
 }

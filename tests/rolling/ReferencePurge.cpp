@@ -51,7 +51,7 @@ void ReferenceSizeAndTimeBasedPurge(const PurgeSetup& setup, std::int64_t when)
     Loop(setup, when, "SizeAndTimeBasedRollPolicy::Purge, first FileName : {$}",
          "SizeAndTimeBasedRollPolicy::Purge,  last FileName : {$}", [&](const WString& name) {
              if (name.Find(Helper::kRollingIndex) >= 0) {
-                 if (const std::int32_t highest = Helper::HighestIndex(name); highest > 0)
+                 if (const std::int32_t highest = Helper::HighestNumberInUse(name); highest > 0)
                      Helper::Delete(name, highest);
              } else {
                  Quorlin::Trace(50000, "SizeAndTimeBasedRollPolicy, Will delete (if exist) [{$}]", name);

@@ -42,7 +42,9 @@ enum Share : std::uint32_t {
 // inherited by child processes. On failure `file` is kInvalidFile.
 Status OpenFile(std::wstring_view name, Access access, Disposition disposition, std::uint32_t share, NativeFile& file);
 
-// Writes all of `size` bytes or fails; `written` tells how many reached the file (WriteFile).
+// Writes all of `size` bytes or fails; `written` tells how many reached the file (WriteFile). On POSIX,
+// where a full disk or a file size limit cuts a write short, the part written is taken back when it
+// ends the file, so that a failed write leaves no partial text (`written` is then 0).
 Status WriteToFile(NativeFile file, const void* data, std::uint32_t size, std::uint32_t& written);
 
 // Reads up to `size` bytes; `read` is 0 at the end of the file.

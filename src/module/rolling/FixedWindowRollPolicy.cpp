@@ -42,6 +42,9 @@ void FixedWindowRollPolicy::ActivateOptions()
         m_MaxIndex = m_MinIndex + kLargestWindow;
     }
     Trace(50000, "FixedWindowRollPolicy, {$}-{$}", m_MinIndex, m_MaxIndex);
+    if (m_FileNamePattern.GetLength() > kPatternLimit)
+        Trace(80000, "FixedWindowRollPolicy, the pattern is longer than {$} characters; the file is not rolled over : [{$}]",
+              static_cast<std::int64_t>(kPatternLimit), m_FileNamePattern);
 }
 
 std::unique_ptr<RolloverDescription> FixedWindowRollPolicy::Rollover(const WString& activeFileName)
@@ -52,7 +55,10 @@ std::unique_ptr<RolloverDescription> FixedWindowRollPolicy::Rollover(const WStri
         Trace(80000, "FixedWindowRollPolicy::Rollover due to m_FileNamePattern is empty");
         return nullptr;
     }
-    const WString pattern = Utility::PatternToFileName(m_FileNamePattern.Left(kPatternLimit).c_str());
+    // A longer pattern cut short would name some other file, and every number the same one.
+    if (m_FileNamePattern.GetLength() > kPatternLimit)
+        return nullptr;
+    const WString pattern = Utility::PatternToFileName(m_FileNamePattern.c_str());
     // The shift runs now, while the active file is still open: app.9.log -> app.10.log ... app.1.log -> app.2.log.
     Rolling::Helper::Rename(pattern, m_MinIndex, m_MaxIndex);
     const WString target = Rolling::Helper::ApplyIndex(pattern, m_MinIndex);

@@ -15,7 +15,7 @@ public:
     // Corrects an inverted window and one wider than 121 indices, with a level-70000 diagnostic each.
     void ActivateOptions() override;
     // Shifts the window up by one now, then names a rename to the lowest index and a compression of it.
-    // Null when the lowest index is negative or the pattern is empty.
+    // Null when the lowest index is negative, or the pattern is empty or longer than 260 characters.
     std::unique_ptr<RolloverDescription> Rollover(const WString& activeFileName) override;
 
     std::int32_t MinIndex() const { return m_MinIndex; }

@@ -150,21 +150,28 @@ std::int32_t HighestIndex(const WString& name, HistoryListing* listing)
     return zip > 0 ? zip : 0;
 }
 
+bool FamilyExists(const WString& name, bool stemVariants, HistoryListing* listing)
+{
+    for (const WString& member : Variants(name, stemVariants))
+        if (Exists(member, listing))
+            return true;
+    return false;
+}
+
+std::int32_t HighestNumberInUse(const WString& name, HistoryListing* listing)
+{
+    std::int32_t i = 1;
+    while (i <= kScanLimit && FamilyExists(ApplyIndex(name, i), false, listing))
+        ++i;
+    return i - 1;
+}
+
 std::int32_t FreeIndex(const WString& name, std::int32_t from)
 {
     const bool stemVariants = HasStemVariants(name);
     std::int32_t index = from < 1 ? 1 : from;
-    for (; index < INT32_MAX; ++index) {
-        bool free = true;
-        for (const WString& member : Variants(ApplyIndex(name, index), stemVariants)) {
-            if (os::PathExists(member.StdView())) {
-                free = false;
-                break;
-            }
-        }
-        if (free)
-            break;
-    }
+    while (index < INT32_MAX && FamilyExists(ApplyIndex(name, index), stemVariants))
+        ++index;
     return index;
 }
 

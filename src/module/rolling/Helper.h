@@ -53,6 +53,14 @@ std::int32_t ScanIndex(const WString& name, HistoryListing* listing = nullptr);
 // ScanIndex of the plain names, else of the ".gz" names, else of the ".zip" names; 0 when none.
 std::int32_t HighestIndex(const WString& name, HistoryListing* listing = nullptr);
 
+// Whether any member of the family of a name exists.
+bool FamilyExists(const WString& name, bool stemVariants, HistoryListing* listing = nullptr);
+
+// The last of the consecutive numbers from 1 (at most 999) that exist plain, as .gz or as .zip, in any
+// mix: app.1.log.gz, app.2.log.gz and app.3.log (its compression cut short) give 3, where HighestIndex
+// gives 2. Stem variants are not consulted, as in HighestIndex.
+std::int32_t HighestNumberInUse(const WString& name, HistoryListing* listing = nullptr);
+
 // The lowest number from `from` up whose whole family is free of files, so that a file moved there
 // replaces nothing. `name` must hold the index token.
 std::int32_t FreeIndex(const WString& name, std::int32_t from);

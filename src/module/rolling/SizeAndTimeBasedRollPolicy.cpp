@@ -49,6 +49,8 @@ std::unique_ptr<RolloverDescription> SizeAndTimeBasedRollPolicy::RolloverAt(cons
         // number taken is the first from there on that names no file in any form.
         const std::int32_t highest = Rolling::Helper::HighestIndex(history);
         history = Rolling::Helper::ApplyIndex(history, Rolling::Helper::FreeIndex(history, highest + 1));
+    } else if (HistoryNameTaken(activeFileName, history)) {
+        return nullptr;
     }
     Trace(50000, "SizeAndTimeBasedRollPolicy.Will rename (if exist) [{$}] -> [{$}]", activeFileName, history);
     return Describe(activeFileName, history);
@@ -98,7 +100,8 @@ bool SizeAndTimeBasedRollPolicy::Purge(const std::int64_t* when)
                 break;
             }
             if (name.Find(Rolling::Helper::kRollingIndex) >= 0) {
-                if (const std::int32_t highest = Rolling::Helper::HighestIndex(name, &listing); highest > 0)
+                // Every form counts: plain and compressed numbers interleave while gzip runs or after it failed.
+                if (const std::int32_t highest = Rolling::Helper::HighestNumberInUse(name, &listing); highest > 0)
                     Rolling::Helper::Delete(name, highest, &listing);
             } else {
                 Trace(50000, "SizeAndTimeBasedRollPolicy, Will delete (if exist) [{$}]", name);

@@ -105,6 +105,8 @@ std::unique_ptr<RolloverDescription> TimeBasedRollPolicy::RolloverAt(const WStri
     const std::int64_t at = when != nullptr ? *when : Now();
     Purge(&at);
     const WString history = NameAt(m_HistoryFileNamePattern, at);
+    if (HistoryNameTaken(activeFileName, history))
+        return nullptr;
     Trace(50000, "TimeBasedRollPolicy.Will rename (if exist) [{$}] -> [{$}]", activeFileName, history);
     return Describe(activeFileName, history);
 }
@@ -221,6 +223,19 @@ WString TimeBasedRollPolicy::NameAt(const DString& pattern, std::int64_t ticks)
 {
     const std::int64_t seconds = Seconds(ticks);
     return Utility::PatternToFileName(pattern.c_str(), &seconds);
+}
+
+bool TimeBasedRollPolicy::HistoryNameTaken(const WString& activeFileName, const WString& historyName)
+{
+    const bool stemVariants = Rolling::Helper::HasStemVariants(WString(m_HistoryFileNamePattern));
+    const bool taken = Rolling::Helper::FamilyExists(historyName, stemVariants);
+    if (taken && !m_NameTaken)
+        Trace(80000,
+              "TimeBasedRollPolicy, history file [{$}] exists already; it is kept, and [{$}] goes on growing until a free "
+              "history name comes",
+              historyName, activeFileName);
+    m_NameTaken = taken;
+    return taken;
 }
 
 std::int64_t TimeBasedRollPolicy::Now() { return os::NowTicks(); }

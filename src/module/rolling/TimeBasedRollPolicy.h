@@ -25,7 +25,8 @@ public:
     // running when their period ended), each into the history name of its own period. Always true.
     virtual bool CleanHistory();
     // Purges, then names a rename of the active file to the history name at `when` (ticks; null: now)
-    // and a compression of it. Null when the history pattern is empty.
+    // and a compression of it. Null when the history pattern is empty, or when a file of that history
+    // name exists already (HistoryNameTaken).
     virtual std::unique_ptr<RolloverDescription> RolloverAt(const WString& activeFileName, const std::int64_t* when);
 
     // Deletes the history of the 30 days of periods that lie beyond the kept span at `when`. Always true.
@@ -54,6 +55,11 @@ protected:
     bool NamerPays() const { return m_PeriodMinutes < 60; }
     static std::int64_t Now();
     static std::unique_ptr<RolloverDescription> Describe(const WString& activeFileName, const WString& historyName);
+    // Whether a file of the history name's family exists already: a clock that went back, or an hour
+    // that comes twice when the clocks fall back, names a period again. The roll-over is declined
+    // then, so that the history is never replaced and the active file goes on growing until a name
+    // is free; one diagnostic when such a spell begins.
+    bool HistoryNameTaken(const WString& activeFileName, const WString& historyName);
 
     std::int32_t m_HistoryMinutes = 43200;
     std::int32_t m_PeriodMinutes = 1440;
@@ -61,6 +67,7 @@ protected:
     DString m_HistoryFileNamePattern;
     bool m_CleanHistoryOnStart = false;
     std::int32_t m_HistoryValue = 0;
+    bool m_NameTaken = false;  // the last roll-over was declined for a history name in use
 };
 
 } // namespace Quorlin

@@ -76,6 +76,20 @@ int TakeShareMarkers(int fd, const bool (&take)[kMarkerCount])
     return 0;
 }
 
+// A write cut short (the disk filled, or the file size limit was reached) leaves the start of its text
+// in the file, a torn line that later text would follow: takes those `written` bytes back when they
+// end the file. True when the file is as it was before the write.
+bool CutBack(int fd, std::uint32_t written)
+{
+    const int saved = errno;
+    struct stat info;
+    const off_t end = ::lseek(fd, 0, SEEK_CUR);
+    const bool cut = end >= static_cast<off_t>(written) && ::fstat(fd, &info) == 0 && info.st_size == end &&
+                     ::ftruncate(fd, end - written) == 0 && ::lseek(fd, end - written, SEEK_SET) == end - written;
+    errno = saved;
+    return cut;
+}
+
 } // namespace
 
 Status native::OpenFile(std::wstring_view name, Access access, Disposition disposition, std::uint32_t share, NativeFile& file)
@@ -152,17 +166,20 @@ Status native::OpenFile(std::wstring_view name, Access access, Disposition dispo
 Status native::WriteToFile(NativeFile file, const void* data, std::uint32_t size, std::uint32_t& written)
 {
     written = 0;
+    const int fd = static_cast<int>(file);
     const char* next = static_cast<const char*>(data);
     while (written < size) {
-        const ssize_t done = ::write(static_cast<int>(file), next + written, size - written);
-        if (done < 0) {
-            if (errno == EINTR)
-                continue;
-            return LastError();
+        const ssize_t done = ::write(fd, next + written, size - written);
+        if (done > 0) {
+            written += static_cast<std::uint32_t>(done);
+            continue;
         }
-        if (done == 0)
-            return FromNative(ENOSPC);
-        written += static_cast<std::uint32_t>(done);
+        if (done < 0 && errno == EINTR)
+            continue;
+        const Status failure = done < 0 ? LastError() : FromNative(ENOSPC);
+        if (written > 0 && CutBack(fd, written))
+            written = 0;
+        return failure;
     }
     return {};
 }

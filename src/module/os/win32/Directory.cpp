@@ -83,6 +83,8 @@ Status native::RemoveFile(std::wstring_view name)
 
 Status native::RenameFile(std::wstring_view from, std::wstring_view to)
 {
+    if (NamesAStream(to))
+        return FromNative(ERROR_INVALID_NAME);
     if (!::MoveFileW(Terminated(from).c_str(), Terminated(to).c_str()))
         return LastError();
     return {};

@@ -9,6 +9,8 @@ using namespace win32;
 Status native::OpenFile(std::wstring_view name, Access access, Disposition disposition, std::uint32_t share, NativeFile& file)
 {
     file = kInvalidFile;
+    if (NamesAStream(name))
+        return FromNative(ERROR_INVALID_NAME);
     const DWORD desired = access == Access::Read ? GENERIC_READ : access == Access::Write ? GENERIC_WRITE : READ_CONTROL;
     // Not inherited: a spawned child (bInheritHandles TRUE) must not keep the file and its share mode.
     SECURITY_ATTRIBUTES security = {sizeof security, nullptr, FALSE};

@@ -19,6 +19,17 @@ inline Status LastError() noexcept { return FromNative(::GetLastError()); }
 // The W functions want terminated strings; views need not be.
 inline std::wstring Terminated(std::wstring_view text) { return std::wstring(text); }
 
+// Whether a name holds a colon beyond its drive ("C:\logs\app:1.log"): NTFS reads it as a stream of
+// another file (app), and Wine as a plain character; the layer refuses such names on both, so that a
+// log file is never written under a name other than the one configured.
+inline bool NamesAStream(std::wstring_view name)
+{
+    if (name.starts_with(L"\\\\?\\") || name.starts_with(L"\\\\.\\"))
+        name.remove_prefix(4);
+    const std::size_t colon = name.find(L':');
+    return colon != std::wstring_view::npos && (colon != 1 || name.find(L':', 2) != std::wstring_view::npos);
+}
+
 inline std::wstring Utf8ToWide(std::string_view text)
 {
     if (text.empty())

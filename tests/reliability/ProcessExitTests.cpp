@@ -1,0 +1,150 @@
+// The end of a process that still has appenders open, and the module unloaded while a compression
+// runs: both in a child process, checked afterwards by the numbered lines it left.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "../rollingfile/RollingTestSupport.h"
+#include "ChildProcess.h"
+#include "LineVerifier.h"
+#include "Shell.h"
+#include "file/FileAppender.h"
+#include "os/Module.h"
+#include "os/Process.h"
+
+using namespace Quorlin;
+using namespace QuorlinTest;
+using namespace RollingTest;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kLines = 1000;
+constexpr std::size_t kBatchBytes = 8192;  // what a rolling file appender holds back at most
+
+void Configure(Appender& appender, const fs::path& folder, const char* maxFileSize)
+{
+    appender.SetLayout(std::make_shared<PatternLayout>("%m"));
+    appender.SetOption("fileName/value", Text(folder / "app.log"));
+    appender.SetOption("appendToFile/value", "false");
+    if (maxFileSize != nullptr) {
+        appender.SetOption("fileNamePattern/value", Text(folder / "app.{RollingIndex}.log"));
+        appender.SetOption("triggeringPolicy/maxFileSize/value", maxFileSize);
+        appender.SetOption("rollingPolicy/maxIndex/value", "50");
+    }
+    appender.ActivateOptions();
+}
+
+// Left open on purpose; reachable from here so that leak checkers leave them alone.
+Appender* g_LeftOpen[2] = {};
+// Destroyed with the other statics, while the process ends.
+std::unique_ptr<RollingFileAppender> g_DestroyedAtExit;
+
+std::vector<fs::path> RollingFiles(const fs::path& folder) { return FixedWindowFiles(folder, "app", ".log", 50); }
+
+std::string ChildCommand(const std::string& child, const fs::path& folder)
+{
+    return Quote(SiblingProgram("reliability_tests")) + " --child=" + child + " " + Quote(folder.string());
+}
+
+} // namespace
+
+// Logs the same numbered lines through a file appender (plain/), a rolling one (open/) and a rolling one
+// that static destruction closes (closed/), then leaves through exit() with all of them open.
+QUORLIN_CHILD(exit_with_open_appenders)
+{
+    if (argc != 1)
+        return 2;
+    const fs::path folder = fs::u8path(argv[0]);
+    static ClockWithoutGzip clock(0);  // no compression outlives the process
+    auto* plain = new FileAppender();
+    auto* open = new RollingFileAppender();
+    g_LeftOpen[0] = plain, g_LeftOpen[1] = open;
+    g_DestroyedAtExit = std::make_unique<RollingFileAppender>();
+    Configure(*plain, folder / "plain", nullptr);
+    Configure(*open, folder / "open", "4096");
+    Configure(*g_DestroyedAtExit, folder / "closed", "4096");
+    for (Appender* appender : {g_LeftOpen[0], g_LeftOpen[1], static_cast<Appender*>(g_DestroyedAtExit.get())})
+        if (!appender->Open())
+            return 3;
+    for (int sequence = 0; sequence < kLines; ++sequence)
+        for (Appender* appender : {g_LeftOpen[0], g_LeftOpen[1], static_cast<Appender*>(g_DestroyedAtExit.get())})
+            Log(*appender, NumberedLine(0, sequence));
+    std::exit(0);
+}
+
+TEST(ProcessExit, AppendersLeftOpenLoseAtMostTheirLastBatch)
+{
+    TempDir dir;
+    ASSERT_EQ(RunShell(ChildCommand("exit_with_open_appenders", dir.Path())), 0);
+
+    // Written straight through, and closed while the statics went: every line.
+    for (const auto& files : {std::vector<fs::path>{dir.Path() / "plain" / "app.log"}, RollingFiles(dir.Path() / "closed")}) {
+        LineVerifier verifier(1);
+        for (const auto& file : files)
+            verifier.ConsumeFile(file);
+        EXPECT_EQ(verifier.Problems(kLines), std::vector<std::string>{}) << files.back();
+    }
+    // Never closed: the lines that reached the file are the first ones, whole; the batch held back is lost.
+    LineVerifier verifier(1);
+    for (const auto& file : RollingFiles(dir.Path() / "open"))
+        if (fs::exists(file) && fs::file_size(file) > 0)  // the file begun last may have nothing yet
+            verifier.ConsumeFile(file);
+    const int found = static_cast<int>(verifier.Found());
+    EXPECT_EQ(verifier.Problems(found), std::vector<std::string>{});
+    std::size_t lostBytes = 0;
+    for (int sequence = found; sequence < kLines; ++sequence)
+        lostBytes += NumberedLine(0, sequence).size() + 2;
+    EXPECT_LE(lostBytes, kBatchBytes);
+}
+
+// Loads the module, rolls a file over once through it, then unloads it while the compression runs,
+// and waits for the compression to end inside the unloaded module.
+QUORLIN_CHILD(unload_during_compression)
+{
+    if (argc != 1)
+        return 2;
+    const fs::path folder = fs::u8path(argv[0]);
+    std::string binary = os::ExecutablePath();
+    binary = binary.substr(0, binary.find_last_of("/\\") + 1) + "Quorlin.Appender64" + os::SharedLibrarySuffix();
+    std::string error;
+    os::ModuleHandle module = os::LoadModule(binary, error);
+    if (module == nullptr)
+        return 3;
+    using Create = Appender* (*)(const char*, void*);
+    const auto create = reinterpret_cast<Create>(os::ModuleSymbol(module, "CreateAppender"));
+    Appender* appender = create != nullptr ? create("Appender.RollingFile", nullptr) : nullptr;
+    if (appender == nullptr)
+        return 4;
+    Configure(*appender, folder, "4096");
+    if (!appender->Open())
+        return 5;
+    const int threads = os::ThreadCountOfProcess();
+    for (int sequence = 0; sequence < 300; ++sequence)  // about 12 KB: one roll-over
+        Log(*appender, NumberedLine(0, sequence));
+    appender->Close();
+    delete appender;
+    os::FreeModule(module);
+    // Until the compression thread has ended too, so that whatever it does last is part of the run.
+    for (int i = 0; i < 600 && (!fs::exists(folder / "app.1.log.gz") || os::ThreadCountOfProcess() > threads); ++i)
+        os::SleepMs(50);
+    return fs::exists(folder / "app.1.log.gz") && !fs::exists(folder / "app.1.log") ? 0 : 6;
+}
+
+TEST(ProcessExit, UnloadingTheModuleWhileACompressionRunsEndsCleanly)
+{
+    TempDir dir;
+    std::string command = ChildCommand("unload_during_compression", dir.Path());
+#ifndef _WIN32
+    // A gzip that takes its time, found on the PATH as the module has none beside it.
+    TempDir bin;
+    WriteFile(bin.Path() / "gzip", "#!/bin/sh\nsleep 1\nPATH=/usr/bin:/bin exec gzip \"$@\"\n");
+    fs::permissions(bin.Path() / "gzip", fs::perms::owner_all);
+    command = "PATH=" + Quote(bin.Path().string()) + ":$PATH " + command;
+#endif
+    ASSERT_EQ(RunShell(command), 0);
+    LineVerifier verifier(1);
+    for (const auto& file : FixedWindowFiles(dir.Path(), "app", ".log", 3))
+        verifier.ConsumeFile(file);
+    EXPECT_EQ(verifier.Problems(300), std::vector<std::string>{});
+}

@@ -1,0 +1,139 @@
+// Time roll-overs checked with numbered lines: across the nights clocks change, and with a clock that
+// jumps. Central European Time: in 2024 it springs forward on 31 March at 01:00 UTC (02:00 -> 03:00
+// local) and falls back on 27 October at 01:00 UTC (03:00 -> 02:00 local), so that 02:xx comes twice.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <vector>
+
+#include "../rollingfile/RollingTestSupport.h"
+#include "../trigger/Instants.h"
+#include "LineVerifier.h"
+#include "Recorders.h"
+#include "TimeZone.h"
+
+using namespace Quorlin;
+using namespace RollingTest;
+using QuorlinTest::DiagnosticRecorder;
+using QuorlinTest::LineVerifier;
+using QuorlinTest::NumberedLine;
+using QuorlinTest::TempDir;
+using QuorlinTest::UtcTicks;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kCentralEurope = "CET-1CEST,M3.5.0,M10.5.0/3";
+constexpr const char* kTakenNote = "exists already; it is kept";
+
+std::unique_ptr<RollingFileAppender> TimeRolling(const TempDir& dir, const char* historyPattern)
+{
+    auto appender = std::make_unique<RollingFileAppender>();
+    appender->SetLayout(std::make_shared<PatternLayout>("%m"));
+    appender->SetOption("fileName/value", Text(dir.Path() / "app.log"));
+    appender->SetOption("fileNamePattern/value", Text(dir.Path() / historyPattern));
+    appender->SetOption("rollingPolicy/maxHistory/value", "400");
+    appender->SetOption("appendToFile/value", "false");
+    appender->ActivateOptions();
+    return appender;
+}
+
+// Every file of the folder, oldest first by the first numbered line it holds.
+std::vector<fs::path> ByFirstLine(const fs::path& folder)
+{
+    std::multimap<long, fs::path> files;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string content = QuorlinTest::ReadFile(entry.path());
+        std::size_t pos = 0;
+        long first = -1;
+        while (first < 0 && pos < content.size()) {
+            if (content.compare(pos, 2, "0 ") == 0)
+                first = std::atol(content.c_str() + pos + 2);
+            pos = content.find('\n', pos);
+            pos = pos == std::string::npos ? content.size() : pos + 1;
+        }
+        files.emplace(first, entry.path());
+    }
+    std::vector<fs::path> ordered;
+    for (const auto& [first, path] : files)
+        ordered.push_back(path);
+    return ordered;
+}
+
+struct ClockCase {
+    const char* name;
+    const char* historyPattern;
+    std::int64_t start;
+    std::vector<int> moves;  // minutes the clock moves before each group of lines; negative: back
+    int takenEpisodes;       // roll-overs onto a name in use that are declined, one diagnostic each
+    bool clocksChange;       // needs the zone's daylight-saving rule
+};
+
+std::vector<int> Steps(int count, int minutes) { return std::vector<int>(static_cast<std::size_t>(count), minutes); }
+
+std::vector<int> Join(std::vector<std::vector<int>> parts)
+{
+    std::vector<int> all;
+    for (const auto& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+} // namespace
+
+TEST(TimeRollovers, NothingIsLostOrOverwrittenWhenClocksChangeOrJump)
+{
+    QuorlinTest::ScopedTimeZone zone(kCentralEurope);
+    // The Windows C runtime knows no daylight-saving rules in TZ: there only the clock jumps are run.
+    const bool followsRule = QuorlinTest::LocalText(UtcTicks(2024, 10, 27, 0, 30, 0)) == "2024-10-27 02:30:00" &&
+                             QuorlinTest::LocalText(UtcTicks(2024, 10, 27, 1, 30, 0)) == "2024-10-27 02:30:00";
+    const char* hourly = "app.{yyyy}-{MM}-{dd}-{HH}.log";
+    const char* daily = "app.{yyyy}-{MM}-{dd}.log";
+    const ClockCase cases[] = {
+        {"hourly, spring forward", hourly, UtcTicks(2024, 3, 30, 22, 5, 0), Steps(30, 10), 0, true},
+        {"hourly, fall back: 02:xx twice", hourly, UtcTicks(2024, 10, 26, 22, 5, 0), Steps(30, 10), 1, true},
+        {"daily, the short day", daily, UtcTicks(2024, 3, 29, 12, 0, 0), Steps(40, 120), 0, true},
+        {"daily, the long day", daily, UtcTicks(2024, 10, 25, 12, 0, 0), Steps(40, 120), 0, true},
+        // Three hours ahead at once: the schedule catches up one hour per event, each time onto the
+        // name just taken; then an hour and a half back, and on past the last name used.
+        {"hourly, the clock jumps ahead and back", hourly, UtcTicks(2024, 6, 10, 8, 5, 0),
+         Join({Steps(6, 10), {180}, Steps(4, 1), {-90}, Steps(20, 10)}), 1, false},
+        // Back over a boundary already rolled at, then forward again over the same boundary.
+        {"hourly, the clock jumps back over a roll-over", hourly, UtcTicks(2024, 6, 10, 8, 5, 0),
+         Join({Steps(6, 10), {-40}, Steps(20, 10)}), 0, false},
+    };
+    for (const ClockCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.clocksChange && !followsRule)
+            continue;
+        TempDir dir;
+        DiagnosticRecorder diagnostics;
+        ClockWithoutGzip clock(c.start);
+        auto appender = TimeRolling(dir, c.historyPattern);
+        ASSERT_TRUE(appender->Open());
+        std::map<fs::path, std::string> history;  // every history file once seen, with its content
+        int sequence = 0;
+        for (const int minutes : c.moves) {
+            clock.Advance(minutes * QuorlinTest::kTicksPerMinute);
+            for (int i = 0; i < 3; ++i)
+                Log(*appender, NumberedLine(0, sequence++));
+            for (const auto& entry : fs::directory_iterator(dir.Path()))
+                if (entry.path().filename() != "app.log")
+                    history.emplace(entry.path(), QuorlinTest::ReadFile(entry.path()));
+        }
+        appender->Close();
+
+        EXPECT_GT(history.size(), 2u);
+        for (const auto& [path, content] : history)
+            EXPECT_EQ(QuorlinTest::ReadFile(path), content) << path << " was overwritten or deleted";
+        LineVerifier verifier(1);
+        for (const auto& file : ByFirstLine(dir.Path()))
+            verifier.ConsumeFile(file);
+        EXPECT_EQ(verifier.Problems(sequence), std::vector<std::string>{});
+        int notes = 0;
+        for (const std::string& text : diagnostics.Texts())
+            notes += text.find(kTakenNote) != std::string::npos;
+        EXPECT_EQ(notes, c.takenEpisodes);
+    }
+}
