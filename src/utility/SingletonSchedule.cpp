@@ -43,12 +43,12 @@ void SingletonSchedule::PublishLocked()
     std::uintptr_t words[kCallWords] = {};
     if (m_Posted)
         CallWords(m_Call, words);
+    // Release stores throughout: a reader that sees any new word also sees the odd sequence number.
     const std::uint64_t sequence = m_PostedSequence.load(std::memory_order_relaxed);
     m_PostedSequence.store(sequence + 1, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_release);
     for (std::size_t i = 0; i < kCallWords; ++i)
-        m_PostedCall[i].store(words[i], std::memory_order_relaxed);
-    m_PostedInterval.store(m_Posted ? static_cast<std::int64_t>(m_Interval.count()) : -1, std::memory_order_relaxed);
+        m_PostedCall[i].store(words[i], std::memory_order_release);
+    m_PostedInterval.store(m_Posted ? static_cast<std::int64_t>(m_Interval.count()) : -1, std::memory_order_release);
     m_PostedSequence.store(sequence + 2, std::memory_order_release);
 }
 
@@ -59,10 +59,10 @@ bool SingletonSchedule::IsPosted(const ScheduledCall& call, std::chrono::millise
         return false;
     std::uintptr_t words[kCallWords];
     CallWords(call, words);
-    bool same = m_PostedInterval.load(std::memory_order_relaxed) == static_cast<std::int64_t>(interval.count());
+    // Acquire loads: the second read of the sequence number cannot move before them.
+    bool same = m_PostedInterval.load(std::memory_order_acquire) == static_cast<std::int64_t>(interval.count());
     for (std::size_t i = 0; i < kCallWords; ++i)
-        same = m_PostedCall[i].load(std::memory_order_relaxed) == words[i] && same;
-    std::atomic_thread_fence(std::memory_order_acquire);
+        same = m_PostedCall[i].load(std::memory_order_acquire) == words[i] && same;
     return same && words[0] != 0 && m_PostedSequence.load(std::memory_order_relaxed) == before;
 }
 
