@@ -18,12 +18,6 @@ using namespace QuorlinTest;
 
 namespace {
 
-std::string NameAt(const std::string& pattern, std::int64_t ticks)
-{
-    const std::int64_t seconds = ticks / kTicksPerSecond;
-    return Utility::PatternToFileName(pattern.c_str(), &seconds).ToDString().c_str();
-}
-
 // Every file of the folder with its content.
 std::map<std::string, std::string> Contents(const TempDir& dir)
 {
@@ -69,11 +63,7 @@ TEST(PurgeSelectivity, TimePurgesDeleteExpiredHistoryAndNothingThatOnlyLooksLike
         SCOPED_TRACE(c.pattern);
         TempDir dir;
         FakeClock clock(now);
-        std::unique_ptr<TimeBasedRollPolicy> policy;
-        if (c.sizeAndTime)
-            policy = std::make_unique<SizeAndTimeBasedRollPolicy>();
-        else
-            policy = std::make_unique<TimeBasedRollPolicy>();
+        std::unique_ptr<TimeBasedRollPolicy> policy = NewTimePolicy(c.sizeAndTime);
         policy->SetOption(N("/fileNamePattern/value"), N(Narrow(dir.Path()) + Sep() + c.pattern));
         policy->SetOption(N("/maxHistory/value"), N("3"));
         policy->ActivateOptions();

@@ -22,12 +22,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string NameAt(const std::string& pattern, std::int64_t ticks)
-{
-    const std::int64_t seconds = ticks / kTicksPerSecond;
-    return Utility::PatternToFileName(pattern.c_str(), &seconds).ToDString().c_str();
-}
-
 // Counts the deletes the purge asks for.
 class RemoveCounter : public os::Interposer {
 public:
@@ -114,11 +108,7 @@ void ExpectSameAsReference(const Case& c, std::int64_t now, bool diagnostics)
     const std::vector<std::string> names = Population(Localised(c.pattern), now, 7);
     FakeClock clock(now);
 
-    std::unique_ptr<TimeBasedRollPolicy> policy;
-    if (c.sizeAndTime)
-        policy = std::make_unique<SizeAndTimeBasedRollPolicy>();
-    else
-        policy = std::make_unique<TimeBasedRollPolicy>();
+    std::unique_ptr<TimeBasedRollPolicy> policy = NewTimePolicy(c.sizeAndTime);
     policy->SetOption(N("/fileNamePattern/value"), N(pattern));
     policy->SetOption(N("/maxHistory/value"), N(c.maxHistory));
     policy->ActivateOptions();

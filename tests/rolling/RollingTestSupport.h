@@ -5,12 +5,16 @@
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
+#include <memory>
 #include <set>
 #include <string>
 
 #include "FakeClock.h"
 #include "TempDir.h"
+#include "host/Utility.h"
 #include "os/Clock.h"
+#include "rolling/SizeAndTimeBasedRollPolicy.h"
+#include "rolling/TimeBasedRollPolicy.h"
 #include "utility/DString.h"
 
 namespace QuorlinTest {
@@ -67,5 +71,20 @@ inline std::set<std::string> Files(const std::filesystem::path& directory)
 }
 
 inline std::string Sep() { return std::string(1, static_cast<char>(std::filesystem::path::preferred_separator)); }
+
+// The pattern's name for the local time of `ticks`.
+inline std::string NameAt(const std::string& pattern, std::int64_t ticks)
+{
+    const std::int64_t seconds = ticks / kTicksPerSecond;
+    return Quorlin::Utility::PatternToFileName(pattern.c_str(), &seconds).ToDString().c_str();
+}
+
+// A time-based policy, or a size-and-time-based one, not configured yet.
+inline std::unique_ptr<Quorlin::TimeBasedRollPolicy> NewTimePolicy(bool sizeAndTime)
+{
+    if (sizeAndTime)
+        return std::make_unique<Quorlin::SizeAndTimeBasedRollPolicy>();
+    return std::make_unique<Quorlin::TimeBasedRollPolicy>();
+}
 
 } // namespace QuorlinTest

@@ -16,12 +16,6 @@ using namespace QuorlinTest;
 
 namespace {
 
-std::string NameAt(const std::string& pattern, std::int64_t ticks)
-{
-    const std::int64_t seconds = ticks / kTicksPerSecond;
-    return Utility::PatternToFileName(pattern.c_str(), &seconds).ToDString().c_str();
-}
-
 template <typename Policy>
 void Configure(Policy& policy, const std::string& pattern, const std::string& maxHistory, const std::string& fileName = "")
 {
