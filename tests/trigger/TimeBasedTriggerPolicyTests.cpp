@@ -43,41 +43,9 @@ std::int64_t May14(int hour, int minute, int second) { return LocalTicks(2024, 5
 TEST(TimeBasedTriggerPolicy, StartsDailyWithTheComingMidnight)
 {
     FakeClock clock(May14(10, 7, 20));
-    DiagnosticRecorder diagnostics;
     TimeBasedTriggerPolicy policy;
-    EXPECT_EQ(policy.GetPrecision(), kDay);
     EXPECT_EQ(policy.GetIntervalMinutes(), 1440);
     EXPECT_EQ(policy.GetNextMntTime(), LocalTicks(2024, 5, 15, 0, 0, 0));
-    EXPECT_EQ(diagnostics.Lines(), (std::vector<Diagnostic>{{50000, "NextMntTime : 2024-05-14 00:00:00"},
-                                                            {50000, "NextMntTime : 2024-05-15 00:00:00"}}));
-}
-
-TEST(TimeBasedTriggerPolicy, FifteenMinutesStartAtTheNextWholeMinuteThenStepByFifteen)
-{
-    FakeClock clock(May14(10, 7, 20));
-    TimeBasedTriggerPolicy policy;
-    DiagnosticRecorder diagnostics;
-    Configure(policy, "logs/app.log", "15m");
-    EXPECT_EQ(policy.GetPrecision(), kMinute);
-    EXPECT_EQ(policy.GetIntervalMinutes(), 15);
-    EXPECT_EQ(diagnostics.Lines(),
-              (std::vector<Diagnostic>{
-                  {50000, "TimeBasedRollPolicy::ActivateOptions, Precision : minute of 15m"},
-                  {50000, "NextMntTime : 2024-05-14 10:07:00"},
-                  {50000, "NextMntTime : 2024-05-14 10:08:00"},
-                  {50000, "-- (Quorlin) TriggeringPolicy.TimeBased.Next maintenance time : 2024-05-14 10:08:00"}}));
-
-    const std::int64_t schedule[] = {May14(10, 8, 0), May14(10, 23, 0), May14(10, 38, 0), May14(10, 53, 0)};
-    ASSERT_EQ(policy.GetNextMntTime(), schedule[0]);
-    for (int i = 1; i < 4; ++i) {
-        clock.Set(schedule[i - 1] - 1);
-        EXPECT_FALSE(policy.IsTriggered(nullptr, nullptr, 0)) << i;
-        clock.Set(schedule[i - 1]);
-        EXPECT_TRUE(policy.IsTriggered(nullptr, nullptr, 0)) << i;
-        policy.AdvanceSchedule(nullptr);
-        EXPECT_EQ(policy.GetNextMntTime(), schedule[i]) << i;
-        EXPECT_FALSE(policy.IsTriggered(nullptr, nullptr, 0)) << i;
-    }
 }
 
 namespace {
@@ -92,6 +60,21 @@ protected:
 };
 
 } // namespace
+
+TEST_F(FifteenMinutes, StartsAtTheNextWholeMinuteThenStepsByFifteen)
+{
+    const std::int64_t schedule[] = {May14(10, 8, 0), May14(10, 23, 0), May14(10, 38, 0), May14(10, 53, 0)};
+    ASSERT_EQ(policy.GetNextMntTime(), schedule[0]);
+    for (int i = 1; i < 4; ++i) {
+        clock.Set(schedule[i - 1] - 1);
+        EXPECT_FALSE(policy.IsTriggered(nullptr, nullptr, 0)) << i;
+        clock.Set(schedule[i - 1]);
+        EXPECT_TRUE(policy.IsTriggered(nullptr, nullptr, 0)) << i;
+        policy.AdvanceSchedule(nullptr);
+        EXPECT_EQ(policy.GetNextMntTime(), schedule[i]) << i;
+        EXPECT_FALSE(policy.IsTriggered(nullptr, nullptr, 0)) << i;
+    }
+}
 
 TEST_F(FifteenMinutes, AfterAQuietSpellAdvancesOneIntervalAndTriggersAgain)
 {
@@ -130,7 +113,7 @@ TEST_F(FifteenMinutes, WritesTheMaintenanceLineIntoTheFileAboutToRoll)
     EXPECT_EQ(diagnostics.Texts().back(), MaintenanceLine("2024-05-14 10:38:00"));
 }
 
-TEST_F(FifteenMinutes, AdvanceBeforeTheDueTimeDoesNothing)
+TEST_F(FifteenMinutes, AdvanceBeforeTheDueTimeDoesNothingAndSizeNeverTriggers)
 {
     clock.Set(May14(10, 7, 59));
     RecordingWriter writer;
@@ -139,26 +122,7 @@ TEST_F(FifteenMinutes, AdvanceBeforeTheDueTimeDoesNothing)
     EXPECT_EQ(policy.GetNextMntTime(), May14(10, 8, 0));
     EXPECT_TRUE(writer.Calls().empty());
     EXPECT_TRUE(diagnostics.Lines().empty());
-}
-
-TEST_F(FifteenMinutes, IgnoresTheAppenderTheEventAndTheByteCount)
-{
-    EXPECT_FALSE(policy.IsTriggered(nullptr, nullptr, std::numeric_limits<std::uint64_t>::max()));
-}
-
-TEST(TimeBasedTriggerPolicy, DailyAt2359RollsAtTheComingMidnightThenADayLater)
-{
-    FakeClock clock(May14(23, 59, 0));
-    TimeBasedTriggerPolicy policy;
-    Configure(policy, "logs/app.{yyyy}-{MM}-{dd}.log", "1d");
-    EXPECT_EQ(policy.GetNextMntTime(), LocalTicks(2024, 5, 15, 0, 0, 0));
-    EXPECT_FALSE(policy.IsTriggered(nullptr, nullptr, 0));
-
-    clock.Set(LocalTicks(2024, 5, 15, 0, 0, 3));
-    ASSERT_TRUE(policy.IsTriggered(nullptr, nullptr, 0));
-    policy.AdvanceSchedule(nullptr);
-    EXPECT_EQ(policy.GetNextMntTime(), LocalTicks(2024, 5, 16, 0, 0, 0));
-    EXPECT_FALSE(policy.IsTriggered(nullptr, nullptr, 0));
+    EXPECT_FALSE(policy.IsTriggered(nullptr, nullptr, std::numeric_limits<std::uint64_t>::max()));  // size means nothing
 }
 
 namespace {
