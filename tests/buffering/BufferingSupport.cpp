@@ -1,5 +1,7 @@
 #include "BufferingSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <thread>
 
@@ -155,6 +157,13 @@ void Log(Quorlin::Appender& appender, const std::string& message, std::int32_t l
     event.m_MessageLength = static_cast<std::int32_t>(message.size());
     event.m_Level = level;
     appender.Append(&event);
+}
+
+std::string CloseQuietly(Quorlin::Appender& appender)
+{
+    testing::internal::CaptureStdout();
+    appender.Close();
+    return testing::internal::GetCapturedStdout();
 }
 
 bool Eventually(const std::function<bool()>& done)

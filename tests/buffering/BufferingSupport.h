@@ -93,6 +93,9 @@ private:
 // Appends one event with that message and level; the event and its text die when the call returns.
 void Log(Quorlin::Appender& appender, const std::string& message, std::int32_t level = 50000);
 
+// Closes the appender and returns what it printed to standard output.
+std::string CloseQuietly(Quorlin::Appender& appender);
+
 // Waits (polling, up to a minute) until `done` holds; false if it never did.
 bool Eventually(const std::function<bool()>& done);
 

@@ -104,9 +104,7 @@ TEST(AsyncForwardConcurrency, ProducersTheWorkerAndCloseRace)
         int appendedBeforeClose[kProducers];
         for (int p = 0; p < kProducers; ++p)
             appendedBeforeClose[p] = progress[p].load();
-        testing::internal::CaptureStdout();
-        async->Close();
-        testing::internal::GetCapturedStdout();
+        CloseQuietly(*async);
         closed.store(true);
         for (auto& t : producers)
             t.join();
@@ -155,9 +153,7 @@ TEST(AsyncForwardConcurrency, CloseWaitsForAWorkerStillForwardingAfterTheShutdow
     ASSERT_TRUE(Eventually([&] { return blocked.load(); }));
     for (int i = 16; i < 21; ++i)
         Log(*async, "0:" + std::to_string(i));
-    testing::internal::CaptureStdout();
-    async->Close();
-    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string out = CloseQuietly(*async);
     EXPECT_NE(out.find("SendRemain, NbOfPkt : 5"), std::string::npos) << out;
     const auto delivered = ByProducer(*recorder);
     ExpectPrefixesInOrder(delivered);
@@ -192,9 +188,7 @@ TEST(AsyncForwardConcurrency, CloseGivesUpOnAnAppenderThatHangsAndSaysWhatItCoul
     }
     for (int i = 16; i < 21; ++i)
         Log(*async, "0:" + std::to_string(i));
-    testing::internal::CaptureStdout();
-    async->Close();  // returns although the appender still hangs
-    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string out = CloseQuietly(*async);  // returns although the appender still hangs
     {
         std::lock_guard<std::mutex> lock(mutex);
         released = true;
