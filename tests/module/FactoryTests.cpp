@@ -46,16 +46,10 @@ TEST(Factory, UnknownTypesAreRefusedWithTheInvalidTypeMessage)
     DiagnosticRecorder recorder;
     EXPECT_EQ(Create("Appender.Buffering"), nullptr);  // the base of the forwarders is not a type of its own
     EXPECT_EQ(Create("Appender.Consol"), nullptr);
-    EXPECT_EQ(recorder.Lines(), (std::vector<QuorlinTest::Diagnostic>{
-                                    {0, ""},
-                                    {50000, "Enter Factory::CreateAppender, type : [Appender.Buffering]"},
-                                    {80000, "Leave Factory::CreateAppender, invalid type : [Appender.Buffering]. Maybe you "
-                                            "forget to tell me the dllName !"},
-                                    {0, ""},
-                                    {50000, "Enter Factory::CreateAppender, type : [Appender.Consol]"},
-                                    {80000, "Leave Factory::CreateAppender, invalid type : [Appender.Consol]. Maybe you "
-                                            "forget to tell me the dllName !"},
-                                }));
+    EXPECT_TRUE(recorder.Contains("Leave Factory::CreateAppender, invalid type : [Appender.Consol]. Maybe you forget to "
+                                  "tell me the dllName !"));
+    EXPECT_TRUE(recorder.Contains("Leave Factory::CreateAppender, invalid type : [Appender.Buffering]. Maybe you forget to "
+                                  "tell me the dllName !"));
 }
 
 TEST(Factory, FirstRowWins)

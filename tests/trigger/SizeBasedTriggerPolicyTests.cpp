@@ -79,13 +79,3 @@ TEST(SizeBasedTriggerPolicy, TakesOnlyKeysContainingMaxFileSizeValue)
     policy.SetOption(DString(kKey), DString("6MB"));
     EXPECT_EQ(policy.GetMaxFileSize(), 6u << 20) << "a later pair overwrites an earlier one";
 }
-
-TEST(SizeBasedTriggerPolicy, AdvanceScheduleChangesNothing)
-{
-    SizeBasedTriggerPolicy policy;
-    policy.SetOption(DString(kKey), DString("8192"));
-    policy.ActivateOptions();
-    policy.AdvanceSchedule(nullptr);
-    EXPECT_TRUE(policy.IsTriggered(nullptr, nullptr, 8192));
-    EXPECT_FALSE(policy.IsTriggered(nullptr, nullptr, 8191));
-}
