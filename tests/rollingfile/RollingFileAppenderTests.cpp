@@ -168,21 +168,16 @@ TEST(RollingFileAppender, AppendedFileCountsItsExistingSize)
 {
     TempDir dir;
     WriteFile(dir.Path() / "app.log", std::string(3000, 'o'));
-    RollingFileAppender appender;
-    appender.SetOption("fileName/value", Text(dir.Path() / "app.log"));
-    appender.SetOption("triggeringPolicy/maxFileSize/value", "4096");
-    appender.ActivateOptions();
-    ASSERT_TRUE(appender.Open());
-    EXPECT_EQ(appender.GetFileSize(), 3000u);
-    appender.Close();
-
-    RollingFileAppender truncating;
-    truncating.SetOption("fileName/value", Text(dir.Path() / "app.log"));
-    truncating.SetOption("triggeringPolicy/maxFileSize/value", "4096");
-    truncating.SetOption("appendToFile/value", "false");
-    truncating.ActivateOptions();
-    ASSERT_TRUE(truncating.Open());
-    EXPECT_EQ(truncating.GetFileSize(), 0u);
+    for (const char* append : {"true", "false"}) {
+        RollingFileAppender appender;
+        appender.SetOption("fileName/value", Text(dir.Path() / "app.log"));
+        appender.SetOption("triggeringPolicy/maxFileSize/value", "4096");
+        appender.SetOption("appendToFile/value", append);
+        appender.ActivateOptions();
+        ASSERT_TRUE(appender.Open());
+        EXPECT_EQ(appender.GetFileSize(), append[0] == 't' ? 3000u : 0u) << append;
+        appender.Close();
+    }
 }
 
 TEST(RollingFileAppender, EndToEndThroughQuorlinRun)
