@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "../rollingfile/RollingTestSupport.h"
-#include "../trigger/Instants.h"
+#include "Instants.h"
 #include "LineVerifier.h"
 #include "Recorders.h"
 #include "TimeZone.h"

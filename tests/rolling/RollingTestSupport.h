@@ -1,15 +1,15 @@
 #pragma once
-// Small helpers of the roll-over tests: files by name, local instants.
+// Small helpers of the roll-over tests: files by name, names of instants.
 
 #include <algorithm>
 #include <cstdint>
-#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <set>
 #include <string>
 
 #include "FakeClock.h"
+#include "Instants.h"
 #include "TempDir.h"
 #include "host/Utility.h"
 #include "os/Clock.h"
@@ -27,24 +27,6 @@ inline constexpr bool kWindowsBuild = true;
 #else
 inline constexpr bool kWindowsBuild = false;
 #endif
-
-inline constexpr std::int64_t kTicksPerSecond = 10'000'000;
-inline constexpr std::int64_t kTicksPerMinute = 60 * kTicksPerSecond;
-inline constexpr std::int64_t kTicksPerDay = 1440 * kTicksPerMinute;
-
-// Ticks of a local calendar time.
-inline std::int64_t LocalTicks(int year, int month, int day, int hour = 0, int minute = 0, int second = 0)
-{
-    std::tm t{};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    t.tm_sec = second;
-    t.tm_isdst = -1;
-    return Quorlin::os::FromLocalTime(t) * kTicksPerSecond;
-}
 
 inline WString W(const std::wstring& text) { return WString(std::wstring_view(text)); }
 inline DString N(const std::string& text) { return DString(text.c_str()); }

@@ -2,7 +2,6 @@
 // Shared by the rolling file appender's tests: events, local instants, reading the whole history.
 
 #include <atomic>
-#include <ctime>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -10,6 +9,7 @@
 
 #include "Events.h"
 #include "FakeClock.h"
+#include "Instants.h"
 #include "Gunzip.h"
 #include "TempDir.h"
 #include "file/RollingFileAppender.h"
@@ -19,13 +19,7 @@ namespace RollingTest {
 
 using QuorlinTest::Log;
 
-inline std::int64_t LocalTicks(int year, int month, int day, int hour, int minute, int second)
-{
-    std::tm t{};
-    t.tm_year = year - 1900, t.tm_mon = month - 1, t.tm_mday = day;
-    t.tm_hour = hour, t.tm_min = minute, t.tm_sec = second, t.tm_isdst = -1;
-    return Quorlin::os::FromLocalTime(t) * Quorlin::os::kTicksPerSecond;
-}
+using QuorlinTest::LocalTicks;
 
 inline Quorlin::DString Text(const std::filesystem::path& path) { return Quorlin::DString(path.string().c_str()); }
 

@@ -1,5 +1,5 @@
 #pragma once
-// Fixed instants for the trigger tests, in ticks, and their local-time texts.
+// Fixed instants for the time-based tests, in ticks, and their local-time texts.
 
 #include <chrono>
 #include <cstdint>
@@ -11,12 +11,13 @@
 
 namespace QuorlinTest {
 
-inline constexpr std::int64_t kTicksPerMinute = 60 * Quorlin::os::kTicksPerSecond;
+inline constexpr std::int64_t kTicksPerSecond = Quorlin::os::kTicksPerSecond;
+inline constexpr std::int64_t kTicksPerMinute = 60 * kTicksPerSecond;
 inline constexpr std::int64_t kTicksPerHour = 60 * kTicksPerMinute;
 inline constexpr std::int64_t kTicksPerDay = 24 * kTicksPerHour;
 
 // A wall-clock time of the process's local zone (not one inside a daylight-saving gap or overlap).
-inline std::int64_t LocalTicks(int year, int month, int day, int hour, int minute, int second)
+inline std::int64_t LocalTicks(int year, int month, int day, int hour = 0, int minute = 0, int second = 0)
 {
     std::tm local{};
     local.tm_year = year - 1900;
