@@ -91,12 +91,6 @@ std::vector<std::uint32_t> SleepRecorder::Sleeps() const
     return m_Sleeps;
 }
 
-void SleepRecorder::Clear()
-{
-    std::lock_guard<std::mutex> lock(m_Mutex);
-    m_Sleeps.clear();
-}
-
 namespace {
 
 std::mutex g_PoolLogMutex;
@@ -141,12 +135,6 @@ int PoolLogRecorder::Count(const std::string& text) const
     for (const std::string& line : Lines())
         n += line == text ? 1 : 0;
     return n;
-}
-
-void PoolLogRecorder::Clear()
-{
-    std::lock_guard<std::mutex> lock(g_PoolLogMutex);
-    g_PoolLog.clear();
 }
 
 void Log(Quorlin::Appender& appender, const std::string& message, std::int32_t level)

@@ -65,7 +65,6 @@ public:
     ~SleepRecorder() override { Quorlin::os::Interpose(m_Previous); }
     void SleepMs(std::uint32_t milliseconds) override;
     std::vector<std::uint32_t> Sleeps() const;
-    void Clear();
 
 private:
     Quorlin::os::Interposer* m_Previous;
@@ -83,7 +82,6 @@ public:
     std::vector<std::string> Lines() const;
     // How many lines equal `text`.
     int Count(const std::string& text) const;
-    void Clear();
 
 private:
     static void Record(int level, const char* text);
