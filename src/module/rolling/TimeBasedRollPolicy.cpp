@@ -114,18 +114,32 @@ std::unique_ptr<RolloverDescription> TimeBasedRollPolicy::RolloverAt(const WStri
 bool TimeBasedRollPolicy::Purge(const std::int64_t* when)
 {
     Trace(50000, "Enter TimeBasedRollPolicy::Purge");
+    return WalkPurgeSlots("TimeBasedRollPolicy", when, false,
+                          [](const WString& name, bool stemVariants, Rolling::HistoryListing& listing) {
+                              Trace(50000, "TimeBasedRollPolicy, Will delete (if exist) [{$}]", name);
+                              Rolling::Helper::DeleteVariants(name, stemVariants, &listing);
+                          });
+}
+
+bool TimeBasedRollPolicy::WalkPurgeSlots(const char* owner, const std::int64_t* when, bool numbered,
+                                         const PurgeSlotDeleter& deleteSlot)
+{
     const PurgeSlots slots = PurgeSlotsAt(when != nullptr ? *when : Now());
     const DString& pattern = m_HistoryFileNamePattern;
     const bool tracing = LogLog::IsOn();
     if (tracing)
-        Trace(50000, "TimeBasedRollPolicy::Purge, first FileName : {$}", NameAt(pattern, slots.first));
+        Trace(50000, "{$}::Purge, first FileName : {$}", owner, NameAt(pattern, slots.first));
 
     const WString widePattern(pattern);
     const bool stemVariants = Rolling::Helper::HasStemVariants(widePattern);
     Rolling::HistoryListing listing;
-    Rolling::PurgeFilter filter(listing, Rolling::PurgeFilter::Mode::Family, stemVariants, ExtensionOf(widePattern));
-    // Without diagnostics nothing needs the name of a slot that holds no file: the names come from the
-    // namer and only the few that match a listed file are expanded by the host.
+    // A numbered slot has files only when its number 1 exists in some form; a slot without the token
+    // only when its family does. Whether the names hold the token does not change with the time.
+    const bool byFirstNumber = numbered && NameAt(pattern, slots.first).Find(Rolling::Helper::kRollingIndex) >= 0;
+    Rolling::PurgeFilter filter = byFirstNumber
+                                      ? Rolling::PurgeFilter(listing, Rolling::PurgeFilter::Mode::FirstNumber, false, {})
+                                      : Rolling::PurgeFilter(listing, Rolling::PurgeFilter::Mode::Family, stemVariants,
+                                                             ExtensionOf(widePattern));
     Rolling::SlotNamer namer;
     bool fast = !tracing && NamerPays() && namer.Prepare(pattern, Seconds(slots.Last()), Seconds(slots.first));
     std::wstring rendered, key;
@@ -134,7 +148,7 @@ bool TimeBasedRollPolicy::Purge(const std::int64_t* when)
         // With one directory for all names only the folded file part of each is made and looked up.
         const Rolling::PurgeFilter::Keys* keys = fast && namer.FixedDirectory() ? &filter.KeysOf(namer.Directory()) : nullptr;
         std::int64_t t = slots.first;
-        for (std::int32_t i = 0; i < slots.count && agreed; ++i, t -= slots.step) {
+        for (std::int32_t i = 0; i < slots.count; ++i, t -= slots.step) {
             if (keys != nullptr) {
                 namer.KeyAt(Seconds(t), key);
                 if (!keys->MayHold(key))
@@ -150,12 +164,11 @@ bool TimeBasedRollPolicy::Purge(const std::int64_t* when)
                 agreed = false;  // the namer went wrong somewhere: visit every slot again with the host
                 break;
             }
-            Trace(50000, "TimeBasedRollPolicy, Will delete (if exist) [{$}]", name);
-            Rolling::Helper::DeleteVariants(name, stemVariants, &listing);
+            deleteSlot(name, stemVariants, listing);
         }
         if (agreed) {
             if (tracing)
-                Trace(50000, "TimeBasedRollPolicy::Purge,  last FileName : {$}", NameAt(pattern, t));
+                Trace(50000, "{$}::Purge,  last FileName : {$}", owner, NameAt(pattern, t));
             return true;
         }
         fast = false;

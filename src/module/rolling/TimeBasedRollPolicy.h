@@ -2,10 +2,14 @@
 // History named by date and time (app.2026-12-06.log), purged beyond the kept span.
 
 #include <cstdint>
+#include <functional>
 
 #include "rolling/RollingPolicy.h"
 
 namespace Quorlin {
+namespace Rolling {
+class HistoryListing;
+}
 
 class TimeBasedRollPolicy : public RollingPolicy {
 public:
@@ -47,6 +51,16 @@ protected:
         std::int64_t Last() const { return first - (count - 1) * step; }
     };
     PurgeSlots PurgeSlotsAt(std::int64_t when) const;
+
+    // Gets each history name of a purge slot that may name a file, with whether the pattern has stem
+    // variants and the folder listing the deletions keep up to date.
+    using PurgeSlotDeleter = std::function<void(const WString& name, bool stemVariants, Rolling::HistoryListing& listing)>;
+    // The walk of the purges: traces the first and the last name ("<owner>::Purge, ..."), then visits
+    // the slots at `when` newest first. Without diagnostics the names come from the fast namer and
+    // only the slots a listed file may match are expanded by the host; should the two ever disagree,
+    // every slot is visited again with the host. With `numbered`, slots whose names hold the index
+    // token are looked for by their number 1. Always true.
+    bool WalkPurgeSlots(const char* owner, const std::int64_t* when, bool numbered, const PurgeSlotDeleter& deleteSlot);
 
     // The pattern's date and time tokens for the instant `ticks`.
     static WString NameAt(const DString& pattern, std::int64_t ticks);
