@@ -1,7 +1,7 @@
 #include "FixedWindowRollPolicy.h"
 
 #include "frame/Trace.h"
-#include "host/Utility.h"
+#include "os/Clock.h"
 #include "rolling/FileRenameAction.h"
 #include "rolling/GZCompressAction.h"
 #include "rolling/Helper.h"
@@ -58,7 +58,7 @@ std::unique_ptr<RolloverDescription> FixedWindowRollPolicy::Rollover(const WStri
     // A longer pattern cut short would name some other file, and every number the same one.
     if (m_FileNamePattern.GetLength() > kPatternLimit)
         return nullptr;
-    const WString pattern = Utility::PatternToFileName(m_FileNamePattern.c_str());
+    const WString pattern = Rolling::Helper::NameAt(m_FileNamePattern, os::NowTicks());
     // The shift runs now, while the active file is still open: app.9.log -> app.10.log ... app.1.log -> app.2.log.
     Rolling::Helper::Rename(pattern, m_MinIndex, m_MaxIndex);
     const WString target = Rolling::Helper::ApplyIndex(pattern, m_MinIndex);

@@ -5,6 +5,8 @@
 
 #include "HistoryListing.h"
 #include "frame/Trace.h"
+#include "host/Utility.h"
+#include "os/Clock.h"
 #include "os/Directory.h"
 #include "os/Path.h"
 
@@ -29,6 +31,12 @@ void Remove(const WString& name, HistoryListing* listing)
 }
 
 } // namespace
+
+WString NameAt(const DString& pattern, std::int64_t ticks)
+{
+    const std::int64_t seconds = ticks / os::kTicksPerSecond;
+    return Utility::PatternToFileName(pattern.c_str(), &seconds);
+}
 
 WString ApplyIndex(const WString& pattern, std::int32_t index)
 {

@@ -13,10 +13,15 @@ class HistoryListing;
 
 namespace Helper {
 
+using ORBEK::Utility::DString;
 using ORBEK::Utility::WString;
 
 // The token that stands for the number of a history file.
 inline constexpr const wchar_t* kRollingIndex = L"{RollingIndex}";
+
+// The pattern's date and time tokens for the instant `ticks` of the module's clock (app.{dd}.log ->
+// app.06.log). Instants come from here, not from the host's own clock, so that a test clock holds.
+WString NameAt(const DString& pattern, std::int64_t ticks);
 
 // The pattern with every "{RollingIndex}" replaced by the decimal index ("app.{RollingIndex}.log", 3 -> "app.3.log").
 WString ApplyIndex(const WString& pattern, std::int32_t index);

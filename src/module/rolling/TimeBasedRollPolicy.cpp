@@ -234,8 +234,7 @@ TimeBasedRollPolicy::PurgeSlots TimeBasedRollPolicy::PurgeSlotsAt(std::int64_t w
 
 WString TimeBasedRollPolicy::NameAt(const DString& pattern, std::int64_t ticks)
 {
-    const std::int64_t seconds = Seconds(ticks);
-    return Utility::PatternToFileName(pattern.c_str(), &seconds);
+    return Rolling::Helper::NameAt(pattern, ticks);
 }
 
 bool TimeBasedRollPolicy::HistoryNameTaken(const WString& activeFileName, const WString& historyName)
