@@ -1,6 +1,7 @@
 #include "frame/Export.h"
 #include "file/CompressionLauncher.h"
 #include "frame/Factory.h"
+#include "frame/LostEvents.h"
 
 // The factory entry the framework looks up by this plain name. A null type is the empty text; the
 // second argument is accepted and not used. The caller owns the result and deletes it through its
@@ -15,4 +16,13 @@ extern "C" QUORLIN_APPENDER_API Quorlin::Appender* CreateAppender(const char* ty
 extern "C" QUORLIN_APPENDER_API bool WaitForCompressions(unsigned int milliseconds)
 {
     return Quorlin::CompressionLauncher::WaitForAll(milliseconds);
+}
+
+// For hosts that report a run's outcome: the events the module's appender called `name` accepted and
+// could not write since the module was loaded (a full disk, a file that would not open, a writer
+// closed under it, a forwarder's buffer given up). Every such loss is also reported in the
+// diagnostics at level 80000.
+extern "C" QUORLIN_APPENDER_API unsigned long long LostEventsOf(const char* name)
+{
+    return Quorlin::LostEvents::Of(name != nullptr ? std::string(name) : std::string());
 }
