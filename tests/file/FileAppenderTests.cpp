@@ -2,15 +2,19 @@
 
 #include "Events.h"
 
+#include <algorithm>
 #include <string>
 
 #include "Recorders.h"
 #include "Shell.h"
 #include "TempDir.h"
 #include "file/FileAppender.h"
+#include "frame/LostEvents.h"
+#include "os/Interposer.h"
 
 using namespace Quorlin;
 using namespace QuorlinTest;
+namespace os = Quorlin::os;
 
 namespace {
 
@@ -102,4 +106,76 @@ TEST(FileAppender, EndToEndThroughQuorlinRun)
     EXPECT_EQ(ReadFile(log), "INFO one\r\nWARN two\r\nINFO three\r\n");
     ASSERT_EQ(run("appendToFile/value = false\nenableNewLine/value = false\n", "four\nfive\n"), 0);
     EXPECT_EQ(ReadFile(log), "INFO fourINFO five");
+}
+
+namespace {
+
+// Writes fail while `full` is set, as on a full disk.
+class FullDisk : public os::Interposer {
+public:
+    FullDisk() : m_Previous(os::Interpose(this)) {}
+    ~FullDisk() override { os::Interpose(m_Previous); }
+    os::Status WriteToFile(os::NativeFile file, const void* data, std::uint32_t size, std::uint32_t& written) override
+    {
+        if (full) {
+            written = 0;
+            return os::FromNative(diskFullCode);
+        }
+        return os::Interposer::WriteToFile(file, data, size, written);
+    }
+    bool full = false;
+    std::uint32_t diskFullCode = 28;  // ENOSPC; ERROR_DISK_FULL is 112
+
+private:
+    os::Interposer* m_Previous;
+};
+
+} // namespace
+
+TEST(FileAppender, EventsLostToAFullDiskAreCountedMarkedAndReported)
+{
+    TempDir dir;
+    DiagnosticRecorder recorder;
+    FullDisk disk;
+    auto appender = MakeAppender(dir, "app.log");
+    appender->SetName("plain");
+    appender->ActivateOptions();
+    ASSERT_TRUE(appender->Open());
+    Log(*appender, "e1");
+    disk.full = true;
+    for (const char* lost : {"e2", "e3", "e4"})
+        Log(*appender, lost);
+    disk.full = false;
+    Log(*appender, "e5");
+    appender->Close();
+
+    // No empty line where a lost event's line end would have been, and the gap is marked.
+    EXPECT_EQ(ReadFile(dir.Path() / "app.log"),
+              "e1\r\n-- (Quorlin) 3 events could not be written to [" + (dir.Path() / "app.log").string() + "]\r\ne5\r\n");
+    EXPECT_EQ(appender->LostEventCount(), 3u);
+    EXPECT_EQ(LostEvents::Of("plain"), 3u);
+    const auto texts = recorder.Texts();
+    auto mentions = [&](const std::string& part) {
+        return std::count_if(texts.begin(), texts.end(), [&](const std::string& t) { return t.find(part) != std::string::npos; });
+    };
+    EXPECT_EQ(mentions("FileAppender, cannot write to ["), 1);
+    EXPECT_EQ(mentions("FileAppender, writing to ["), 1);
+    EXPECT_EQ(mentions("FileAppender, closed with 3 events lost in all"), 1);
+    LostEvents::Clear();
+}
+
+TEST(FileAppender, ACutShortLastLineIsEndedBeforeTheNextEvent)
+{
+    TempDir dir;
+    for (const char* newLines : {"true", "false"}) {
+        WriteFile(dir.Path() / "app.log", "whole\r\nhalf");
+        auto appender = MakeAppender(dir, "app.log");
+        appender->SetOption("enableNewLine/value", newLines);
+        appender->ActivateOptions();
+        ASSERT_TRUE(appender->Open());
+        Log(*appender, "next");
+        appender->Close();
+        // Without line ends of its own the appender leaves the file's text as it is.
+        EXPECT_EQ(ReadFile(dir.Path() / "app.log"), newLines[0] == 't' ? "whole\r\nhalf\r\nnext\r\n" : "whole\r\nhalfnext") << newLines;
+    }
 }

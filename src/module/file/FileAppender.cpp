@@ -54,6 +54,7 @@ bool FileAppender::Open()
 void FileAppender::Close()
 {
     WriterAppender::Close();
+    m_Losses.ReportAtClose(m_FullFileName);
     Trace(50000, "[{$}] Leave FileAppender.Close", m_InstanceNumber);
 }
 
@@ -84,6 +85,8 @@ void FileAppender::CreateWriter(std::unique_ptr<Writer>& writer)
     }
     auto fileWriter = std::make_unique<FileWriter>();
     fileWriter->SetAppend(m_AppendToFile);
+    fileWriter->SetEndTornLine(m_EnableNewLine);
+    fileWriter->SetLossAccount(&m_Losses);
     if (fileWriter->Open(WString(m_FullFileName)))
         writer = std::move(fileWriter);
 }

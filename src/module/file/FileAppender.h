@@ -2,6 +2,7 @@
 // "Appender.File": every rendered event into one log file, straight to the file.
 
 #include "file/FileWriter.h"
+#include "file/LossAccount.h"
 #include "host/Appender.h"
 
 namespace Quorlin {
@@ -14,6 +15,7 @@ public:
     // Makes the writer (CreateWriter) and opens the file; false when it cannot be opened, and the
     // previous writer is gone then.
     bool Open() override;
+    // Closes the file; events that could not be written in the appender's life are summed up (80000).
     void Close() override;
     // The line end after an event, when enabled and the event is at or above the threshold.
     void NewLine(std::int32_t level) override;
@@ -26,6 +28,8 @@ public:
     void CreateWriter(std::unique_ptr<Writer>& writer) override;
 
     const WString& GetFullFileName() const { return m_FullFileName; }
+    // Events accepted and not written: a full disk, a file size limit, a file that would not open.
+    std::uint64_t LostEventCount() const { return m_Losses.Total(); }
 
 protected:
     // A boolean option; text that is no boolean keeps the current value, with a diagnostic.
@@ -36,6 +40,7 @@ protected:
     WString m_FullFileName;
     bool m_AppendToFile = true;
     bool m_EnableNewLine = true;
+    LossAccount m_Losses{*this, "FileAppender"};
 };
 
 } // namespace Quorlin

@@ -3,12 +3,35 @@
 #include <utility>
 
 #include "file/DirectoryHelpers.h"
+#include "file/LossAccount.h"
 #include "frame/Trace.h"
 #include "host/Utility.h"
 #include "os/Directory.h"
+#include "os/File.h"
 #include "os/Path.h"
 
 namespace Quorlin {
+namespace {
+
+// Whether the file's last byte is something other than a line end: its last line was cut short.
+bool EndsMidLine(const WString& name)
+{
+    os::NativeFile file = os::kInvalidFile;
+    if (!os::OpenFile(name.StdView(), os::Access::Read, os::Disposition::OpenExisting,
+                      os::ShareRead | os::ShareWrite | os::ShareDelete, file)
+             .Ok())
+        return false;
+    std::uint64_t size = 0;
+    std::uint64_t position = 0;
+    char last = '\n';
+    std::uint32_t read = 0;
+    if (os::FileSizeOf(file, size).Ok() && size > 0 && os::SeekFile(file, static_cast<std::int64_t>(size) - 1, 0, position).Ok())
+        os::ReadFromFile(file, &last, 1, read);
+    os::CloseFile(file);
+    return read == 1 && last != '\n';
+}
+
+} // namespace
 
 bool FileWriter::Open(const WString& name)
 {
@@ -32,11 +55,12 @@ bool FileWriter::Open(const WString& name)
 
     OpenResult result;
     if (m_Append && os::PathExists(normalized.StdView())) {
+        const bool torn = m_EndTornLine && EndsMidLine(normalized);
         // An existing file that cannot be opened for writing is created anew.
         if (!(result = m_File.Open(normalized, kDenyWrite, 'A')))
             result = m_File.Open(normalized, kDenyWrite, 'W');
-        if (!m_File.IsBad())
-            m_File.Seek(0, 2);
+        if (!m_File.IsBad() && m_File.Seek(0, 2) > 0 && torn)
+            m_File.Write("\r\n", 2);
     } else {
         result = m_File.Open(normalized, kDenyWrite, 'W');
     }
@@ -58,17 +82,34 @@ void FileWriter::Close()
     Trace(50000, "Leave FileAppender.FileWriter.Close on [{$}]", m_NormalizedName);
 }
 
-void FileWriter::NewLine() { m_LastWriteFailed = !m_File.Write("\r\n", 2); }
+void FileWriter::NewLine()
+{
+    if (std::exchange(m_SkipLineEnd, false))
+        return;
+    m_LastWriteFailed = !m_File.Write("\r\n", 2);
+}
 
-void FileWriter::Write(std::int32_t, const char* first, std::int32_t firstLength, const char* second,
+void FileWriter::Write(std::int32_t level, const char* first, std::int32_t firstLength, const char* second,
                        std::int32_t secondLength)
 {
+    const bool counted = m_Losses != nullptr && level != 0;
+    if (counted && m_Losses->Pending()) {
+        std::uint64_t count = 0;
+        const DString note = m_Losses->Note(m_NormalizedName, count);
+        if (m_File.Write(note.c_str(), static_cast<std::uint32_t>(note.GetLength())))
+            m_Losses->Noted(count, m_NormalizedName);
+    }
     bool written = true;
     if (first != nullptr && firstLength >= 1)
         written = m_File.Write(first, static_cast<std::uint32_t>(firstLength));
     if (second != nullptr && secondLength >= 1)
         written = m_File.Write(second, static_cast<std::uint32_t>(secondLength)) && written;
     m_LastWriteFailed = !written;
+    m_SkipLineEnd = false;
+    if (counted && !written) {
+        m_Losses->Lost(1, m_NormalizedName);
+        m_SkipLineEnd = true;
+    }
 }
 
 void RollingFileWriter::Write(std::int32_t level, const char* first, std::int32_t firstLength, const char* second,
@@ -112,6 +153,7 @@ void BufferedWriter::Write(std::int32_t level, const char* first, std::int32_t f
                            std::int32_t secondLength)
 {
     std::lock_guard<std::recursive_mutex> lock(m_Buffer->mutex);
+    ++m_Writes;
     DString& text = *m_Buffer->text;
     const std::int64_t incoming = static_cast<std::int64_t>(firstLength) + secondLength;
     if (text.GetLength() + incoming > m_Capacity)
@@ -132,6 +174,7 @@ void BufferedWriter::Write(std::int32_t level, const char* first, std::int32_t f
 void BufferedWriter::NewLine()
 {
     std::lock_guard<std::recursive_mutex> lock(m_Buffer->mutex);
+    ++m_Writes;
     m_Buffer->text->Append("\r\n", 2);
 }
 
@@ -147,6 +190,16 @@ void BufferedWriter::Close()
     std::lock_guard<std::recursive_mutex> lock(m_Buffer->mutex);
     Flush();
     m_Inner->Close();
+}
+
+bool BufferedWriter::FlushIfIdle(std::uint64_t& seen)
+{
+    std::lock_guard<std::recursive_mutex> lock(m_Buffer->mutex);
+    const bool idle = m_Writes == seen && m_Buffer->text->GetLength() > 0;
+    seen = m_Writes;
+    if (idle)
+        FlushLocked(0);
+    return idle;
 }
 
 std::int32_t BufferedWriter::BufferedLength() const

@@ -12,16 +12,27 @@
 
 namespace Quorlin {
 
+class LossAccount;
+
 class FileWriter : public Writer {
 public:
     FileWriter() = default;
     ~FileWriter() override = default;  // the WinFile closes its handle silently; no flush
 
     void SetAppend(bool append) { m_Append = append; }
+    // With an account, each event (a write at a level other than 0) that fails is counted there and
+    // its line end is left out, and the first event written after such losses is preceded by their
+    // note. Without one (behind a BufferedWriter, whose batches carry many events) nothing is counted.
+    void SetLossAccount(LossAccount* losses) { m_Losses = losses; }
+    // Whether a cut-short last line of an appended file is ended first (on unless the appender writes
+    // no line ends of its own).
+    void SetEndTornLine(bool end) { m_EndTornLine = end; }
     // Opens name, creating its missing directories first; appends to an existing file when m_Append
     // is set (falling back to truncating when it cannot be opened for writing), else creates or
-    // truncates. Other processes may read the file while it is open, not write, delete or rename it.
-    // Names beyond the platform's limits are refused with a diagnostic, never cut. True when open.
+    // truncates. An appended file whose last line was cut short (a crash mid-write) gets a line end
+    // first, so that the next text starts a line of its own. Other processes may read the file while
+    // it is open, not write, delete or rename it. Names beyond the platform's limits are refused with
+    // a diagnostic, never cut. True when open.
     bool Open(const WString& name);
 
     // Closes the handle (also after a failed write) and says so once.
@@ -41,6 +52,9 @@ public:
 protected:
     bool m_Append = true;
     bool m_LastWriteFailed = false;
+    bool m_SkipLineEnd = false;  // the event before it was lost
+    bool m_EndTornLine = true;
+    LossAccount* m_Losses = nullptr;
     WinFile m_File;
     WString m_NormalizedName;
     DString m_LastOpenError;
@@ -96,6 +110,9 @@ public:
 
     Writer* Inner() const { return m_Inner.get(); }
     std::int32_t BufferedLength() const;
+    // Flushes a batch to which nothing was added since the last call (`seen` carries the count of
+    // writes between calls): what a quiet appender holds reaches the file. True when it flushed.
+    bool FlushIfIdle(std::uint64_t& seen);
 
 private:
     // The batch: a heap string and the recursive mutex held across every operation, inner calls included.
@@ -113,6 +130,7 @@ private:
     std::unique_ptr<Buffer> m_Buffer;
     BatchObserver* m_Observer;
     std::uint32_t m_BatchEvents = 0;  // guarded by the buffer's mutex
+    std::uint64_t m_Writes = 0;       // likewise
 };
 
 } // namespace Quorlin

@@ -13,8 +13,8 @@ struct Ledger {
 
 Ledger& TheLedger()
 {
-    static Ledger ledger;
-    return ledger;
+    static Ledger* ledger = new Ledger;  // never destroyed: appenders left open may still count at exit
+    return *ledger;
 }
 
 } // namespace

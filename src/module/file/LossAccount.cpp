@@ -1,0 +1,50 @@
+#include "LossAccount.h"
+
+#include "frame/LostEvents.h"
+#include "frame/Trace.h"
+
+namespace Quorlin {
+
+void LossAccount::Lost(std::uint64_t events, const WString& file)
+{
+    if (events == 0)
+        return;
+    m_Total.fetch_add(events, std::memory_order_relaxed);
+    LostEvents::Add(m_Appender.GetName(), events);
+    if (m_Pending.fetch_add(events) == 0)
+        Trace(80000, "[{$}] {$}, cannot write to [{$}]; events are counted until writing works again",
+              m_Appender.GetInstanceNumber(), m_Owner, file);
+}
+
+DString LossAccount::Note(const WString& file, std::uint64_t& count) const
+{
+    count = m_Pending.load();
+    return count == 0 ? DString() : Format("-- (Quorlin) {$} events could not be written to [{$}]\r\n", count, file);
+}
+
+DString LossAccount::OpenNote(const WString& file, std::uint64_t& count) const
+{
+    count = m_Pending.load();
+    return count == 0 ? DString()
+                      : Format("-- (Quorlin) {$} events could not be written while [{$}] could not be opened\r\n\r\n", count, file);
+}
+
+void LossAccount::Noted(std::uint64_t count, const WString& file, bool opened)
+{
+    m_Pending.fetch_sub(count);
+    if (opened)
+        Trace(80000, "[{$}] {$}, [{$}] is open again; {$} events could not be written", m_Appender.GetInstanceNumber(), m_Owner,
+              file, count);
+    else if (count > 0)
+        Trace(80000, "[{$}] {$}, writing to [{$}] works again; {$} events could not be written", m_Appender.GetInstanceNumber(),
+              m_Owner, file, count);
+}
+
+void LossAccount::ReportAtClose(const WString& file) const
+{
+    if (const std::uint64_t total = Total())
+        Trace(80000, "[{$}] {$}, closed with {$} events lost in all: they could not be written to [{$}]",
+              m_Appender.GetInstanceNumber(), m_Owner, total, file);
+}
+
+} // namespace Quorlin
