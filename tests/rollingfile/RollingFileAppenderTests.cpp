@@ -167,7 +167,7 @@ TEST(RollingFileAppender, SizeRollsIntoAFixedWindowOfCompressedFiles)
 TEST(RollingFileAppender, AppendedFileCountsItsExistingSize)
 {
     TempDir dir;
-    WriteFile(dir.Path() / "app.log", std::string(3000, 'o'));
+    WriteFile(dir.Path() / "app.log", std::string(2998, 'o') + "\r\n");
     for (const char* append : {"true", "false"}) {
         RollingFileAppender appender;
         appender.SetOption("fileName/value", Text(dir.Path() / "app.log"));
@@ -203,4 +203,45 @@ TEST(RollingFileAppender, EndToEndThroughQuorlinRun)
             os::SleepMs(50);
     }
     EXPECT_GT(archives, 0);
+}
+
+TEST(RollingFileAppender, AQuietAppendersBatchReachesTheFileAndErrorsGoAtOnce)
+{
+    TempDir dir;
+    auto make = [&](const char* name, const char* idle, const char* flushLevel) {
+        auto appender = std::make_unique<RollingFileAppender>();
+        appender->SetLayout(std::make_shared<PatternLayout>("%m"));
+        appender->SetOption("fileName/value", Text(dir.Path() / name));
+        appender->SetOption("triggeringPolicy/maxFileSize/value", "1MB");
+        appender->SetOption("idleFlush/value", idle);
+        if (flushLevel != nullptr)
+            appender->SetOption("flushLevel/value", flushLevel);
+        appender->ActivateOptions();
+        EXPECT_TRUE(appender->Open());
+        return appender;
+    };
+    auto quiet = make("quiet.log", "50", nullptr);
+    Log(*quiet, "one quiet event");
+    std::string seen;
+    for (int i = 0; i < 1000 && seen.empty(); ++i) {  // written by the appender's own thread, no Close
+        os::SleepMs(10);
+        seen = ReadFile(dir.Path() / "quiet.log");
+    }
+    EXPECT_EQ(seen, "one quiet event\r\n");
+    quiet->Close();
+
+    // Without the idle flush, an error takes what the batch holds along with it; with the level
+    // turned off, nothing reaches the file before the batch is full or closed.
+    auto batched = make("batched.log", "0", nullptr);
+    auto off = make("off.log", "0", "OFF");
+    for (RollingFileAppender* appender : {batched.get(), off.get()}) {
+        Log(*appender, "info", 50000);
+        Log(*appender, "error", 80000);
+    }
+    EXPECT_EQ(ReadFile(dir.Path() / "batched.log"), "info\r\nerror\r\n");
+    EXPECT_EQ(ReadFile(dir.Path() / "off.log"), "");
+    EXPECT_EQ(batched->IdleFlushMilliseconds(), 0);
+    batched->Close();
+    off->Close();
+    EXPECT_EQ(ReadFile(dir.Path() / "off.log"), "info\r\nerror\r\n");
 }

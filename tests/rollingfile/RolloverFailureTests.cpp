@@ -10,6 +10,7 @@
 #include "RollingTestSupport.h"
 #include "os/Directory.h"
 #include "os/File.h"
+#include "frame/LostEvents.h"
 
 using namespace Quorlin;
 using namespace QuorlinTest;
@@ -111,7 +112,18 @@ TEST(RolloverFailure, ARefusedRenameKeepsTheFileAppendsToItAndStartsNoCompressio
     EXPECT_EQ(Count(texts, "moved into its history after"), 1);
 }
 
-TEST(RolloverFailure, ANextFileThatCannotBeOpenedIsRetriedAndTheLossIsCounted)
+// Logs until a roll-over meets a next file that will not open.
+int RollIntoARefusedOpen(RollingFileAppender& appender, BrokenRename& fake, const DiagnosticRecorder& recorder,
+                         const std::string& line)
+{
+    fake.failWriteOpens = true;
+    int i = 0;
+    while (Count(recorder.Texts(), "events wait until it opens") == 0 && i < 1000)
+        Log(appender, std::to_string(i++) + line);
+    return i;
+}
+
+TEST(RolloverFailure, ANextFileThatCannotBeOpenedKeepsTheEventsAndIsRetriedSoon)
 {
     TempDir dir;
     DiagnosticRecorder recorder;
@@ -119,27 +131,67 @@ TEST(RolloverFailure, ANextFileThatCannotBeOpenedIsRetriedAndTheLossIsCounted)
     auto appender = SizeRolling(dir);
     appender->ActivateOptions();
     ASSERT_TRUE(appender->Open());
-    fake.failWriteOpens = true;
     const std::string line(100, 'y');
-    int i = 0;
-    while (Count(recorder.Texts(), "events are counted until it opens") == 0 && i < 1000)
-        Log(*appender, std::to_string(i++) + line);  // up to the first roll-over, whose reopen is refused
+    const int before = RollIntoARefusedOpen(*appender, fake, recorder, line);
     appender->WaitForCompressions();
     EXPECT_EQ(fake.spawns, 1);  // the file rolled out is compressed all the same
-    for (int lost = 0; lost < 7; ++lost)
-        Log(*appender, "lost" + line);
+    for (int held = 0; held < 7; ++held)
+        Log(*appender, "held" + std::to_string(held) + line);
+    fake.Advance(5 * os::kTicksPerSecond / 1000);  // the first retry comes after 2 ms, the next after 4 ms
+    Log(*appender, "retried" + line);
     fake.failWriteOpens = false;
-    Log(*appender, "still too early" + line);  // less than a second later: not retried yet
-    fake.Advance(2 * os::kTicksPerSecond);
+    Log(*appender, "too early" + line);  // the next attempt is 4 ms after the last one
+    fake.Advance(5 * os::kTicksPerSecond / 1000);
     Log(*appender, "back" + line);
+    // Reopened within milliseconds: what waited is in the file already, before any Close.
+    EXPECT_NE(ReadFile(dir.Path() / "app.log").find("held6" + line), std::string::npos);
     appender->Close();
     appender->WaitForCompressions();
 
     const std::string active = ReadFile(dir.Path() / "app.log");
-    EXPECT_NE(active.find("-- (Quorlin) 8 events could not be written while ["), std::string::npos) << active;
-    EXPECT_NE(active.find("back" + line), std::string::npos);
-    EXPECT_EQ(active.find("lost"), std::string::npos);
-    EXPECT_EQ(Count(recorder.Texts(), "is open again; 8 events could not be written"), 1);
+    std::size_t at = 0;
+    for (int held = 0; held < 7; ++held)
+        EXPECT_NE(at = active.find("held" + std::to_string(held) + line + "\r\n", at), std::string::npos) << held;
+    for (const char* later : {"retried", "too early", "back"})
+        EXPECT_NE(at = active.find(later + line + "\r\n", at), std::string::npos) << later;
+    EXPECT_EQ(active.find("could not be written"), std::string::npos);
+    EXPECT_EQ(appender->LostEventCount(), 0u);
+    EXPECT_EQ(Count(recorder.Texts(), "is open again; 0 events could not be written"), 1);
+    EXPECT_EQ(Count(recorder.Texts(), "lost in all"), 0);
+    EXPECT_GT(before, 0);
+}
+
+TEST(RolloverFailure, WhatDoesNotFitTheBacklogIsCountedNotedAndReported)
+{
+    for (bool opensAgain : {true, false}) {
+        TempDir dir;
+        DiagnosticRecorder recorder;
+        BrokenRename fake(LocalTicks(2026, 12, 6, 10, 0, 0));
+        auto appender = SizeRolling(dir);
+        appender->SetOption("backlogSize/value", "250");  // two events of 104 bytes with their line ends
+        appender->ActivateOptions();
+        ASSERT_TRUE(appender->Open());
+        const std::string line(100, 'z');
+        RollIntoARefusedOpen(*appender, fake, recorder, line);
+        for (int i = 0; i < 6; ++i)
+            Log(*appender, "w" + std::to_string(i) + "_" + line);
+        fake.failWriteOpens = !opensAgain;
+        appender->Close();  // one last attempt
+        appender->WaitForCompressions();
+
+        const std::string active = ReadFile(dir.Path() / "app.log");
+        if (opensAgain) {
+            EXPECT_NE(active.find("w1_" + line + "\r\n-- (Quorlin) 4 events could not be written while ["), std::string::npos) << active;
+            EXPECT_EQ(active.find("w2_"), std::string::npos);
+            EXPECT_EQ(appender->LostEventCount(), 4u);
+        } else {
+            EXPECT_EQ(active.find("w0_"), std::string::npos);
+            EXPECT_EQ(appender->LostEventCount(), 6u);  // the kept ones too: the file never opened
+        }
+        EXPECT_EQ(LostEvents::Of("roller"), appender->LostEventCount());
+        EXPECT_EQ(Count(recorder.Texts(), std::string("closed with ") + (opensAgain ? "4" : "6") + " events lost in all"), 1);
+        LostEvents::Clear();
+    }
 }
 
 TEST(RolloverFailure, AFaultInsideTheRollOverIsReportedAndLoggingGoesOn)

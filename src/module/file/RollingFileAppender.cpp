@@ -1,5 +1,6 @@
 #include "RollingFileAppender.h"
 
+#include <algorithm>
 #include <mutex>
 #include <shared_mutex>
 
@@ -9,6 +10,7 @@
 #include "file/TimeBasedTriggerPolicy.h"
 #include "frame/ModuleInfo.h"
 #include "frame/Trace.h"
+#include "host/Level.h"
 #include "host/Utility.h"
 #include "os/Clock.h"
 #include "os/File.h"
@@ -21,7 +23,12 @@ namespace Quorlin {
 namespace {
 
 constexpr std::int32_t kBufferCapacity = 8192;
-constexpr std::int64_t kRetryTicks = os::kTicksPerSecond;  // reopen and rename retries: once a second
+constexpr std::int64_t kRetryTicks = os::kTicksPerSecond;  // rename retries: once a second
+constexpr std::int64_t kTicksPerMs = os::kTicksPerSecond / 1000;
+// A file that would not open is tried again after 2 ms, then twice as long each time, up to a second.
+constexpr std::int64_t kFirstReopenTicks = 2 * kTicksPerMs;
+constexpr std::int64_t kLongestReopenTicks = os::kTicksPerSecond;
+constexpr std::uint32_t kQuietHousekeepingMs = 1000;
 
 bool Begins(const DString& key, const char* name) { return key.Find(name) == 0; }
 
@@ -29,10 +36,17 @@ DString LoadTimeText() { return Utility::toYMDHMS(ModuleInfo::LoadTime()); }
 
 } // namespace
 
-RollingFileAppender::RollingFileAppender() { SetTypeName(DString("Appender.RollingFile")); }
+RollingFileAppender::RollingFileAppender()
+{
+    SetTypeName(DString("Appender.RollingFile"));
+    m_Losses.SetOwner("RollingFileAppender");
+}
 
 RollingFileAppender::~RollingFileAppender()
 {
+    m_Housekeeping.Stop();
+    if (!IsClosed() && m_Backlog != nullptr)
+        m_Losses.Lost(m_Backlog->Events(), m_FullFileName);
     // The RollingFileWriter counts into this object: flush and close it now, not from the base.
     if (!IsClosed() && GetWriter() != nullptr)
         GetWriter()->Close();
@@ -58,8 +72,32 @@ void RollingFileAppender::SetOption(const DString& key, const DString& value)
         m_TriggerOptions.emplace_back(key, value);
     else if (Begins(key, "rollingPolicy/"))
         m_RollingOptions.emplace_back(key, value);
+    else if (Begins(key, "idleFlush/value"))
+        m_IdleFlushMs = CountOption(key, value);
+    else if (Begins(key, "flushLevel/value"))
+        m_FlushLevel = LevelOption(key, value, m_FlushLevel);
+    else if (Begins(key, "backlogSize/value"))
+        m_BacklogBytes = CountOption(key, value);
     else
         FileAppender::SetOption(key, value);  // the file options, then the framework's
+}
+
+std::int32_t RollingFileAppender::CountOption(const DString& key, const DString& value) const
+{
+    const std::int32_t count = value.Int();
+    if (count >= 0)
+        return count;
+    Trace(70000, "[{$}] {$} : [{$}] is below 0, auto correct to 0", m_InstanceNumber, key, value);
+    return 0;
+}
+
+std::int32_t RollingFileAppender::LevelOption(const DString& key, const DString& value, std::int32_t current) const
+{
+    std::int32_t level = current;
+    if (ParseLevel(value.StdView(), level))
+        return level;
+    Trace(80000, "[{$}] {$} : [{$}] is no level, keeping {$}", m_InstanceNumber, key, value, current);
+    return current;
 }
 
 void RollingFileAppender::ActivateOptions()
@@ -117,39 +155,73 @@ void RollingFileAppender::CreateWriter(std::unique_ptr<Writer>& writer)
     writer.reset();
     auto file = std::make_unique<RollingFileWriter>(static_cast<WrittenBytesCounter*>(this));
     file->SetAppend(m_AppendToFile || m_ForceAppend);
+    file->SetEndTornLine(m_EnableNewLine);
     if (!file->Open(WString(m_FullFileName))) {
         m_LastOpenError = file->LastOpenError();
         return;
     }
     m_File = file.get();
-    writer = std::make_unique<BufferedWriter>(std::move(file), kBufferCapacity, static_cast<BatchObserver*>(this));
+    auto batch = std::make_unique<BufferedWriter>(std::move(file), kBufferCapacity, static_cast<BatchObserver*>(this));
+    m_Batch = batch.get();
+    writer = std::move(batch);
 }
 
 void RollingFileAppender::BatchWritten(std::uint32_t events)
 {
     if (m_File->LastWriteFailed()) {
-        if (m_UnwrittenEvents.fetch_add(events, std::memory_order_relaxed) == 0 && events > 0)
-            Trace(80000, "[{$}] RollingFileAppender, cannot write to [{$}]; events are counted until writing works again",
-                  m_InstanceNumber, m_FullFileName);
+        m_Losses.Lost(events, m_FullFileName);
         return;
     }
-    if (m_UnwrittenEvents.load(std::memory_order_relaxed) == 0)
+    if (!m_Losses.Pending() || m_Reopening)
         return;
-    const std::uint64_t lost = m_UnwrittenEvents.exchange(0);
     // Straight to the file: this runs inside the batch's flush.
-    const DString note = Format("-- (Quorlin) {$} events could not be written to [{$}]\r\n", lost, m_FullFileName);
+    std::uint64_t count = 0;
+    const DString note = m_Losses.Note(m_FullFileName, count);
     m_File->Write(0, note.c_str(), note.GetLength(), nullptr, 0);
-    Trace(80000, "[{$}] RollingFileAppender, writing to [{$}] works again; {$} events could not be written", m_InstanceNumber,
-          m_FullFileName, lost);
+    if (!m_File->LastWriteFailed())
+        m_Losses.Noted(count, m_FullFileName);
 }
 
 bool RollingFileAppender::Open()
 {
+    m_Housekeeping.Stop();
     const bool opened = FileAppender::Open();
     // An appended file already holds bytes: the size limit counts them too.
     m_FileSize.store(opened && m_AppendToFile ? CurrentFileSize() : 0);
     m_WriterBroken.store(false);
+    m_Backlog = nullptr;
+    if (opened)
+        m_Housekeeping.Start([this] { return Housekeeping(); }, kQuietHousekeepingMs / 2);
     return opened;
+}
+
+void RollingFileAppender::Close()
+{
+    m_Housekeeping.Stop();
+    if (m_WriterBroken.load()) {
+        std::unique_lock<os::RwLock> lock(m_RollLock);
+        if (!Reopen() && m_Backlog != nullptr)
+            m_Losses.Lost(m_Backlog->Events(), m_FullFileName);  // kept until now, and the file never opened
+    }
+    FileAppender::Close();
+}
+
+std::uint32_t RollingFileAppender::Housekeeping()
+{
+    if (m_WriterBroken.load()) {
+        RetryWhenDue();
+        const std::int64_t wait = m_NextReopenTicks.load() - os::NowTicks();
+        return static_cast<std::uint32_t>(std::clamp<std::int64_t>(wait / kTicksPerMs, 1, kQuietHousekeepingMs));
+    }
+    if (m_IdleFlushMs <= 0)
+        return kQuietHousekeepingMs;
+    {
+        std::shared_lock<os::RwLock> lock(m_RollLock);
+        if (m_Batch != nullptr)
+            m_Batch->FlushIfIdle(m_SeenWrites);
+    }
+    // Checked twice per idle time: a batch waits at most that long after its last event.
+    return static_cast<std::uint32_t>(std::max(1, m_IdleFlushMs / 2));
 }
 
 std::uint64_t RollingFileAppender::CurrentFileSize() const
@@ -168,11 +240,15 @@ std::uint64_t RollingFileAppender::CurrentFileSize() const
 
 void RollingFileAppender::Append(const LoggingEvent* event)
 {
-    if (m_WriterBroken.load(std::memory_order_relaxed) && !RecoverWriter(event))
-        return;
     {
         std::shared_lock<os::RwLock> lock(m_RollLock);
         WriterAppender::Append(event);
+        if (event->m_Level >= m_FlushLevel && m_Batch != nullptr)
+            m_Batch->Flush();
+    }
+    if (m_WriterBroken.load(std::memory_order_relaxed)) {
+        RetryWhenDue();
+        return;
     }
     if (!m_TriggeringPolicy || !m_TriggeringPolicy->IsTriggered(this, event, m_FileSize.load(std::memory_order_relaxed)))
         return;
@@ -184,12 +260,11 @@ void RollingFileAppender::Append(const LoggingEvent* event)
         return;
     m_TriggeringPolicy->AdvanceSchedule(GetWriter());
     if (!RunGuardedRollover(m_Name, &RolloverStep, this)) {
-        // The roll-over stopped half way, perhaps with the file closed: reopen it (appending) with the
-        // next event rather than lose what follows.
+        // The roll-over stopped half way, perhaps with the file closed: reopen it (appending) at once
+        // rather than lose what follows.
         if (Writer* writer = GetWriter())
             writer->Close();
-        m_WriterBroken.store(true);
-        m_NextReopenTicks.store(0);
+        HoldEvents(0);
     }
 }
 
@@ -238,10 +313,9 @@ bool RollingFileAppender::Rollover()
     if (ok && description->asynchronous)
         m_Compressions.Launch(description->asynchronous);
     if (!writer) {
-        // Keep nothing pointed at the closed file: events are counted until the file opens again.
-        m_WriterBroken.store(true);
-        m_NextReopenTicks.store(os::NowTicks() + kRetryTicks);
-        Trace(80000, "[{$}] RollingFileAppender, cannot open [{$}] : {$}; events are counted until it opens",
+        // Keep nothing pointed at the closed file: events wait in memory until the file opens again.
+        HoldEvents(kFirstReopenTicks);
+        Trace(80000, "[{$}] RollingFileAppender, cannot open [{$}] : {$}; events wait until it opens",
               m_InstanceNumber, m_FullFileName, m_LastOpenError);
         return true;
     }
@@ -272,39 +346,66 @@ void RollingFileAppender::WriteStartBanner()
     }
 }
 
-bool RollingFileAppender::RecoverWriter(const LoggingEvent* event)
+void RollingFileAppender::HoldEvents(std::int64_t firstRetryTicks)
 {
-    if (Refuses(event))
-        return false;  // refused anyway: nothing lost
-    std::unique_lock<os::RwLock> lock(m_RollLock);
-    if (!m_WriterBroken.load())
-        return true;
+    auto backlog = std::make_unique<BacklogWriter>(m_BacklogBytes, m_Losses, m_FullFileName);
+    m_Backlog = backlog.get();
+    m_File = nullptr;
+    m_Batch = nullptr;
+    SetWriter(std::move(backlog));
+    m_ReopenDelayTicks = kFirstReopenTicks;
+    m_NextReopenTicks.store(os::NowTicks() + firstRetryTicks);
+    m_WriterBroken.store(true);
+}
+
+void RollingFileAppender::RetryWhenDue()
+{
     const std::int64_t now = os::NowTicks();
-    if (now >= m_NextReopenTicks.load()) {
-        m_ForceAppend = true;  // whatever reached the file before must stay
-        std::unique_ptr<Writer> writer;
-        CreateWriter(writer);
-        m_ForceAppend = false;
-        if (writer) {
-            SetWriter(std::move(writer));
-            m_FileSize.store(CurrentFileSize());
-            m_WriterBroken.store(false);
-            const std::uint64_t lost = m_LostEvents.exchange(0);
-            WriteHeader();
-            WriteStartBanner();
-            if (lost > 0) {
-                const DString note = Format("-- (Quorlin) {$} events could not be written while [{$}] could not be opened\r\n\r\n",
-                                            lost, m_FullFileName);
-                GetWriter()->Write(0, note.c_str(), note.GetLength(), nullptr, 0);
-            }
-            Trace(80000, "[{$}] RollingFileAppender, [{$}] is open again; {$} events could not be written", m_InstanceNumber,
-                  m_FullFileName, lost);
-            return true;
-        }
-        m_NextReopenTicks.store(now + kRetryTicks);
+    if (now < m_NextReopenTicks.load(std::memory_order_relaxed))
+        return;
+    std::unique_lock<os::RwLock> lock(m_RollLock);
+    if (!m_WriterBroken.load() || now < m_NextReopenTicks.load())
+        return;
+    if (Reopen())
+        return;
+    m_NextReopenTicks.store(now + m_ReopenDelayTicks);
+    m_ReopenDelayTicks = std::min(2 * m_ReopenDelayTicks, kLongestReopenTicks);
+}
+
+bool RollingFileAppender::Reopen()
+{
+    m_ForceAppend = true;  // whatever reached the file before must stay
+    std::unique_ptr<Writer> writer;
+    CreateWriter(writer);
+    m_ForceAppend = false;
+    if (!writer)
+        return false;
+    DString held;
+    std::uint64_t heldEvents = 0;
+    if (m_Backlog != nullptr)
+        m_Backlog->Take(held, heldEvents);
+    SetWriter(std::move(writer));
+    m_Backlog = nullptr;
+    m_FileSize.store(CurrentFileSize());
+    m_WriterBroken.store(false);
+    WriteHeader();
+    WriteStartBanner();
+    // The events that waited come right after the banner, then the note of those that did not fit.
+    m_Reopening = true;
+    m_Batch->Flush();
+    m_Reopening = false;
+    if (!held.IsEmpty()) {
+        m_File->Write(0, held.c_str(), held.GetLength(), nullptr, 0);
+        if (m_File->LastWriteFailed())
+            m_Losses.Lost(heldEvents, m_FullFileName);
     }
-    m_LostEvents.fetch_add(1);
-    return false;
+    std::uint64_t count = 0;
+    const DString note = m_Losses.OpenNote(m_FullFileName, count);
+    if (count > 0)
+        m_File->Write(0, note.c_str(), note.GetLength(), nullptr, 0);
+    if (count == 0 || !m_File->LastWriteFailed())
+        m_Losses.Noted(count, m_FullFileName, true);
+    return true;
 }
 
 } // namespace Quorlin

@@ -8,8 +8,10 @@
 #include <utility>
 #include <vector>
 
+#include "file/BacklogWriter.h"
 #include "file/CompressionLauncher.h"
 #include "file/FileAppender.h"
+#include "file/PeriodicTask.h"
 #include "file/TriggeringPolicy.h"
 #include "os/Sync.h"
 #include "rolling/RollingPolicy.h"
@@ -22,12 +24,18 @@ public:
     // Closes the writer chain while the byte counter it feeds still exists.
     ~RollingFileAppender() override;
 
-    // Opens the first file; when appending, the byte count starts from the file's size.
+    // Opens the first file; when appending, the byte count starts from the file's size. Starts the
+    // appender's thread that writes out the batch of a quiet appender and retries a file that would
+    // not open.
     bool Open() override;
+    // Stops that thread, makes one last attempt to open a file that would not open, then closes;
+    // events still held then are lost, and every loss of the appender's life is summed up (80000).
+    void Close() override;
     // Writes under the shared roll lock, then asks the trigger; a confirmed trigger rolls over under
     // the exclusive lock, inside the fault guard.
     void Append(const LoggingEvent* event) override;
-    // Remembers the trigger and rolling options for the policies; see the option table in the docs.
+    // Remembers the trigger and rolling options for the policies; takes "idleFlush/value",
+    // "flushLevel/value" and "backlogSize/value"; see the option table in the docs.
     void SetOption(const DString& key, const DString& value) override;
     // Corrects the history pattern, makes and activates both policies, computes the file name.
     void ActivateOptions() override;
@@ -44,19 +52,35 @@ public:
     // Waits until the compressions this appender started have finished.
     void WaitForCompressions() { m_Compressions.WaitUntilIdle(); }
 
+    // Milliseconds a batch may wait with no new event before it is written out (0: never).
+    std::int32_t IdleFlushMilliseconds() const { return m_IdleFlushMs; }
+    // Events at or above this level are written out at once, with what the batch holds.
+    std::int32_t FlushLevel() const { return m_FlushLevel; }
+
 private:
     void AddWrittenBytes(std::uint64_t bytes) override { m_FileSize.fetch_add(bytes, std::memory_order_relaxed); }
     // Counts the events of batches whose write failed; the first batch written after them reports the
     // count, once.
     void BatchWritten(std::uint32_t events) override;
+    // A count of milliseconds or bytes; below 0 is corrected to 0 with a diagnostic.
+    std::int32_t CountOption(const DString& key, const DString& value) const;
+    // A level name or number; anything else keeps `current`, with a diagnostic.
+    std::int32_t LevelOption(const DString& key, const DString& value, std::int32_t current) const;
     bool Rollover();
     void CloseWithTrailer();
     void WriteStartBanner();
     // The size of the current file, as the roll-over measures it.
     std::uint64_t CurrentFileSize() const;
-    // While the next file could not be opened: retries at most once a second; false when the event
-    // cannot be written (it is counted).
-    bool RecoverWriter(const LoggingEvent* event);
+    // The file could not be opened: events wait in a backlog, and the file is tried again soon.
+    void HoldEvents(std::int64_t firstRetryTicks);
+    // Under the exclusive lock: opens the file again (appending); the backlog goes into it first,
+    // then the note of what did not fit. True when the file is open.
+    bool Reopen();
+    // Reopens when a retry is due (it backs off from 2 ms to 1 s between attempts).
+    void RetryWhenDue();
+    // The appender's own thread: retries the file, writes out the batch of a quiet appender; gives
+    // the milliseconds until the next run.
+    std::uint32_t Housekeeping();
     static void RolloverStep(void* appender);
 
     os::RwLock m_RollLock;
@@ -74,13 +98,21 @@ private:
     std::atomic<std::int64_t> m_CompressionWaits{0};
     bool m_ForceAppend = false;      // the next CreateWriter appends whatever the option says
     DString m_LastOpenError;
-    std::atomic<bool> m_WriterBroken{false};
+    std::atomic<bool> m_WriterBroken{false};       // the writer is the backlog
     std::atomic<std::int64_t> m_NextReopenTicks{0};
-    std::atomic<std::uint64_t> m_LostEvents{0};
+    std::int64_t m_ReopenDelayTicks = 0;
+    bool m_Reopening = false;                      // the note of what was lost waits for the backlog
+    BacklogWriter* m_Backlog = nullptr;            // the writer while the file cannot be opened
     RollingFileWriter* m_File = nullptr;           // inside the current writer; changed under the exclusive lock
-    std::atomic<std::uint64_t> m_UnwrittenEvents{0};  // events of failed writes not reported yet
+    BufferedWriter* m_Batch = nullptr;             // likewise
     std::atomic<std::int64_t> m_NextRollTicks{0};  // after a failed rename, the next attempt
     std::int64_t m_FailedRenames = 0;
+
+    std::int32_t m_IdleFlushMs = 1000;
+    std::int32_t m_FlushLevel = 80000;             // ERROR
+    std::int32_t m_BacklogBytes = 1 << 20;
+    std::uint64_t m_SeenWrites = 0;                // the housekeeping thread's view of the batch
+    PeriodicTask m_Housekeeping;
 };
 
 } // namespace Quorlin
