@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "frame/LostEvents.h"
+
 #include <algorithm>
 #include <fstream>
 #include <stdexcept>
@@ -194,6 +196,8 @@ TEST(AsyncBufferingForwardAppender, AnAppenderThatThrowsLosesNothingForTheOthers
     EXPECT_EQ(fine->Messages(), sent);
     EXPECT_EQ(failing->Messages(), sent);
     EXPECT_EQ(async->GetNbOfFailedDeliveries(), 27);
+    EXPECT_EQ(LostEvents::Of("async"), 27u);  // in the module's ledger too, for the host's summary
+    LostEvents::Clear();
     const Strings texts = recorder.Texts();
     EXPECT_EQ(std::count(texts.begin(), texts.end(),
                          Prefixed(*async, "AsyncBufferingForward, Ref-Appender failing failed to append: disk on fire")),

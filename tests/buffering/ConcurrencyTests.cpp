@@ -2,6 +2,8 @@
 // appender exactly once, and each producer's events arrive in the order it appended them.
 #include <gtest/gtest.h>
 
+#include "frame/LostEvents.h"
+
 #include <atomic>
 #include <condition_variable>
 #include <map>
@@ -198,6 +200,8 @@ TEST(AsyncForwardConcurrency, CloseGivesUpOnAnAppenderThatHangsAndSaysWhatItCoul
     // behind it in the worker's batch and the 5 still buffered.
     EXPECT_NE(out.find("SendRemain, NbOfPkt : 0"), std::string::npos) << out;
     EXPECT_NE(out.find("Ref-Appender hung did not return in time, NbOfPkt not delivered : 21"), std::string::npos) << out;
+    EXPECT_EQ(Quorlin::LostEvents::Of(std::string(async->GetName().StdView())), 21u);
+    Quorlin::LostEvents::Clear();
     EXPECT_EQ(other->Messages(), std::vector<std::string>{"0:0"});
     EXPECT_EQ(other->Calls(), (std::vector<std::string>{"Open", "Close"}));
     EXPECT_EQ(hung->Calls(), std::vector<std::string>{"Open"});  // not closed under the hanging call

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "frame/LostEvents.h"
 #include "frame/Trace.h"
 #include "host/ConfigManager.h"
 #include "os/Clock.h"
@@ -178,10 +179,13 @@ void AsyncBufferingForwardAppender::Close()
             m_InstanceNumber, stuckIn ? stuckIn->GetName() : DString("?"), lost);
         TraceText(80000, gaveUp);
         PrintLine(gaveUp);
+        LostEvents::Add(m_Name, static_cast<std::uint64_t>(lost));
     }
     m_Queue.Recycle(rest);
-    if (const std::int64_t failed = m_FailedDeliveries.load())
+    if (const std::int64_t failed = m_FailedDeliveries.load()) {
         Trace(80000, "[{$}] AsyncBufferingForward.Close, NbOfFailedDeliveries : {$}", m_InstanceNumber, failed);
+        LostEvents::Add(m_Name, static_cast<std::uint64_t>(failed));
+    }
     Trace(50000, "[{$}] AsyncBufferingForward.Close.4", m_InstanceNumber);
     if (targets) {
         for (const auto& appender : *targets) {
