@@ -141,8 +141,13 @@ void EndChildStart() noexcept;
 // Waits until at least `begun` starts have ended, at most `milliseconds`; false on the time-out.
 bool AwaitChildStarts(std::uint64_t begun, std::uint32_t milliseconds) noexcept;
 
+// Sleeps for a few milliseconds between the attempts of PastChildStarts.
+void PauseMs(std::uint32_t milliseconds) noexcept;
+
 // Runs `attempt` (a call giving a Status); when a share marker refused it while a child start was
-// under way, waits for those starts (bounded) and runs it once more. A refusal that stays is real.
+// under way, waits for those starts (bounded) and tries again. The child lets go of its copies on its
+// way to its program, which may be a moment after the start has returned: a few more attempts follow
+// within about 15 ms. A refusal that stays is real.
 template <class Attempt>
 Status PastChildStarts(Attempt attempt)
 {
@@ -153,6 +158,12 @@ Status PastChildStarts(Attempt attempt)
     const std::uint64_t begun = ChildStartsBegun();
     if (begun == endedBefore || !AwaitChildStarts(begun, 2000))
         return status;
+    for (std::uint32_t pause = 1; pause <= 8; pause *= 2) {
+        status = attempt();
+        if (status.kind != ErrorKind::SharingViolation)
+            return status;
+        PauseMs(pause);
+    }
     return attempt();
 }
 

@@ -14,6 +14,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
+#include <thread>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -144,6 +145,11 @@ void posix::EndChildStart() noexcept
         ++Starts().finished;
     }
     Starts().ended.notify_all();
+}
+
+void posix::PauseMs(std::uint32_t milliseconds) noexcept
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 bool posix::AwaitChildStarts(std::uint64_t begun, std::uint32_t milliseconds) noexcept
