@@ -68,15 +68,18 @@ void RollingFileAppender::ActivateOptions()
     m_FileNameValue.Replace("{MDC", "{GlobalMap");
     m_FileNamePatternValue.Replace("{MDC", "{GlobalMap");
 
-    // Rolling by size needs a number in the history names: app.log -> app.{RollingIndex}.log
+    // Rolling by size needs a number in the history names: app.log -> app.{RollingIndex}.log; without a
+    // pattern the history sits beside the active file, named after it.
     if (m_HasMaxFileSize && m_FileNamePatternValue.Find("{RollingIndex}") < 0) {
         os::PathParts parts;
-        const WString wide(m_FileNamePatternValue);
+        const DString base = m_FileNamePatternValue.IsEmpty() ? m_FileNameValue : m_FileNamePatternValue;
+        const WString wide(base);
         if (os::SplitPath(wide.StdView(), parts, 260).Ok()) {
             const WString corrected = WString((parts.drive + parts.directory + parts.name).c_str()) + WString(L".{RollingIndex}") +
                                       WString(parts.extension.c_str());
             m_FileNamePatternValue = corrected.ToDString();
         } else {
+            m_FileNamePatternValue = base;
             m_FileNamePatternValue.Append(".{RollingIndex}");
         }
         Trace(80000, "RollingFileAppender, bad FileNamePattern, auto correct to [{$}]", m_FileNamePatternValue);

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <string>
+#include <unordered_set>
 
 #include "frame/Trace.h"
 #include "host/Utility.h"
@@ -25,6 +26,15 @@ bool Has(const DString& text, const char* token) { return text.Find(token) >= 0;
 std::int32_t Saturated(std::int64_t value) { return value > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(value); }
 
 std::int64_t Seconds(std::int64_t ticks) { return ticks / os::kTicksPerSecond; }
+
+// Whether any token of the pattern changes with the time: without one every period has the same name.
+bool HasDateToken(const DString& pattern)
+{
+    for (const char* token : {"{yyyy}", "{yy}", "{MM}", "{M}", "{dd}", "{d}", "{HH}", "{H}", "{mm}", "{m}", "{ss}", "{s}"})
+        if (Has(pattern, token))
+            return true;
+    return false;
+}
 
 std::wstring ExtensionOf(const WString& pattern)
 {
@@ -53,6 +63,11 @@ void TimeBasedRollPolicy::SetOption(const DString& key, const DString& value)
 void TimeBasedRollPolicy::ActivateOptions()
 {
     const DString& pattern = m_HistoryFileNamePattern;
+    if (!pattern.IsEmpty() && !HasDateToken(pattern))
+        Trace(70000,
+              "TimeBasedRollPolicy::ActivateOptions, [{$}] has no date token: no history file is ever old, and the history "
+              "is kept whole; only a window (rollingPolicy/maxIndex) or a date token in the pattern bounds it",
+              pattern);
     if (pattern.IsEmpty()) {
         Trace(80000, "TimeBasedRollPolicy::ActivateOptions, m_HistoryFileNamePattern is empty !!!");
     } else if (m_HistoryValue <= 0) {
@@ -124,7 +139,8 @@ bool TimeBasedRollPolicy::Purge(const std::int64_t* when)
 bool TimeBasedRollPolicy::WalkPurgeSlots(const char* owner, const std::int64_t* when, bool numbered,
                                          const PurgeSlotDeleter& deleteSlot)
 {
-    const PurgeSlots slots = PurgeSlotsAt(when != nullptr ? *when : Now());
+    const std::int64_t at = when != nullptr ? *when : Now();
+    const PurgeSlots slots = PurgeSlotsAt(at);
     const DString& pattern = m_HistoryFileNamePattern;
     const bool tracing = LogLog::IsOn();
     if (tracing)
@@ -142,6 +158,9 @@ bool TimeBasedRollPolicy::WalkPurgeSlots(const char* owner, const std::int64_t* 
                                                              ExtensionOf(widePattern));
     Rolling::SlotNamer namer;
     bool fast = !tracing && NamerPays() && namer.Prepare(pattern, Seconds(slots.Last()), Seconds(slots.first));
+    // Made on the first slot that has files: most purges find none.
+    std::unordered_set<std::wstring> kept;
+    bool keptMade = false;
     std::wstring rendered, key;
     for (;;) {
         bool agreed = true;
@@ -164,6 +183,14 @@ bool TimeBasedRollPolicy::WalkPurgeSlots(const char* owner, const std::int64_t* 
                 agreed = false;  // the namer went wrong somewhere: visit every slot again with the host
                 break;
             }
+            // A pattern that names periods alike ({dd} alone: the 6th of last month is named as today) must
+            // not delete what is kept; without a date token every period is the current one.
+            if (!keptMade) {
+                KeptNamesAt(at, kept);
+                keptMade = true;
+            }
+            if (kept.count(std::wstring(name.StdView())) != 0)
+                continue;
             deleteSlot(name, stemVariants, listing);
         }
         if (agreed) {
@@ -230,6 +257,23 @@ TimeBasedRollPolicy::PurgeSlots TimeBasedRollPolicy::PurgeSlotsAt(std::int64_t w
     slots.first = when - (static_cast<std::int64_t>(m_HistoryMinutes) + m_PeriodMinutes) * kTicksPerMinute;
     slots.count = m_PeriodMinutes > 0 ? kPurgeMinutes / m_PeriodMinutes : 0;
     return slots;
+}
+
+void TimeBasedRollPolicy::KeptNamesAt(std::int64_t when, std::unordered_set<std::wstring>& names) const
+{
+    const PurgeSlots slots = PurgeSlotsAt(when);
+    const DString& pattern = m_HistoryFileNamePattern;
+    Rolling::SlotNamer namer;
+    const bool fast = NamerPays() && namer.Prepare(pattern, Seconds(slots.first + slots.step), Seconds(when));
+    std::wstring rendered;
+    for (std::int64_t t = when; t > slots.first; t -= slots.step) {
+        if (fast) {
+            namer.NameAt(Seconds(t), rendered);
+            names.insert(rendered);
+        } else {
+            names.insert(std::wstring(NameAt(pattern, t).StdView()));
+        }
+    }
 }
 
 WString TimeBasedRollPolicy::NameAt(const DString& pattern, std::int64_t ticks)

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <unordered_set>
 
 #include "rolling/RollingPolicy.h"
 
@@ -20,7 +22,8 @@ public:
     // "/fileNamePattern/value" or "/cleanHistoryOnStart/value"; first match wins, others are ignored.
     void SetOption(const DString& key, const DString& value) override;
     // Derives the period and the kept span from the pattern's finest token and maxHistory (defaults:
-    // days, 30 days on a bad value), then runs CleanHistory when asked to.
+    // days, 30 days on a bad value), warns (70000) when the pattern has no date token, then runs
+    // CleanHistory when asked to.
     void ActivateOptions() override;
     // RolloverAt now.
     std::unique_ptr<RolloverDescription> Rollover(const WString& activeFileName) override;
@@ -33,7 +36,8 @@ public:
     // name exists already (HistoryNameTaken).
     virtual std::unique_ptr<RolloverDescription> RolloverAt(const WString& activeFileName, const std::int64_t* when);
 
-    // Deletes the history of the 30 days of periods that lie beyond the kept span at `when`. Always true.
+    // Deletes the history of the 30 days of periods that lie beyond the kept span at `when`, but never a
+    // name that the current period or a kept one has too. Always true.
     bool Purge(const std::int64_t* when);
 
     std::int32_t HistoryMinutes() const { return m_HistoryMinutes; }
@@ -59,8 +63,13 @@ protected:
     // the slots at `when` newest first. Without diagnostics the names come from the fast namer and
     // only the slots a listed file may match are expanded by the host; should the two ever disagree,
     // every slot is visited again with the host. With `numbered`, slots whose names hold the index
-    // token are looked for by their number 1. Always true.
+    // token are looked for by their number 1. A slot named as the current period or a kept one is
+    // skipped. Always true.
     bool WalkPurgeSlots(const char* owner, const std::int64_t* when, bool numbered, const PurgeSlotDeleter& deleteSlot);
+
+    // Adds the history names of the current period at `when` and of every kept one before it; a purge
+    // slot of one of these names is never deleted.
+    void KeptNamesAt(std::int64_t when, std::unordered_set<std::wstring>& names) const;
 
     // The pattern's date and time tokens for the instant `ticks`.
     static WString NameAt(const DString& pattern, std::int64_t ticks);
