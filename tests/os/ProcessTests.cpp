@@ -184,6 +184,45 @@ TEST(ProcessTest, ShareModesHoldAcrossProcesses)
     os::CloseFile(second);
 }
 
+QUORLIN_CHILD(quick) { return 0; }
+
+// A child starts with copies of the parent's descriptors: a file the parent has just closed must not
+// stay refused (renamed, reopened, removed) because a child starting at that moment still holds it.
+TEST(ProcessTest, ChildrenBeingStartedRefuseNothingOfOurs)
+{
+    TempDir dir;
+    const std::wstring active = dir.Wide("active.log");
+    const std::wstring moved = dir.Wide("moved.log");
+    std::atomic<bool> done{false};
+    std::atomic<int> started{0};
+    std::thread starter([&] {
+        while (!done.load()) {
+            os::ProcessHandle child;
+            if (os::Spawn(TestBinary(), ChildCommandLine(L"quick", L""), child).Ok()) {
+                WaitForExit(child, 60);
+                os::CloseProcess(child);
+                started.fetch_add(1);
+            }
+        }
+    });
+    int refused = 0;
+    int rounds = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    for (; (rounds < 300 || started.load() < 20) && std::chrono::steady_clock::now() < deadline; ++rounds) {
+        os::NativeFile file = os::kInvalidFile;
+        refused += !os::OpenFile(active, os::Access::Write, os::Disposition::CreateAlways, os::ShareRead, file).Ok();
+        std::uint32_t written = 0;
+        os::WriteToFile(file, "line\r\n", 6, written);
+        os::CloseFile(file);
+        refused += !os::RenameFile(active, moved).Ok();
+        refused += !os::RemoveFile(moved).Ok();
+    }
+    done.store(true);
+    starter.join();
+    EXPECT_GT(started.load(), 0);
+    EXPECT_EQ(refused, 0) << "in " << rounds << " rounds while " << started.load() << " children started";
+}
+
 TEST(ProcessTest, ThreadCountFollowsALivingThread)
 {
     // A runtime may start a helper thread along with the first thread of the process (ThreadSanitizer does).

@@ -7,7 +7,9 @@
 // refused when another handle holds the opposite marker (exclusive locks would make two readers that
 // both refuse writers refuse each other). A refused open fails with ErrorKind::SharingViolation, as
 // a second open for writing of a file held with deny-write fails on Windows. RemoveFile and RenameFile
-// refuse a file that a handle of this layer holds open without ShareDelete, as Windows does.
+// refuse a file that a handle of this layer holds open without ShareDelete, as Windows does. A child
+// being started holds copies of this process's handles until it runs its program: a refusal met
+// while one starts is looked at again once it has, so that only real holders refuse.
 
 #include <cstdint>
 #include <string_view>

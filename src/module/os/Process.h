@@ -20,8 +20,8 @@ struct ProcessHandle {
 // Starts `program` with the command line `commandLine` (CreateProcessW: hidden window,
 // CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, the caller's environment and directory). On POSIX the
 // command line is split into arguments with the Windows quoting rules (CommandLineToArgvW), the child
-// gets /dev/null as standard input, output and error (as a hidden console would) and inherits no
-// descriptor of the layer's files.
+// gets /dev/null as standard input, output and error (as a hidden console would) and no other
+// descriptor of this process.
 Status Spawn(std::wstring_view program, std::wstring_view commandLine, ProcessHandle& child);
 
 // GetExitCodeProcess: kStillActive while the child runs. A child ended by a POSIX signal gives 128 + signal.

@@ -96,7 +96,9 @@ Status SetReadOnly(std::wstring_view name)
     return {};
 }
 
-Status native::RemoveFile(std::wstring_view name)
+namespace {
+
+Status RemoveOnce(std::wstring_view name)
 {
     const std::string path = ToUtf8(name);
     struct stat info;
@@ -115,7 +117,7 @@ Status native::RemoveFile(std::wstring_view name)
     return {};
 }
 
-Status native::RenameFile(std::wstring_view from, std::wstring_view to)
+Status RenameOnce(std::wstring_view from, std::wstring_view to)
 {
     const std::string source = ToUtf8(from);
     const std::string target = ToUtf8(to);
@@ -152,6 +154,18 @@ Status native::RenameFile(std::wstring_view from, std::wstring_view to)
     if (::rename(source.c_str(), target.c_str()) != 0)
         return FromNativeAt(errno, target);
     return {};
+}
+
+} // namespace
+
+Status native::RemoveFile(std::wstring_view name)
+{
+    return PastChildStarts([&] { return RemoveOnce(name); });
+}
+
+Status native::RenameFile(std::wstring_view from, std::wstring_view to)
+{
+    return PastChildStarts([&] { return RenameOnce(from, to); });
 }
 
 } // namespace Quorlin::os

@@ -92,7 +92,9 @@ bool CutBack(int fd, std::uint32_t written)
 
 } // namespace
 
-Status native::OpenFile(std::wstring_view name, Access access, Disposition disposition, std::uint32_t share, NativeFile& file)
+namespace {
+
+Status OpenOnce(std::wstring_view name, Access access, Disposition disposition, std::uint32_t share, NativeFile& file)
 {
     file = kInvalidFile;
     const std::string path = ToUtf8(name);
@@ -161,6 +163,13 @@ Status native::OpenFile(std::wstring_view name, Access access, Disposition dispo
     }
     file = owner.Release();
     return {};
+}
+
+} // namespace
+
+Status native::OpenFile(std::wstring_view name, Access access, Disposition disposition, std::uint32_t share, NativeFile& file)
+{
+    return PastChildStarts([&] { return OpenOnce(name, access, disposition, share, file); });
 }
 
 Status native::WriteToFile(NativeFile file, const void* data, std::uint32_t size, std::uint32_t& written)

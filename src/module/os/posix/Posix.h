@@ -130,6 +130,32 @@ bool MarkerHeldByOther(int fd, ShareMarker marker) noexcept;
 // renaming it would be refused on Windows.
 bool HeldWithoutShareDelete(const std::string& path) noexcept;
 
+// A child starts with copies of every descriptor of this process, and so with their share markers,
+// which it holds from its clone until its exec closes them. Spawn counts each start here, so that a
+// sharing refusal caused by such a copy (of a handle this process has closed meanwhile) can be told
+// from a real holder: it goes away once the starts under way have reached their exec.
+std::uint64_t ChildStartsBegun() noexcept;
+std::uint64_t ChildStartsEnded() noexcept;
+void BeginChildStart() noexcept;
+void EndChildStart() noexcept;
+// Waits until at least `begun` starts have ended, at most `milliseconds`; false on the time-out.
+bool AwaitChildStarts(std::uint64_t begun, std::uint32_t milliseconds) noexcept;
+
+// Runs `attempt` (a call giving a Status); when a share marker refused it while a child start was
+// under way, waits for those starts (bounded) and runs it once more. A refusal that stays is real.
+template <class Attempt>
+Status PastChildStarts(Attempt attempt)
+{
+    const std::uint64_t endedBefore = ChildStartsEnded();
+    Status status = attempt();
+    if (status.kind != ErrorKind::SharingViolation)
+        return status;
+    const std::uint64_t begun = ChildStartsBegun();
+    if (begun == endedBefore || !AwaitChildStarts(begun, 2000))
+        return status;
+    return attempt();
+}
+
 // The controlling terminal, opened once for writing; -1 without one.
 int TerminalFd() noexcept;
 

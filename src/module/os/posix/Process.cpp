@@ -10,7 +10,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -92,6 +95,19 @@ std::vector<std::wstring> SplitCommandLine(std::wstring_view line)
     return args;
 }
 
+struct ChildStartCount {
+    std::mutex mutex;
+    std::condition_variable ended;
+    std::uint64_t begun = 0;
+    std::uint64_t finished = 0;
+};
+
+ChildStartCount& Starts()
+{
+    static ChildStartCount* starts = new ChildStartCount;  // never destroyed: compressions may outlive exit
+    return *starts;
+}
+
 // Records a status from waitpid in the handle.
 void Remember(ProcessHandle& child, int status)
 {
@@ -102,6 +118,39 @@ void Remember(ProcessHandle& child, int status)
 }
 
 } // namespace
+
+std::uint64_t posix::ChildStartsBegun() noexcept
+{
+    std::lock_guard<std::mutex> lock(Starts().mutex);
+    return Starts().begun;
+}
+
+std::uint64_t posix::ChildStartsEnded() noexcept
+{
+    std::lock_guard<std::mutex> lock(Starts().mutex);
+    return Starts().finished;
+}
+
+void posix::BeginChildStart() noexcept
+{
+    std::lock_guard<std::mutex> lock(Starts().mutex);
+    ++Starts().begun;
+}
+
+void posix::EndChildStart() noexcept
+{
+    {
+        std::lock_guard<std::mutex> lock(Starts().mutex);
+        ++Starts().finished;
+    }
+    Starts().ended.notify_all();
+}
+
+bool posix::AwaitChildStarts(std::uint64_t begun, std::uint32_t milliseconds) noexcept
+{
+    std::unique_lock<std::mutex> lock(Starts().mutex);
+    return Starts().ended.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return Starts().finished >= begun; });
+}
 
 Status native::Spawn(std::wstring_view program, std::wstring_view commandLine, ProcessHandle& child)
 {
@@ -137,6 +186,11 @@ Status native::Spawn(std::wstring_view program, std::wstring_view commandLine, P
         error = ::posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     if (!error)
         error = ::posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    // The child holds copies of this process's descriptors, share markers included, until they are
+    // closed: closed before its exec, they are gone by the time posix_spawn returns (which it does at
+    // the exec, before the kernel closes the close-on-exec ones).
+    if (!error)
+        error = ::posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
     // A new process starts with no signal blocked, whatever the spawning thread blocks.
     sigset_t none;
     sigemptyset(&none);
@@ -146,9 +200,11 @@ Status native::Spawn(std::wstring_view program, std::wstring_view commandLine, P
         error = ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
     pid_t pid = 0;
     if (!error) {
+        BeginChildStart();
         // Without a program name the command line names it, searched like CreateProcessW's lookup.
         error = path.empty() ? ::posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ)
                              : ::posix_spawn(&pid, path.c_str(), &actions, &attributes, argv.data(), environ);
+        EndChildStart();
     }
     ::posix_spawnattr_destroy(&attributes);
     ::posix_spawn_file_actions_destroy(&actions);
