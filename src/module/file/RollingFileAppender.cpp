@@ -202,7 +202,7 @@ bool RollingFileAppender::Rollover()
 {
     if (!m_RollingPolicy)
         return false;
-    // A fixed window shifts its history at once; a file still being compressed must not move under gzip.
+    // A fixed window shifts its history in the rename; a file still being compressed must not move under gzip.
     if (dynamic_cast<FixedWindowRollPolicy*>(m_RollingPolicy.get()) != nullptr && m_Compressions.WaitUntilIdle()) {
         const std::int64_t waits = m_CompressionWaits.fetch_add(1) + 1;
         Trace(50000, "[{$}] RollingFileAppender, waited for a running compression before rolling over ({$} so far)",

@@ -8,6 +8,7 @@
 #include "host/Utility.h"
 #include "os/Clock.h"
 #include "os/Path.h"
+#include "rolling/CompressionSequence.h"
 #include "rolling/FileRenameAction.h"
 #include "rolling/GZCompressAction.h"
 #include "rolling/Helper.h"
@@ -123,7 +124,7 @@ std::unique_ptr<RolloverDescription> TimeBasedRollPolicy::RolloverAt(const WStri
     if (HistoryNameTaken(activeFileName, history))
         return nullptr;
     Trace(50000, "TimeBasedRollPolicy.Will rename (if exist) [{$}] -> [{$}]", activeFileName, history);
-    return Describe(activeFileName, history);
+    return Describe(activeFileName, history, LeftOverPlainHistory(at, activeFileName));
 }
 
 bool TimeBasedRollPolicy::Purge(const std::int64_t* when)
@@ -296,11 +297,39 @@ bool TimeBasedRollPolicy::HistoryNameTaken(const WString& activeFileName, const 
 
 std::int64_t TimeBasedRollPolicy::Now() { return os::NowTicks(); }
 
-std::unique_ptr<RolloverDescription> TimeBasedRollPolicy::Describe(const WString& activeFileName, const WString& historyName)
+std::vector<WString> TimeBasedRollPolicy::LeftOverPlainHistory(std::int64_t when, const WString& activeFileName) const
+{
+    std::unordered_set<std::wstring> kept;
+    KeptNamesAt(when, kept);
+    Rolling::HistoryListing listing;
+    std::vector<WString> plain;
+    const auto add = [&](const WString& name) {
+        if (name.CompareNoCase(activeFileName) != 0 && listing.Exists(name))
+            plain.push_back(name);
+    };
+    for (const std::wstring& text : kept) {
+        const WString name{std::wstring_view(text)};
+        if (name.Find(Rolling::Helper::kRollingIndex) < 0) {
+            add(name);
+            continue;
+        }
+        const std::int32_t highest = Rolling::Helper::HighestNumberInUse(name, &listing);
+        for (std::int32_t i = 1; i <= highest; ++i)
+            add(Rolling::Helper::ApplyIndex(name, i));
+    }
+    return plain;
+}
+
+std::unique_ptr<RolloverDescription> TimeBasedRollPolicy::Describe(const WString& activeFileName, const WString& historyName,
+                                                                   const std::vector<WString>& leftOvers)
 {
     auto description = std::make_unique<RolloverDescription>();
     description->synchronous = std::make_shared<FileRenameAction>(activeFileName, historyName);
-    description->asynchronous = std::make_shared<GZCompressAction>(historyName, historyName + L".gz", true);
+    auto compressions = std::make_shared<CompressionSequence>();
+    compressions->Add(std::make_shared<GZCompressAction>(historyName, historyName + L".gz", true));
+    for (const WString& name : leftOvers)
+        compressions->Add(std::make_shared<GZCompressAction>(name, name + L".gz", true));
+    description->asynchronous = compressions;
     return description;
 }
 

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "rolling/RollingPolicy.h"
 
@@ -77,7 +78,12 @@ protected:
     // periods shorter than an hour give it fewer host expansions than the slots themselves.
     bool NamerPays() const { return m_PeriodMinutes < 60; }
     static std::int64_t Now();
-    static std::unique_ptr<RolloverDescription> Describe(const WString& activeFileName, const WString& historyName);
+    // The plain history files of the current and the kept periods at `when` (every number of a numbered
+    // name), but the active file: left by a roll-over whose compression never ran or never ended.
+    std::vector<WString> LeftOverPlainHistory(std::int64_t when, const WString& activeFileName) const;
+    // The rename into history, then the compression of the history file and of each left-over one.
+    static std::unique_ptr<RolloverDescription> Describe(const WString& activeFileName, const WString& historyName,
+                                                         const std::vector<WString>& leftOvers);
     // Whether a file of the history name's family exists already: a clock that went back, or an hour
     // that comes twice when the clocks fall back, names a period again. The roll-over is declined
     // then, so that the history is never replaced and the active file goes on growing until a name
