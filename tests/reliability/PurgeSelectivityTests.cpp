@@ -104,13 +104,17 @@ TEST(PurgeSelectivity, AWindowShiftMovesAndDeletesOnlyItsOwnNumbers)
                                     "app.x.log", "app-3.log", "other.3.log", "app.3.1.log", "app.30.log"})
         Touch(dir, name, "");
     LayLookAlikes(dir, "app.2", ".log");
+    Touch(dir, "app.log", "active");
     std::map<std::string, std::string> expected = Contents(dir);
-    expected.erase("app.1.log");
+    expected.erase("app.log");
+    expected["app.1.log"] = "active";
     expected["app.2.log"] = "one";
     expected.erase("app.2.log.gz");
     expected["app.3.log.gz"] = "two";
     expected.erase("app.3.log");
 
-    ASSERT_NE(policy.Rollover(W(dir.Wide("app.log"))), nullptr);
+    const std::unique_ptr<RolloverDescription> description = policy.Rollover(W(dir.Wide("app.log")));
+    ASSERT_NE(description, nullptr);
+    EXPECT_TRUE(description->synchronous->Execute());  // the shift runs with the rename
     EXPECT_EQ(Contents(dir), expected);
 }

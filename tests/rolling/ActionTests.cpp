@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -17,6 +18,8 @@
 #include "os/Module.h"
 #include "os/Process.h"
 #include "rolling/FileRenameAction.h"
+#include "rolling/FixedWindowRollPolicy.h"
+#include "rolling/SizeAndTimeBasedRollPolicy.h"
 #include "rolling/GZCompressAction.h"
 #include "rolling/ProcessRunner.h"
 
@@ -283,4 +286,157 @@ TEST(RunAndWaitSysCommand, StopsAtTheBoundOrWhenTheChildEnds)
     RunRecorder recorder;
     RunAndWaitSysCommand(program.c_str(), line.data(), 100, 100);
     EXPECT_LT(recorder.sleeps.size(), 100u);
+}
+
+// Holds argv[0] open for reading without delete sharing until argv[1] appears; announces itself by
+// creating argv[2].
+QUORLIN_CHILD(keeper)
+{
+    if (argc != 3)
+        return 2;
+    auto path = [](const char* text) { return fs::path(std::u8string(text, text + std::char_traits<char>::length(text))); };
+    os::NativeFile file = os::kInvalidFile;
+    if (!os::OpenFile(path(argv[0]).wstring(), os::Access::Read, os::Disposition::OpenExisting, os::ShareRead | os::ShareWrite, file)
+             .Ok())
+        return 3;
+    WriteFile(path(argv[2]), "ready");
+    for (int i = 0; i < 600 && !fs::exists(path(argv[1])); ++i)
+        os::SleepMs(50);
+    os::CloseFile(file);
+    return 0;
+}
+
+namespace {
+
+FixedWindowRollPolicy Window(const TempDir& dir, int maxIndex)
+{
+    FixedWindowRollPolicy policy;
+    policy.SetOption(N("rollingPolicy/maxIndex/value"), N(std::to_string(maxIndex)));
+    policy.SetOption(N("/fileNamePattern/value"), N(Narrow(dir.Path()) + Sep() + "app.{RollingIndex}.log"));
+    policy.ActivateOptions();
+    return policy;
+}
+
+std::map<std::string, std::string> Contents(const TempDir& dir)
+{
+    std::map<std::string, std::string> contents;
+    for (const std::string& name : Files(dir.Path()))
+        contents[name] = ReadFile(dir.Path() / name);
+    return contents;
+}
+
+// The real compressor: ours beside the test under Windows, the system's on Linux.
+fs::path RealGzipDirectory(const TempDir& empty)
+{
+    const std::string self = os::ExecutablePath();
+    return kWindowsBuild ? fs::path(std::u8string(self.begin(), self.end())).parent_path() : empty.Path();
+}
+
+} // namespace
+
+TEST(FixedWindowRenameAction, AHeldActiveFileShiftsNothingAndOnceReleasedShiftsOnce)
+{
+    TempDir dir, markers;
+    FixedWindowRollPolicy policy = Window(dir, 3);
+    for (const char* index : {"1", "2", "3"})
+        Touch(dir, std::string("app.") + index + ".log.gz", index);
+    Touch(dir, "app.log", "active");
+    const std::map<std::string, std::string> before = Contents(dir);
+
+    // Another process holds the active file without delete sharing, as a reader on Windows may.
+    const std::wstring command = L"\"" + TestBinaryW() + L"\" --child=keeper \"" + dir.Wide("app.log") + L"\" \"" +
+                                 markers.Wide("release") + L"\" \"" + markers.Wide("ready") + L"\"";
+    os::ProcessHandle child;
+    ASSERT_TRUE(os::Spawn(TestBinaryW(), command, child).Ok());
+    for (int i = 0; i < 400 && !fs::exists(markers.Path() / "ready"); ++i)
+        os::SleepMs(50);
+    ASSERT_TRUE(fs::exists(markers.Path() / "ready"));
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const std::unique_ptr<RolloverDescription> description = policy.Rollover(W(dir.Wide("app.log")));
+        ASSERT_NE(description, nullptr);
+        EXPECT_FALSE(description->synchronous->Execute()) << attempt;
+        EXPECT_EQ(Contents(dir), before) << attempt;
+    }
+    WriteFile(markers.Path() / "release", "");
+    std::uint32_t code = os::kStillActive;
+    for (int i = 0; i < 400 && os::ExitCodeOf(child, code).Ok() && code == os::kStillActive; ++i)
+        os::AwaitExit(child, 50);
+    os::CloseProcess(child);
+    EXPECT_EQ(code, 0u);
+
+    const std::unique_ptr<RolloverDescription> description = policy.Rollover(W(dir.Wide("app.log")));
+    ASSERT_NE(description, nullptr);
+    EXPECT_TRUE(description->synchronous->Execute());
+    EXPECT_EQ(Contents(dir), (std::map<std::string, std::string>{{"app.1.log", "active"}, {"app.2.log.gz", "1"}, {"app.3.log.gz", "2"}}));
+}
+
+TEST(FixedWindowRenameAction, ARenameThatFailedAfterItsShiftIsRetriedWithoutAnotherShift)
+{
+    TempDir dir;
+    FixedWindowRollPolicy policy = Window(dir, 3);
+    Touch(dir, "app.2.log.gz", "older");
+    Touch(dir, "app.log", "active");
+    // Number 1 is free, as a shift whose rename was then refused leaves it: the file takes it as it is.
+    const std::unique_ptr<RolloverDescription> description = policy.Rollover(W(dir.Wide("app.log")));
+    ASSERT_NE(description, nullptr);
+    EXPECT_TRUE(description->synchronous->Execute());
+    EXPECT_EQ(Contents(dir), (std::map<std::string, std::string>{{"app.1.log", "active"}, {"app.2.log.gz", "older"}}));
+}
+
+TEST(FixedWindowRenameAction, PlainHistoryLeftOverIsCompressedAfterTheShift)
+{
+    TempDir dir, empty;
+    ModuleDirectory place(RealGzipDirectory(empty));
+    FixedWindowRollPolicy policy = Window(dir, 4);
+    const std::string payload = Payload();
+    Touch(dir, "app.1.log", payload);  // its compression never ran
+    Touch(dir, "app.2.log.gz", "two");
+    Touch(dir, "app.log", "active");
+    const std::unique_ptr<RolloverDescription> description = policy.Rollover(W(dir.Wide("app.log")));
+    ASSERT_NE(description, nullptr);
+    ASSERT_TRUE(description->synchronous->Execute());
+    description->asynchronous->Execute();
+    EXPECT_EQ(Files(dir.Path()), (std::set<std::string>{"app.1.log.gz", "app.2.log.gz", "app.3.log.gz"}));
+    EXPECT_EQ(Unpacked(dir.Path() / "app.1.log.gz"), "active");
+    EXPECT_EQ(Unpacked(dir.Path() / "app.2.log.gz"), payload);
+    EXPECT_EQ(ReadFile(dir.Path() / "app.3.log.gz"), "two");
+}
+
+TEST(SizeAndTimeBasedRollPolicy, PlainHistoryLeftOverInTheKeptPeriodsIsCompressed)
+{
+    TempDir dir, empty;
+    ModuleDirectory place(RealGzipDirectory(empty));
+    const std::int64_t now = LocalTicks(2026, 12, 6, 11, 19);
+    FakeClock clock(now);
+    SizeAndTimeBasedRollPolicy policy;
+    policy.SetOption(N("/fileNamePattern/value"), N(Narrow(dir.Path()) + Sep() + "app.{yyyy}{MM}{dd}.{RollingIndex}.log"));
+    policy.SetOption(N("/maxHistory/value"), N("3"));
+    policy.ActivateOptions();
+    const std::string today = "app." + NameAt("{yyyy}{MM}{dd}", now);
+    const std::string yesterday = "app." + NameAt("{yyyy}{MM}{dd}", now - kTicksPerDay);
+    const std::string payload = Payload();
+    Touch(dir, today + ".1.log.gz", "one");
+    Touch(dir, today + ".2.log", payload);     // gzip killed half way
+    Touch(dir, yesterday + ".1.log", "late");  // the process ended before gzip ran
+    Touch(dir, "app.log", "active");
+    const std::unique_ptr<RolloverDescription> description = policy.Rollover(W(dir.Wide("app.log")));
+    ASSERT_NE(description, nullptr);
+    ASSERT_TRUE(description->synchronous->Execute());
+    description->asynchronous->Execute();
+    EXPECT_EQ(Files(dir.Path()), (std::set<std::string>{today + ".1.log.gz", today + ".2.log.gz", today + ".3.log.gz",
+                                                        yesterday + ".1.log.gz"}));
+    EXPECT_EQ(Unpacked(dir.Path() / (today + ".2.log.gz")), payload);
+    EXPECT_EQ(Unpacked(dir.Path() / (yesterday + ".1.log.gz")), "late");
+    EXPECT_EQ(Unpacked(dir.Path() / (today + ".3.log.gz")), "active");
+}
+
+TEST(GZCompressAction, ASourceAlreadyCompressedLeavesItsArchive)
+{
+    TempDir dir;
+    Touch(dir, "app.1.log.gz", "archive");
+    RunRecorder recorder;
+    GZCompressAction action(W(dir.Wide("app.1.log")), W(dir.Wide("app.1.log.gz")), true);
+    EXPECT_TRUE(action.Execute());
+    EXPECT_EQ(ReadFile(dir.Path() / "app.1.log.gz"), "archive");
+    EXPECT_TRUE(recorder.programs.empty());
 }

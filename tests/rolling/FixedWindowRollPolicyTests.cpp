@@ -4,6 +4,7 @@
 
 #include "Recorders.h"
 #include "RollingTestSupport.h"
+#include "rolling/CompressionSequence.h"
 #include "rolling/FileRenameAction.h"
 #include "rolling/FixedWindowRollPolicy.h"
 #include "rolling/GZCompressAction.h"
@@ -80,17 +81,19 @@ TEST(FixedWindowRollPolicy, EachRolloverShiftsAndNamesTheNewestFile)
         std::unique_ptr<RolloverDescription> description = policy.Rollover(active);
         ASSERT_NE(description, nullptr);
         auto* rename = dynamic_cast<FileRenameAction*>(description->synchronous.get());
-        auto* compress = dynamic_cast<GZCompressAction*>(description->asynchronous.get());
+        auto* compressions = dynamic_cast<CompressionSequence*>(description->asynchronous.get());
         ASSERT_NE(rename, nullptr);
-        ASSERT_NE(compress, nullptr);
+        ASSERT_NE(compressions, nullptr);
+        ASSERT_FALSE(compressions->Compressions().empty());
+        const GZCompressAction* compress = compressions->Compressions().front().get();
         EXPECT_EQ(rename->Source(), active);
         EXPECT_EQ(rename->Target(), W(dir.Wide("app.1.log")));
         EXPECT_EQ(compress->Source(), W(dir.Wide("app.1.log")));
         EXPECT_EQ(compress->Target(), W(dir.Wide("app.1.log.gz")));
         EXPECT_TRUE(compress->DeletesSource());
+        EXPECT_TRUE(rename->Execute());
         EXPECT_TRUE(diagnostics.Contains("FixedWindowRollPolicy.Will rename (if exist) [" + Narrow(dir.Path() / "app.log") +
                                          "] -> [" + Narrow(dir.Path() / "app.1.log") + "]"));
-        EXPECT_TRUE(rename->Execute());
     }
     EXPECT_EQ(Files(dir.Path()), (std::set<std::string>{"app.1.log", "app.2.log", "app.3.log"}));
     EXPECT_EQ(ReadFile(dir.Path() / "app.1.log"), "generation 4");

@@ -1,5 +1,8 @@
 #include "ReferencePurge.h"
 
+#include <set>
+#include <string>
+
 #include "frame/Trace.h"
 #include "host/Utility.h"
 #include "rolling/Helper.h"
@@ -23,9 +26,15 @@ template <typename Slot>
 void Loop(const PurgeSetup& setup, std::int64_t when, const char* first, const char* last, Slot slot)
 {
     std::int64_t t = when - (static_cast<std::int64_t>(setup.historyMinutes) + setup.periodMinutes) * kTicksPerMinute;
+    // The names of the current and the kept periods, which no slot may delete.
+    std::set<std::wstring> kept;
+    for (std::int64_t k = when; k > t; k -= setup.periodMinutes * kTicksPerMinute)
+        kept.insert(std::wstring(NameAt(setup.pattern, k).StdView()));
     Quorlin::Trace(50000, first, NameAt(setup.pattern, t));
     for (std::int32_t i = 0; i < 43200 / setup.periodMinutes; ++i) {
-        slot(NameAt(setup.pattern, t));
+        const WString name = NameAt(setup.pattern, t);
+        if (kept.count(std::wstring(name.StdView())) == 0)
+            slot(name);
         t -= setup.periodMinutes * kTicksPerMinute;
     }
     Quorlin::Trace(50000, last, NameAt(setup.pattern, t));

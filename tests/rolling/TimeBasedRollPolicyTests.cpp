@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -52,7 +53,11 @@ TEST(TimeBasedRollPolicy, ActivationDerivesThePeriodFromTheFinestToken)
         {"app.{ss}.log", "7", 43200, 1440, {{80000, prefix + "using {ss}/{$} in m_HistoryFileNamePattern is not allowed !!!"}}, false},
         {"app.{dd}.log", "0", 43200, 1440, {{80000, prefix + "m_HistoryValue is 0 !!!"}}, false},
         {"app.{dd}.log", "-3", 43200, 1440, {{80000, prefix + "m_HistoryValue is 0 !!!"}}, false},
-        {"app.log", "7", 43200, 1440, {{50000, prefix + "Invalid FileNamePattern, use default value"}}, true},
+        {"app.log", "7", 43200, 1440,
+         {{70000, prefix + "[app.log] has no date token: no history file is ever old, and the history is kept whole; only a "
+                           "window (rollingPolicy/maxIndex) or a date token in the pattern bounds it"},
+          {50000, prefix + "Invalid FileNamePattern, use default value"}},
+         true},
         {"", "7", 43200, 1440, {{80000, prefix + "m_HistoryFileNamePattern is empty !!!"}}, false},
         {"app.{yyyy}{MM}{dd}{HH}.log", "100000000", INT32_MAX, 60, {{50000, prefix + "Precision : hour of 100000000"}}, false},
     };
@@ -251,4 +256,60 @@ TEST(TimeBasedRollPolicy, CleanHistoryOverMinutesFindsEveryLeftover)
         const auto plain = dir.Path() / "old" / minute(back);
         EXPECT_TRUE(std::filesystem::exists(plain) || std::filesystem::exists(plain.string() + ".gz")) << minute(back);
     }
+}
+
+TEST(TimeBasedRollPolicy, APurgeNeverDeletesANameThatAKeptPeriodHasToo)
+{
+    // {dd} alone, 7 days kept on 6 December: the 6th and 5th of November are named as today and
+    // yesterday, the 29th of November is kept in its own right, the 28th and the 20th are old.
+    const std::int64_t now = LocalTicks(2026, 12, 6, 11, 19);
+    FakeClock clock(now);
+    for (const bool sizeAndTime : {false, true}) {
+        TempDir dir;
+        const std::string number = sizeAndTime ? ".{RollingIndex}" : "";
+        auto policy = NewTimePolicy(sizeAndTime);
+        Configure(*policy, Narrow(dir.Path()) + Sep() + "app.{dd}" + number + ".log", "7");
+        policy->ActivateOptions();
+        auto name = [&](const char* day, const char* suffix) {
+            return "app." + std::string(day) + (sizeAndTime ? ".1" : "") + ".log" + suffix;
+        };
+        for (const char* day : {"06", "05", "29", "28", "20"})
+            Touch(dir, name(day, ".gz"));
+        Touch(dir, name("05", ""));
+        const std::int64_t at = now;
+        if (sizeAndTime)
+            static_cast<SizeAndTimeBasedRollPolicy&>(*policy).Purge(&at);
+        else
+            policy->Purge(&at);
+        EXPECT_EQ(Files(dir.Path()), (std::set<std::string>{name("06", ".gz"), name("05", ".gz"), name("05", ""), name("29", ".gz")}))
+            << sizeAndTime;
+    }
+}
+
+TEST(SizeAndTimeBasedRollPolicy, WithoutADateTokenEveryNumberIsKeptAndActivationWarns)
+{
+    TempDir dir;
+    FakeClock clock(LocalTicks(2026, 12, 6, 11, 19));
+    const std::string pattern = Narrow(dir.Path()) + Sep() + "app.{RollingIndex}.log";
+    SizeAndTimeBasedRollPolicy policy;
+    Configure(policy, pattern, "");
+    DiagnosticRecorder diagnostics;
+    policy.ActivateOptions();
+    const std::vector<Diagnostic> lines = diagnostics.Lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        Diagnostic{70000, "TimeBasedRollPolicy::ActivateOptions, [" + pattern +
+                                              "] has no date token: no history file is ever old, and the history is kept "
+                                              "whole; only a window (rollingPolicy/maxIndex) or a date token in the pattern "
+                                              "bounds it"}),
+              lines.end());
+
+    for (int i = 1; i <= 3; ++i)
+        Touch(dir, "app." + std::to_string(i) + ".log.gz");
+    Touch(dir, "app.4.log");
+    Touch(dir, "app.log");
+    std::unique_ptr<RolloverDescription> description = policy.Rollover(W(dir.Wide("app.log")));
+    ASSERT_NE(description, nullptr);
+    EXPECT_EQ(RenameOf(description).Target(), W(dir.Wide("app.5.log")));
+    EXPECT_EQ(Files(dir.Path()),
+              (std::set<std::string>{"app.1.log.gz", "app.2.log.gz", "app.3.log.gz", "app.4.log", "app.log"}));
 }

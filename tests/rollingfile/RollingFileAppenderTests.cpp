@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "LineVerifier.h"
 #include "Recorders.h"
 #include "Shell.h"
 #include "RollingTestSupport.h"
@@ -58,17 +59,21 @@ TEST(RollingFileAppender, RollingBySizeAddsTheIndexToAPatternWithoutOne)
 {
     const std::string sep(1, static_cast<char>(os::PathSeparator()));
     struct Case {
-        std::string pattern, corrected;
+        std::string fileName, pattern, corrected;
     };
     const Case cases[] = {
-        {"logs" + sep + "app.log", "logs" + sep + "app.{RollingIndex}.log"},
-        {"", ".{RollingIndex}"},
-        {"logs" + sep + "app", "logs" + sep + "app.{RollingIndex}"},
-        {"logs" + sep + "app.{RollingIndex}.log", "logs" + sep + "app.{RollingIndex}.log"},
+        {"", "logs" + sep + "app.log", "logs" + sep + "app.{RollingIndex}.log"},
+        {"", "", ".{RollingIndex}"},
+        // No pattern: the history goes beside the active file, named after it.
+        {"logs" + sep + "app.log", "", "logs" + sep + "app.{RollingIndex}.log"},
+        {"logs" + sep + "app.log", "logs" + sep + "app", "logs" + sep + "app.{RollingIndex}"},
+        {"", "logs" + sep + "app.{RollingIndex}.log", "logs" + sep + "app.{RollingIndex}.log"},
     };
     for (const Case& c : cases) {
         DiagnosticRecorder recorder;
         RollingFileAppender appender;
+        if (!c.fileName.empty())
+            appender.SetOption("fileName/value", c.fileName.c_str());
         appender.SetOption("fileNamePattern/value", c.pattern.c_str());
         appender.SetOption("triggeringPolicy/maxFileSize/value", "1MB");
         appender.ActivateOptions();
@@ -244,4 +249,30 @@ TEST(RollingFileAppender, AQuietAppendersBatchReachesTheFileAndErrorsGoAtOnce)
     batched->Close();
     off->Close();
     EXPECT_EQ(ReadFile(dir.Path() / "off.log"), "info\r\nerror\r\n");
+}
+
+TEST(RollingFileAppender, SizeRollingWithoutAPatternKeepsEveryEventBesideTheActiveFile)
+{
+    TempDir dir;
+    RollingFileAppender appender;
+    appender.SetLayout(std::make_shared<PatternLayout>("%m"));
+    appender.SetOption("fileName/value", Text(dir.Path() / "logs" / "app.log"));
+    appender.SetOption("triggeringPolicy/maxFileSize/value", "64KB");
+    appender.ActivateOptions();
+    ASSERT_TRUE(appender.Open());
+    const int lines = 20000;
+    WriteNumberedLines(1, lines, [&](const std::string& line) { Log(appender, line); });
+    appender.Close();
+    appender.WaitForCompressions();
+
+    // Oldest first: app.1.log.gz, app.2.log.gz ... then the active file.
+    LineVerifier verifier(1);
+    int history = 0;
+    for (int index = 1; fs::exists(dir.Path() / "logs" / ("app." + std::to_string(index) + ".log.gz")); ++index, ++history)
+        verifier.ConsumeFile(dir.Path() / "logs" / ("app." + std::to_string(index) + ".log.gz"));
+    verifier.ConsumeFile(dir.Path() / "logs" / "app.log");
+    EXPECT_EQ(verifier.Problems(lines), std::vector<std::string>{});
+    EXPECT_GE(history, 6);
+    const auto entries = fs::directory_iterator(dir.Path() / "logs");
+    EXPECT_EQ(std::distance(fs::begin(entries), fs::end(entries)), history + 1);  // nothing plain left, nothing else
 }

@@ -106,15 +106,18 @@ void RollingFileAppender::ActivateOptions()
     m_FileNameValue.Replace("{MDC", "{GlobalMap");
     m_FileNamePatternValue.Replace("{MDC", "{GlobalMap");
 
-    // Rolling by size needs a number in the history names: app.log -> app.{RollingIndex}.log
+    // Rolling by size needs a number in the history names: app.log -> app.{RollingIndex}.log; without a
+    // pattern the history sits beside the active file, named after it.
     if (m_HasMaxFileSize && m_FileNamePatternValue.Find("{RollingIndex}") < 0) {
         os::PathParts parts;
-        const WString wide(m_FileNamePatternValue);
+        const DString base = m_FileNamePatternValue.IsEmpty() ? m_FileNameValue : m_FileNamePatternValue;
+        const WString wide(base);
         if (os::SplitPath(wide.StdView(), parts, 260).Ok()) {
             const WString corrected = WString((parts.drive + parts.directory + parts.name).c_str()) + WString(L".{RollingIndex}") +
                                       WString(parts.extension.c_str());
             m_FileNamePatternValue = corrected.ToDString();
         } else {
+            m_FileNamePatternValue = base;
             m_FileNamePatternValue.Append(".{RollingIndex}");
         }
         Trace(80000, "RollingFileAppender, bad FileNamePattern, auto correct to [{$}]", m_FileNamePatternValue);
@@ -274,7 +277,7 @@ bool RollingFileAppender::Rollover()
 {
     if (!m_RollingPolicy)
         return false;
-    // A fixed window shifts its history at once; a file still being compressed must not move under gzip.
+    // A fixed window shifts its history in the rename; a file still being compressed must not move under gzip.
     if (dynamic_cast<FixedWindowRollPolicy*>(m_RollingPolicy.get()) != nullptr && m_Compressions.WaitUntilIdle()) {
         const std::int64_t waits = m_CompressionWaits.fetch_add(1) + 1;
         Trace(50000, "[{$}] RollingFileAppender, waited for a running compression before rolling over ({$} so far)",

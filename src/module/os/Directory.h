@@ -31,4 +31,8 @@ Status RemoveFile(std::wstring_view name);
 // Moves a file (MoveFileW): fails with AlreadyExists when `to` exists, never replaces it.
 Status RenameFile(std::wstring_view from, std::wstring_view to);
 
+// Whether RemoveFile and RenameFile could take the file as far as sharing goes: false only when
+// another handle holds it open without ShareDelete (a missing file says true). Never changes the file.
+bool CanRemoveOrRename(std::wstring_view name);
+
 } // namespace Quorlin::os

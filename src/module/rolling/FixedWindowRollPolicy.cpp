@@ -2,7 +2,8 @@
 
 #include "frame/Trace.h"
 #include "os/Clock.h"
-#include "rolling/FileRenameAction.h"
+#include "rolling/CompressionSequence.h"
+#include "rolling/FixedWindowRenameAction.h"
 #include "rolling/GZCompressAction.h"
 #include "rolling/Helper.h"
 
@@ -59,13 +60,14 @@ std::unique_ptr<RolloverDescription> FixedWindowRollPolicy::Rollover(const WStri
     if (m_FileNamePattern.GetLength() > kPatternLimit)
         return nullptr;
     const WString pattern = Rolling::Helper::NameAt(m_FileNamePattern, os::NowTicks());
-    // The shift runs now, while the active file is still open: app.9.log -> app.10.log ... app.1.log -> app.2.log.
-    Rolling::Helper::Rename(pattern, m_MinIndex, m_MaxIndex);
     const WString target = Rolling::Helper::ApplyIndex(pattern, m_MinIndex);
-    Trace(50000, "FixedWindowRollPolicy.Will rename (if exist) [{$}] -> [{$}]", activeFileName, target);
+    auto compressions = std::make_shared<CompressionSequence>();
+    compressions->Add(std::make_shared<GZCompressAction>(target, target + L".gz", true));
     auto description = std::make_unique<RolloverDescription>();
-    description->synchronous = std::make_shared<FileRenameAction>(activeFileName, target);
-    description->asynchronous = std::make_shared<GZCompressAction>(target, target + L".gz", true);
+    // The shift waits for the closed file: it runs in the rename, and only when the file can move.
+    description->synchronous =
+        std::make_shared<FixedWindowRenameAction>(pattern, m_MinIndex, m_MaxIndex, activeFileName, target, compressions);
+    description->asynchronous = compressions;
     return description;
 }
 

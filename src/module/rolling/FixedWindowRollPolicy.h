@@ -14,8 +14,8 @@ public:
     void SetOption(const DString& key, const DString& value) override;
     // Corrects an inverted window and one wider than 121 indices, with a level-70000 diagnostic each.
     void ActivateOptions() override;
-    // Shifts the window up by one now, then names a rename to the lowest index and a compression of it.
-    // Null when the lowest index is negative, or the pattern is empty or longer than 260 characters.
+    // Names a rename to the lowest index that first shifts the window up by one (FixedWindowRenameAction),
+    // and the compression of that file and of plain history found in the window. Null when the lowest index is negative, or the pattern is empty or longer than 260 characters.
     std::unique_ptr<RolloverDescription> Rollover(const WString& activeFileName) override;
 
     std::int32_t MinIndex() const { return m_MinIndex; }

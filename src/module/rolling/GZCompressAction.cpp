@@ -1,5 +1,8 @@
 #include "GZCompressAction.h"
 
+#include <mutex>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "frame/ModuleInfo.h"
@@ -14,6 +17,42 @@ namespace {
 // The spaces belong to the literals.
 constexpr wchar_t kDeleteSourceOptions[] = L"-f -v   ";
 constexpr wchar_t kKeepSourceOptions[] = L"-f -k -v    ";
+
+// The sources being compressed in this process: two compressions of one file at once would each
+// take the other's archive for a stale one.
+class SourceClaim {
+public:
+    explicit SourceClaim(const WString& source) : m_Source(source.StdView())
+    {
+        std::lock_guard<std::mutex> lock(Mutex());
+        m_Taken = Claimed().insert(m_Source).second;
+    }
+    ~SourceClaim()
+    {
+        if (!m_Taken)
+            return;
+        std::lock_guard<std::mutex> lock(Mutex());
+        Claimed().erase(m_Source);
+    }
+    SourceClaim(const SourceClaim&) = delete;
+    SourceClaim& operator=(const SourceClaim&) = delete;
+    bool Taken() const { return m_Taken; }
+
+private:
+    // Never destroyed: compression threads may end after static destruction has begun.
+    static std::mutex& Mutex()
+    {
+        static auto* mutex = new std::mutex();
+        return *mutex;
+    }
+    static std::set<std::wstring>& Claimed()
+    {
+        static auto* claimed = new std::set<std::wstring>();
+        return *claimed;
+    }
+    std::wstring m_Source;
+    bool m_Taken = false;
+};
 
 } // namespace
 
@@ -66,6 +105,11 @@ WString GZCompressAction::CommandLine(const WString& programPath) const
 
 bool GZCompressAction::Execute()
 {
+    m_GzipUnusable = false;
+    const SourceClaim claim(m_Source);
+    // Gone: compressed by an earlier compression, whose archive must stay.
+    if (!claim.Taken() || !os::PathExists(m_Source.StdView()))
+        return true;
     if (os::PathExists(m_Target.StdView())) {
         Trace(70000, "GZCompressAction, will delete [{$}]", m_Target);
         os::SetNormalAttributes(m_Target.StdView());
@@ -77,6 +121,7 @@ bool GZCompressAction::Execute()
     std::vector<wchar_t> writable(line.c_str(), line.c_str() + line.GetLength() + 1);
     std::uint32_t code = 0;
     const bool ended = RunAndWaitSysCommand(program.c_str(), writable.data(), kRunPollCount, kRunPollIntervalMs, &code);
+    m_GzipUnusable = !ended;
     // gzip removes its source only once the archive is complete. A source still there after gzip ended
     // (it failed, or was killed half way) leaves whatever lies under the target incomplete: remove it,
     // so that no truncated archive carries the final name; the source stays as the history file. When

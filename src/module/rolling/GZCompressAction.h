@@ -15,8 +15,11 @@ public:
     ~GZCompressAction() override;
 
     // Deletes a stale target, then runs gzip on the source and waits for it. Always true: a gzip that
-    // cannot be started is reported at level 80000 and leaves the source as it was.
+    // cannot be started is reported at level 80000 and leaves the source as it was. A source that is
+    // gone, or that another compression of the module is working on, is left alone with its target.
     bool Execute() override;
+    // Whether the last Execute found gzip unusable: it could not be started, or outlived its bound.
+    bool GzipUnusable() const { return m_GzipUnusable; }
 
     // The program started and its command line: the quoted program path, the options, the quoted source.
     WString ProgramPath() const;
@@ -30,6 +33,7 @@ private:
     WString m_Source;
     WString m_Target;
     bool m_DeleteSource;
+    bool m_GzipUnusable = false;
 };
 
 // One argument in double quotes as the Windows command-line rules read it back whole: backslashes

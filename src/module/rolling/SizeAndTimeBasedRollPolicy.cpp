@@ -35,7 +35,7 @@ std::unique_ptr<RolloverDescription> SizeAndTimeBasedRollPolicy::RolloverAt(cons
         return nullptr;
     }
     Trace(50000, "SizeAndTimeBasedRollPolicy.Will rename (if exist) [{$}] -> [{$}]", activeFileName, history);
-    return Describe(activeFileName, history);
+    return Describe(activeFileName, history, LeftOverPlainHistory(at, activeFileName));
 }
 
 bool SizeAndTimeBasedRollPolicy::Purge(const std::int64_t* when)

@@ -2,11 +2,13 @@
 
 #include <climits>
 #include <string>
+#include <unordered_set>
 
 #include "frame/Trace.h"
 #include "host/Utility.h"
 #include "os/Clock.h"
 #include "os/Path.h"
+#include "rolling/CompressionSequence.h"
 #include "rolling/FileRenameAction.h"
 #include "rolling/GZCompressAction.h"
 #include "rolling/Helper.h"
@@ -25,6 +27,15 @@ bool Has(const DString& text, const char* token) { return text.Find(token) >= 0;
 std::int32_t Saturated(std::int64_t value) { return value > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(value); }
 
 std::int64_t Seconds(std::int64_t ticks) { return ticks / os::kTicksPerSecond; }
+
+// Whether any token of the pattern changes with the time: without one every period has the same name.
+bool HasDateToken(const DString& pattern)
+{
+    for (const char* token : {"{yyyy}", "{yy}", "{MM}", "{M}", "{dd}", "{d}", "{HH}", "{H}", "{mm}", "{m}", "{ss}", "{s}"})
+        if (Has(pattern, token))
+            return true;
+    return false;
+}
 
 std::wstring ExtensionOf(const WString& pattern)
 {
@@ -53,6 +64,11 @@ void TimeBasedRollPolicy::SetOption(const DString& key, const DString& value)
 void TimeBasedRollPolicy::ActivateOptions()
 {
     const DString& pattern = m_HistoryFileNamePattern;
+    if (!pattern.IsEmpty() && !HasDateToken(pattern))
+        Trace(70000,
+              "TimeBasedRollPolicy::ActivateOptions, [{$}] has no date token: no history file is ever old, and the history "
+              "is kept whole; only a window (rollingPolicy/maxIndex) or a date token in the pattern bounds it",
+              pattern);
     if (pattern.IsEmpty()) {
         Trace(80000, "TimeBasedRollPolicy::ActivateOptions, m_HistoryFileNamePattern is empty !!!");
     } else if (m_HistoryValue <= 0) {
@@ -108,7 +124,7 @@ std::unique_ptr<RolloverDescription> TimeBasedRollPolicy::RolloverAt(const WStri
     if (HistoryNameTaken(activeFileName, history))
         return nullptr;
     Trace(50000, "TimeBasedRollPolicy.Will rename (if exist) [{$}] -> [{$}]", activeFileName, history);
-    return Describe(activeFileName, history);
+    return Describe(activeFileName, history, LeftOverPlainHistory(at, activeFileName));
 }
 
 bool TimeBasedRollPolicy::Purge(const std::int64_t* when)
@@ -124,7 +140,8 @@ bool TimeBasedRollPolicy::Purge(const std::int64_t* when)
 bool TimeBasedRollPolicy::WalkPurgeSlots(const char* owner, const std::int64_t* when, bool numbered,
                                          const PurgeSlotDeleter& deleteSlot)
 {
-    const PurgeSlots slots = PurgeSlotsAt(when != nullptr ? *when : Now());
+    const std::int64_t at = when != nullptr ? *when : Now();
+    const PurgeSlots slots = PurgeSlotsAt(at);
     const DString& pattern = m_HistoryFileNamePattern;
     const bool tracing = LogLog::IsOn();
     if (tracing)
@@ -142,6 +159,9 @@ bool TimeBasedRollPolicy::WalkPurgeSlots(const char* owner, const std::int64_t* 
                                                              ExtensionOf(widePattern));
     Rolling::SlotNamer namer;
     bool fast = !tracing && NamerPays() && namer.Prepare(pattern, Seconds(slots.Last()), Seconds(slots.first));
+    // Made on the first slot that has files: most purges find none.
+    std::unordered_set<std::wstring> kept;
+    bool keptMade = false;
     std::wstring rendered, key;
     for (;;) {
         bool agreed = true;
@@ -164,6 +184,14 @@ bool TimeBasedRollPolicy::WalkPurgeSlots(const char* owner, const std::int64_t* 
                 agreed = false;  // the namer went wrong somewhere: visit every slot again with the host
                 break;
             }
+            // A pattern that names periods alike ({dd} alone: the 6th of last month is named as today) must
+            // not delete what is kept; without a date token every period is the current one.
+            if (!keptMade) {
+                KeptNamesAt(at, kept);
+                keptMade = true;
+            }
+            if (kept.count(std::wstring(name.StdView())) != 0)
+                continue;
             deleteSlot(name, stemVariants, listing);
         }
         if (agreed) {
@@ -232,6 +260,23 @@ TimeBasedRollPolicy::PurgeSlots TimeBasedRollPolicy::PurgeSlotsAt(std::int64_t w
     return slots;
 }
 
+void TimeBasedRollPolicy::KeptNamesAt(std::int64_t when, std::unordered_set<std::wstring>& names) const
+{
+    const PurgeSlots slots = PurgeSlotsAt(when);
+    const DString& pattern = m_HistoryFileNamePattern;
+    Rolling::SlotNamer namer;
+    const bool fast = NamerPays() && namer.Prepare(pattern, Seconds(slots.first + slots.step), Seconds(when));
+    std::wstring rendered;
+    for (std::int64_t t = when; t > slots.first; t -= slots.step) {
+        if (fast) {
+            namer.NameAt(Seconds(t), rendered);
+            names.insert(rendered);
+        } else {
+            names.insert(std::wstring(NameAt(pattern, t).StdView()));
+        }
+    }
+}
+
 WString TimeBasedRollPolicy::NameAt(const DString& pattern, std::int64_t ticks)
 {
     return Rolling::Helper::NameAt(pattern, ticks);
@@ -252,11 +297,39 @@ bool TimeBasedRollPolicy::HistoryNameTaken(const WString& activeFileName, const 
 
 std::int64_t TimeBasedRollPolicy::Now() { return os::NowTicks(); }
 
-std::unique_ptr<RolloverDescription> TimeBasedRollPolicy::Describe(const WString& activeFileName, const WString& historyName)
+std::vector<WString> TimeBasedRollPolicy::LeftOverPlainHistory(std::int64_t when, const WString& activeFileName) const
+{
+    std::unordered_set<std::wstring> kept;
+    KeptNamesAt(when, kept);
+    Rolling::HistoryListing listing;
+    std::vector<WString> plain;
+    const auto add = [&](const WString& name) {
+        if (name.CompareNoCase(activeFileName) != 0 && listing.Exists(name))
+            plain.push_back(name);
+    };
+    for (const std::wstring& text : kept) {
+        const WString name{std::wstring_view(text)};
+        if (name.Find(Rolling::Helper::kRollingIndex) < 0) {
+            add(name);
+            continue;
+        }
+        const std::int32_t highest = Rolling::Helper::HighestNumberInUse(name, &listing);
+        for (std::int32_t i = 1; i <= highest; ++i)
+            add(Rolling::Helper::ApplyIndex(name, i));
+    }
+    return plain;
+}
+
+std::unique_ptr<RolloverDescription> TimeBasedRollPolicy::Describe(const WString& activeFileName, const WString& historyName,
+                                                                   const std::vector<WString>& leftOvers)
 {
     auto description = std::make_unique<RolloverDescription>();
     description->synchronous = std::make_shared<FileRenameAction>(activeFileName, historyName);
-    description->asynchronous = std::make_shared<GZCompressAction>(historyName, historyName + L".gz", true);
+    auto compressions = std::make_shared<CompressionSequence>();
+    compressions->Add(std::make_shared<GZCompressAction>(historyName, historyName + L".gz", true));
+    for (const WString& name : leftOvers)
+        compressions->Add(std::make_shared<GZCompressAction>(name, name + L".gz", true));
+    description->asynchronous = compressions;
     return description;
 }
 

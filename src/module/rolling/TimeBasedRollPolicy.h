@@ -3,6 +3,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <unordered_set>
+#include <vector>
 
 #include "rolling/RollingPolicy.h"
 
@@ -20,7 +23,8 @@ public:
     // "/fileNamePattern/value" or "/cleanHistoryOnStart/value"; first match wins, others are ignored.
     void SetOption(const DString& key, const DString& value) override;
     // Derives the period and the kept span from the pattern's finest token and maxHistory (defaults:
-    // days, 30 days on a bad value), then runs CleanHistory when asked to.
+    // days, 30 days on a bad value), warns (70000) when the pattern has no date token, then runs
+    // CleanHistory when asked to.
     void ActivateOptions() override;
     // RolloverAt now.
     std::unique_ptr<RolloverDescription> Rollover(const WString& activeFileName) override;
@@ -33,7 +37,8 @@ public:
     // name exists already (HistoryNameTaken).
     virtual std::unique_ptr<RolloverDescription> RolloverAt(const WString& activeFileName, const std::int64_t* when);
 
-    // Deletes the history of the 30 days of periods that lie beyond the kept span at `when`. Always true.
+    // Deletes the history of the 30 days of periods that lie beyond the kept span at `when`, but never a
+    // name that the current period or a kept one has too. Always true.
     bool Purge(const std::int64_t* when);
 
     std::int32_t HistoryMinutes() const { return m_HistoryMinutes; }
@@ -59,8 +64,13 @@ protected:
     // the slots at `when` newest first. Without diagnostics the names come from the fast namer and
     // only the slots a listed file may match are expanded by the host; should the two ever disagree,
     // every slot is visited again with the host. With `numbered`, slots whose names hold the index
-    // token are looked for by their number 1. Always true.
+    // token are looked for by their number 1. A slot named as the current period or a kept one is
+    // skipped. Always true.
     bool WalkPurgeSlots(const char* owner, const std::int64_t* when, bool numbered, const PurgeSlotDeleter& deleteSlot);
+
+    // Adds the history names of the current period at `when` and of every kept one before it; a purge
+    // slot of one of these names is never deleted.
+    void KeptNamesAt(std::int64_t when, std::unordered_set<std::wstring>& names) const;
 
     // The pattern's date and time tokens for the instant `ticks`.
     static WString NameAt(const DString& pattern, std::int64_t ticks);
@@ -68,7 +78,12 @@ protected:
     // periods shorter than an hour give it fewer host expansions than the slots themselves.
     bool NamerPays() const { return m_PeriodMinutes < 60; }
     static std::int64_t Now();
-    static std::unique_ptr<RolloverDescription> Describe(const WString& activeFileName, const WString& historyName);
+    // The plain history files of the current and the kept periods at `when` (every number of a numbered
+    // name), but the active file: left by a roll-over whose compression never ran or never ended.
+    std::vector<WString> LeftOverPlainHistory(std::int64_t when, const WString& activeFileName) const;
+    // The rename into history, then the compression of the history file and of each left-over one.
+    static std::unique_ptr<RolloverDescription> Describe(const WString& activeFileName, const WString& historyName,
+                                                         const std::vector<WString>& leftOvers);
     // Whether a file of the history name's family exists already: a clock that went back, or an hour
     // that comes twice when the clocks fall back, names a period again. The roll-over is declined
     // then, so that the history is never replaced and the active file goes on growing until a name

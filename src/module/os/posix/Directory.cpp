@@ -168,4 +168,11 @@ Status native::RenameFile(std::wstring_view from, std::wstring_view to)
     return PastChildStarts([&] { return RenameOnce(from, to); });
 }
 
+bool CanRemoveOrRename(std::wstring_view name)
+{
+    const std::string path = ToUtf8(name);
+    // Judged as RemoveFile and RenameFile judge it, a child being started looked past.
+    return PastChildStarts([&] { return HeldWithoutShareDelete(path) ? FromNative(kSharingViolation) : Status{}; }).Ok();
+}
+
 } // namespace Quorlin::os

@@ -90,4 +90,16 @@ Status native::RenameFile(std::wstring_view from, std::wstring_view to)
     return {};
 }
 
+bool CanRemoveOrRename(std::wstring_view name)
+{
+    // DELETE access sharing everything: refused with a sharing violation exactly when some handle
+    // open on the file did not share delete, which is what DeleteFileW and MoveFileW would meet.
+    const HANDLE probe = ::CreateFileW(Terminated(name).c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (probe == INVALID_HANDLE_VALUE)
+        return ::GetLastError() != ERROR_SHARING_VIOLATION;
+    ::CloseHandle(probe);
+    return true;
+}
+
 } // namespace Quorlin::os
