@@ -1,6 +1,7 @@
 // quorlin-run end to end: the program loads the module beside it through the framework.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "Shell.h"
@@ -134,7 +135,8 @@ TEST(QuorlinRun, WarningsAndErrorsShowByDefaultQuietHidesThemDebugShowsAll)
 TEST(QuorlinRun, AppendersThatLostEventsAreNamedAndTheExitCodeIs4)
 {
     TempDir dir;
-    const std::string module = Quote(SiblingProgram(std::string("quorlin_lossy_module") + Quorlin::os::SharedLibrarySuffix()));
+    const auto beside = std::filesystem::path(Quorlin::os::ExecutablePath()).parent_path();
+    const std::string module = Quote((beside / (std::string("quorlin_lossy_module") + Quorlin::os::SharedLibrarySuffix())).string());
     const std::string config = WriteConfig(dir, "[appender lossyA]\ntype = T\n[appender kept]\ntype = T\n[appender lossyB]\ntype = T\n"
                                                 "threshold = ERROR\n[root]\nappender-ref = lossyA\nappender-ref = kept\n"
                                                 "appender-ref = lossyB\n");
