@@ -1,10 +1,12 @@
 // quorlin-run end to end: the program loads the module beside it through the framework.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "Shell.h"
 #include "TempDir.h"
+#include "os/Module.h"
 
 using namespace QuorlinTest;
 
@@ -99,4 +101,55 @@ TEST(QuorlinRun, FeedsStandardInputAndGeneratedEventsThroughTheModule)
     EXPECT_EQ(builtIn.exitCode, 0) << builtIn.err;
     EXPECT_NE(builtIn.err.find("quorlin-run: 3 events"), std::string::npos) << builtIn.err;
     EXPECT_NE(ReadFile(dir.Path() / "logs" / "quorlin.log").find("[INFO ] "), std::string::npos);
+}
+
+TEST(QuorlinRun, WarningsAndErrorsShowByDefaultQuietHidesThemDebugShowsAll)
+{
+    TempDir dir;
+    // "maybe" is no boolean: the file appender reports it at level 80000 and keeps its default.
+    const std::string file = "[appender f]\ntype = Appender.File\nfileName/value = f.log\nappendToFile/value = maybe\n"
+                             "[root]\nappender-ref = f\n";
+    const std::string config = WriteConfig(dir, file);
+    const std::string problem = "[80000] [";
+    const std::string progress = "[50000] Enter Factory::CreateAppender";
+    struct Case {
+        const char* arguments;
+        bool problems;
+        bool progress;
+    };
+    for (const Case& c : {Case{"", true, false}, Case{" --quiet", false, false}, Case{" --debug", true, true}}) {
+        RunResult r = RunQuorlin(dir, "--config " + config + c.arguments, "one\n");
+        EXPECT_EQ(r.exitCode, 0) << c.arguments << r.err;
+        EXPECT_EQ(r.err.find(problem) != std::string::npos, c.problems) << c.arguments << r.err;
+        EXPECT_EQ(r.err.find(progress) != std::string::npos, c.progress) << c.arguments << r.err;
+    }
+    // "debug = true" in the file is --debug; --quiet on the command line still wins over it.
+    const std::string debugConfig = WriteConfig(dir, "debug = true\n" + file);
+    EXPECT_NE(RunQuorlin(dir, "--config " + debugConfig, "one\n").err.find(progress), std::string::npos);
+    EXPECT_EQ(RunQuorlin(dir, "--config " + debugConfig + " --quiet", "one\n").err.find("[50000]"), std::string::npos);
+    RunResult both = RunQuorlin(dir, "--quiet --debug");
+    EXPECT_EQ(both.exitCode, 2);
+    EXPECT_NE(both.err.find("--quiet and --debug exclude each other"), std::string::npos) << both.err;
+}
+
+TEST(QuorlinRun, AppendersThatLostEventsAreNamedAndTheExitCodeIs4)
+{
+    TempDir dir;
+    const auto beside = std::filesystem::path(Quorlin::os::ExecutablePath()).parent_path();
+    const std::string module = Quote((beside / (std::string("quorlin_lossy_module") + Quorlin::os::SharedLibrarySuffix())).string());
+    const std::string config = WriteConfig(dir, "[appender lossyA]\ntype = T\n[appender kept]\ntype = T\n[appender lossyB]\ntype = T\n"
+                                                "threshold = ERROR\n[root]\nappender-ref = lossyA\nappender-ref = kept\n"
+                                                "appender-ref = lossyB\n");
+    for (const char* quiet : {"", " --quiet"}) {
+        RunResult r = RunQuorlin(dir, "--module " + module + " --config " + config + quiet, "one\nERROR two\nthree\n");
+        EXPECT_EQ(r.exitCode, 4) << r.err;
+        EXPECT_NE(r.err.find("quorlin-run: appender 'lossyA' lost 3 events"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("quorlin-run: appender 'lossyB' lost 1 event"), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("lost 1 events"), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("'kept'"), std::string::npos) << r.err;
+    }
+    // No event, nothing lost: nothing said and the exit code stays 0.
+    RunResult none = RunQuorlin(dir, "--module " + module + " --config " + config, "");
+    EXPECT_EQ(none.exitCode, 0) << none.err;
+    EXPECT_EQ(none.err.find("lost"), std::string::npos) << none.err;
 }

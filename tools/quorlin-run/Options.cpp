@@ -37,16 +37,21 @@ const char* UsageText()
            "  --level L            level of generated events: a name or a number (default INFO)\n"
            "  --set NAME=VALUE     value for {GlobalMap:NAME} in file names (repeatable)\n"
            "  --module PATH        load this module instead of the one beside the program\n"
-           "  --debug              the framework's diagnostics on standard error\n"
+           "  --debug              all of the framework's diagnostics on standard error, progress\n"
+           "                       messages too (without it: warnings and errors only)\n"
+           "  --quiet              none of the framework's diagnostics\n"
            "  --show-config        print the built-in configuration and exit\n"
            "  --version            print the version and exit\n"
            "  --help               this text\n"
            "\n"
            "A line of standard input may start with a level word (ERROR, WARN:, DEBUG ...); without\n"
-           "one the event is INFO. Appenders are closed at the end of input and on Ctrl-C.\n"
+           "one the event is INFO. Appenders are closed at the end of input and on a request to\n"
+           "stop (Ctrl-C, SIGTERM, SIGHUP, SIGPIPE; console close, logoff or shutdown on Windows):\n"
+           "what was accepted is written, then the summary is shown. An appender that lost events\n"
+           "is named on standard error, even with --quiet.\n"
            "\n"
-           "Exit codes: 0 success, 1 other failure, 2 usage or configuration error,\n"
-           "3 an appender could not be created or opened.\n";
+           "Exit codes: 0 success (after a stop request too), 1 other failure, 2 usage or\n"
+           "configuration error, 3 an appender could not be created or opened, 4 events were lost.\n";
 }
 
 bool ParseOptions(int argc, char** argv, Options& options, std::string& error)
@@ -69,6 +74,8 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error)
             options.version = true;
         } else if (arg == "--debug") {
             options.debug = true;
+        } else if (arg == "--quiet") {
+            options.quiet = true;
         } else if (arg == "--show-config") {
             options.showConfig = true;
         } else if (arg == "--config") {
@@ -114,6 +121,8 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error)
             return false;
         }
     }
+    if (options.quiet && options.debug)
+        return error = "--quiet and --debug exclude each other", false;
     return true;
 }
 

@@ -3,7 +3,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <iostream>
@@ -12,17 +11,19 @@
 #include <vector>
 
 #include "DefaultConfig.h"
+#include "Diagnostics.h"
 #include "FileReport.h"
+#include "LostEvents.h"
 #include "Options.h"
 #include "host/Framework.h"
 #include "host/Level.h"
-#include "host/LogLog.h"
 #include "host/Utility.h"
 #include "utility/StringOps.h"
 #include "os/Console.h"
 #include "os/Directory.h"
 #include "os/Module.h"
 #include "os/Path.h"
+#include "os/Signals.h"
 
 namespace {
 
@@ -31,14 +32,24 @@ using namespace QuorlinRun;
 constexpr int kExitOther = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitAppender = 3;
+constexpr int kExitLost = 4;
 
 std::atomic<bool> g_Interrupted{false};
 
-extern "C" void OnInterrupt(int)
+// A stop request (Ctrl-C, SIGTERM, ...) ends reading and generating; the appenders are then closed as
+// at the end of input.
+void OnStopRequest(int)
 {
-    g_Interrupted.store(true);
-    // Ends a blocked read of standard input, so that the appenders are closed normally.
-    Quorlin::os::InterruptStandardInput();
+    // Once: the Windows seam closes the standard input handle, whose number may be reused after.
+    if (!g_Interrupted.exchange(true))
+        Quorlin::os::InterruptStandardInput();
+}
+
+DiagnosticsShown DiagnosticsFor(const Options& o, const Quorlin::Configuration& config)
+{
+    if (o.quiet)
+        return DiagnosticsShown::None;
+    return o.debug || config.debug ? DiagnosticsShown::All : DiagnosticsShown::Problems;
 }
 
 // The module beside the program (the build tree, the Windows install folder), else in ../lib (the
@@ -184,10 +195,10 @@ int Run(int argc, char** argv)
         std::fprintf(stderr, "quorlin-run: %s\n", error.c_str());
         return kExitUsage;
     }
-    if (o.debug || config.debug) {
-        Quorlin::LogLog::SetSink(Quorlin::LogLog::StandardErrorSink());
-        Quorlin::Utility::SetLogOn(true);
-    }
+    ShowDiagnostics(DiagnosticsFor(o, config));
+    Quorlin::os::IgnoreFileSizeLimitSignal();
+    // Before the start: a request that comes while the appenders open stops the run once they are open.
+    Quorlin::os::HandleStopRequests(&OnStopRequest);
 
     Quorlin::Framework framework;
     const std::string module = o.modulePath.empty() ? DefaultModulePath() : o.modulePath;
@@ -201,7 +212,6 @@ int Run(int argc, char** argv)
         std::fprintf(stderr, "quorlin-run: %s\n", error.c_str());
         return kExitAppender;
     }
-    std::signal(SIGINT, &OnInterrupt);
 
     if (o.generate >= 0) {
         const GeneratorResult r = Generate(framework, o);
@@ -213,13 +223,15 @@ int Run(int argc, char** argv)
         ReadStandardInput(framework);
         framework.Stop();
     }
-    std::signal(SIGINT, SIG_DFL);
     // Compressions run on threads of the module: let them finish before the listing and the exit.
     using WaitFn = bool (*)(unsigned int);
     if (auto wait = reinterpret_cast<WaitFn>(framework.ModuleSymbol("WaitForCompressions")); wait && !wait(60000))
         std::fprintf(stderr, "quorlin-run: compressions still running after 60 s; they go on in the background\n");
     ReportLogFiles(config, stderr);
-    return 0;
+    const auto lostEventsOf = reinterpret_cast<LostEventsOfFn>(framework.ModuleSymbol("LostEventsOf"));
+    const bool lost = ReportLostEvents(config, lostEventsOf, stderr);
+    Quorlin::os::StopRequestHandled();
+    return lost ? kExitLost : 0;
 }
 
 } // namespace

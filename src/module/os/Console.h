@@ -30,8 +30,9 @@ void PutConsoleText(const char* text);
 // Whether standard error is a terminal (for progress displays).
 bool StandardErrorIsTerminal();
 
-// Ends a blocked read of standard input (it then sees the end of input). Safe to call from a
-// signal handler or a console control handler.
+// Ends reading standard input: the next read, or one blocked now once a signal interrupts it
+// (POSIX), sees the end of input. Safe to call from a signal handler or a console control handler;
+// call it once (Windows closes the handle).
 void InterruptStandardInput();
 
 } // namespace Quorlin::os

@@ -79,8 +79,18 @@ bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 void InterruptStandardInput()
 {
-    // close is async-signal-safe; the interrupted read is restarted on a closed descriptor and fails.
-    ::close(STDIN_FILENO);
+    // /dev/null over descriptor 0: the read restarted after the signal sees the end of input. Closing 0
+    // instead would let a file the module opens meanwhile take its number and be read as input.
+    // open, dup2 and close are async-signal-safe.
+    const int null = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (null < 0) {
+        ::close(STDIN_FILENO);
+        return;
+    }
+    if (null != STDIN_FILENO) {
+        ::dup2(null, STDIN_FILENO);
+        ::close(null);
+    }
 }
 
 } // namespace Quorlin::os

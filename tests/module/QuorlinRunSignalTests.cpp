@@ -1,0 +1,271 @@
+// quorlin-run and the signals that used to end it at once: a stop request closes every appender as the
+// end of input does, and a write beyond the file size limit is counted instead of killing the process.
+// POSIX only: the signals are sent with the shell's kill.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "LineVerifier.h"
+#include "Shell.h"
+#include "TempDir.h"
+
+using namespace QuorlinTest;
+
+namespace {
+
+// Polls `done` every 20 ms until it holds or the deadline, which only guards against a hang.
+template <typename Predicate>
+bool WaitFor(Predicate done, int seconds = 60)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+std::string Program() { return Quote(SiblingProgram("quorlin-run")); }
+
+// The whole text of a file that a shell writes in one go ("echo 12 > f"), once it ends with a line end.
+std::string Written(const std::filesystem::path& path)
+{
+    const std::string text = std::filesystem::exists(path) ? ReadFile(path) : std::string();
+    return !text.empty() && text.back() == '\n' ? text : std::string();
+}
+
+// quorlin-run in the background: its pid in pid.txt, and once it has ended its exit code in rc.txt.
+class BackgroundRun {
+public:
+    BackgroundRun(const TempDir& dir, const std::string& arguments, const std::string& input) : m_Dir(dir.Path())
+    {
+        RunShell(InDirectory(m_Dir.string()) + "{ " + Program() + " " + arguments + " < " + input +
+                 " > out.txt 2> err.txt & echo $! > pid.txt; wait $!; echo $? > rc.tmp; mv rc.tmp rc.txt; } > /dev/null 2>&1 &");
+    }
+
+    ~BackgroundRun()
+    {
+        // A run that did not stop is not left behind.
+        if (Written(m_Dir / "rc.txt").empty() && !Written(m_Dir / "pid.txt").empty())
+            RunShell("kill -KILL " + Written(m_Dir / "pid.txt"));
+    }
+    BackgroundRun(const BackgroundRun&) = delete;
+    BackgroundRun& operator=(const BackgroundRun&) = delete;
+
+    // Sends the signal ("TERM") once the program has started.
+    void Signal(const std::string& name) const
+    {
+        ASSERT_TRUE(WaitFor([&] { return !Written(m_Dir / "pid.txt").empty(); }));
+        RunShell("kill -" + name + " " + Written(m_Dir / "pid.txt"));
+    }
+
+    // The exit code, or -1 when the program has not ended within the deadline.
+    int ExitCode() const
+    {
+        if (!WaitFor([&] { return !Written(m_Dir / "rc.txt").empty(); }))
+            return -1;
+        return std::stoi(Written(m_Dir / "rc.txt"));
+    }
+
+    std::string Err() const { return ReadFile(m_Dir / "err.txt"); }
+
+private:
+    std::filesystem::path m_Dir;
+};
+
+std::size_t CountLines(const std::filesystem::path& path)
+{
+    if (!std::filesystem::exists(path))
+        return 0;
+    const std::string text = ReadFile(path);
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// Checks generated events ("<thread> <sequence> xxx..."): each thread's sequence numbers run from 0
+// without a gap or repeat. Lines starting with "-" (banners) and empty ones are skipped. Returns the
+// events found, or -1 after a failed check.
+long CheckGenerated(const std::filesystem::path& path, int threads)
+{
+    std::istringstream in(ReadFile(path));
+    std::vector<long> next(static_cast<std::size_t>(threads), 0);
+    long found = 0;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty() || line[0] == '-')
+            continue;
+        std::istringstream fields(line);
+        int thread = -1;
+        long sequence = -1;
+        fields >> thread >> sequence;
+        if (thread < 0 || thread >= threads || sequence != next[static_cast<std::size_t>(thread)]) {
+            ADD_FAILURE() << path.filename() << ": [" << line << "] where thread " << thread << " was due at "
+                          << (thread >= 0 && thread < threads ? next[static_cast<std::size_t>(thread)] : -1);
+            return -1;
+        }
+        ++next[static_cast<std::size_t>(thread)];
+        ++found;
+    }
+    return found;
+}
+
+// The count of "quorlin-run: N events" in the generator's summary, or -1.
+long SummaryEvents(const std::string& err)
+{
+    const std::string marker = "quorlin-run: ";
+    for (std::size_t at = err.find(marker); at != std::string::npos; at = err.find(marker, at + 1)) {
+        std::istringstream rest(err.substr(at + marker.size()));
+        long events = -1;
+        std::string word;
+        if (rest >> events >> word && word == "events,")
+            return events;
+    }
+    return -1;
+}
+
+// SIGINT is left out: the shell starts a background job with it ignored, and then it stays ignored.
+const char* const kStopSignals[] = {"TERM", "HUP", "PIPE"};
+
+// Rolling: batches of 8 KB held in memory until full or closed. Marker: writes each event through.
+const char* const kRollingAndMarker = "[appender rolling]\ntype = Appender.RollingFile\nlayout = %m\n"
+                                      "fileName/value = rolling.log\nfileNamePattern/value = rolling.{RollingIndex}.log\nrollingPolicy/maxIndex/value = 3\n"
+                                      "triggeringPolicy/maxFileSize/value = 10MB\n"
+                                      "[appender marker]\ntype = Appender.File\nlayout = %m\nfileName/value = marker.log\n"
+                                      "[root]\nappender-ref = rolling\nappender-ref = marker\n";
+
+// Events through an asynchronous forwarder's queue into a file, beside a rolling file.
+const char* const kRollingAndAsync = "[appender rolling]\ntype = Appender.RollingFile\nlayout = %m\n"
+                                     "fileName/value = rolling.log\nfileNamePattern/value = rolling.{RollingIndex}.log\nrollingPolicy/maxIndex/value = 3\n"
+                                     "triggeringPolicy/maxFileSize/value = 1GB\n"
+                                     "[appender async]\ntype = Appender.AsyncBufferingForward\nappender-ref/ref = forwarded\n"
+                                     "limitOfLogPacket/value = 64\n"
+                                     "[appender forwarded]\ntype = Appender.File\nlayout = %m\nfileName/value = forwarded.log\n"
+                                     "[root]\nappender-ref = rolling\nappender-ref = async\n";
+
+} // namespace
+
+TEST(QuorlinRunSignals, AStopSignalWhileReadingClosesTheAppendersWithEveryLine)
+{
+    constexpr int kLines = 200;  // a few KB: all of it still in the rolling appender's batch
+    for (const char* signal : kStopSignals) {
+        SCOPED_TRACE(signal);
+        TempDir dir;
+        WriteFile(dir.Path() / "q.conf", kRollingAndMarker);
+        ASSERT_EQ(RunShell(InDirectory(dir.Path().string()) + "mkfifo in.fifo"), 0);
+        BackgroundRun run(dir, "--config q.conf", "in.fifo");
+        // Held open: quorlin-run waits in its read of standard input when the signal comes.
+        std::ofstream input(dir.Path() / "in.fifo");
+        for (int i = 0; i < kLines; ++i)
+            input << NumberedLine(0, i) << '\n';
+        input.flush();
+        ASSERT_TRUE(WaitFor([&] { return CountLines(dir.Path() / "marker.log") >= kLines; })) << run.Err();
+        run.Signal(signal);
+        EXPECT_EQ(run.ExitCode(), 0) << run.Err();
+        input.close();
+        LineVerifier verifier(1);
+        verifier.ConsumeFile(dir.Path() / "rolling.log");
+        EXPECT_EQ(verifier.Problems(kLines), std::vector<std::string>{});
+    }
+}
+
+TEST(QuorlinRunSignals, AStopSignalWhileGeneratingKeepsEveryAcceptedEvent)
+{
+    constexpr int kThreads = 2;
+    for (const char* signal : kStopSignals) {
+        SCOPED_TRACE(signal);
+        TempDir dir;
+        WriteFile(dir.Path() / "q.conf", kRollingAndAsync);
+        WriteFile(dir.Path() / "empty.txt", "");
+        BackgroundRun run(dir, "--config q.conf --generate 2000000000 --threads 2 --message-size 40", "empty.txt");
+        // Under way: the forwarded file has events, the rolling one has written batches.
+        ASSERT_TRUE(WaitFor([&] { return CountLines(dir.Path() / "forwarded.log") > 1000 && CountLines(dir.Path() / "rolling.log") > 1000; }))
+            << run.Err();
+        run.Signal(signal);
+        ASSERT_EQ(run.ExitCode(), 0) << run.Err();
+        const long accepted = SummaryEvents(run.Err());
+        ASSERT_GT(accepted, 0) << run.Err();
+        EXPECT_EQ(CheckGenerated(dir.Path() / "rolling.log", kThreads), accepted);
+        EXPECT_EQ(CheckGenerated(dir.Path() / "forwarded.log", kThreads), accepted);
+    }
+}
+
+// Runs quorlin-run with `redirect` ("> dead" or "2> dead") into a pipe whose reader has gone before the
+// program starts: every write there fails. Returns the exit code (timeout only guards against a hang).
+int RunWithDeadPipe(const TempDir& dir, const std::string& arguments, const std::string& redirect)
+{
+    // The shell opens the pipe for reading, which waits for the program's side, and closes it at once.
+    const std::string command = InDirectory(dir.Path().string()) + "mkfifo dead && { (timeout -s KILL 300 " + Program() + " " +
+                                arguments + " " + redirect + "; echo $? > rc.txt) & exec 4< dead; exec 4<&-; wait; }";
+    RunShell(command);
+    const std::string rc = Written(dir.Path() / "rc.txt");
+    return rc.empty() ? -1 : std::stoi(rc);
+}
+
+TEST(QuorlinRunSignals, AWriteToAGoneReaderStopsTheRunAndKeepsEveryAcceptedEvent)
+{
+    TempDir dir;
+    // The debugger stream is standard error on Linux: its first event meets the gone reader.
+    WriteFile(dir.Path() / "q.conf", std::string(kRollingAndMarker) + "appender-ref = debugger\n"
+                                     "[appender debugger]\ntype = Appender.WindowsDebug\nlayout = %m\n");
+    EXPECT_EQ(RunWithDeadPipe(dir, "--config q.conf --generate 2000000000 --message-size 20 < /dev/null > out.txt", "2> dead"), 0);
+    const long written = CheckGenerated(dir.Path() / "marker.log", 1);
+    EXPECT_GT(written, 0);
+    // The rolling appender's batch in memory reached its file as well.
+    EXPECT_EQ(CheckGenerated(dir.Path() / "rolling.log", 1), written);
+}
+
+TEST(QuorlinRunSignals, AGoneReaderOfStandardOutputDoesNotCutTheClosing)
+{
+    constexpr int kLines = 300;
+    TempDir dir;
+    // The forwarder prints what it forwarded while closing to standard output, before the rolling
+    // appender it feeds is closed.
+    WriteFile(dir.Path() / "q.conf", "[appender async]\ntype = Appender.AsyncBufferingForward\nappender-ref/ref = rolling\n"
+                                     "[appender rolling]\ntype = Appender.RollingFile\nlayout = %m\nfileName/value = rolling.log\n"
+                                     "fileNamePattern/value = rolling.{RollingIndex}.log\nrollingPolicy/maxIndex/value = 3\n"
+                                     "[root]\nappender-ref = async\n");
+    std::string input;
+    for (int i = 0; i < kLines; ++i)
+        input += NumberedLine(0, i) + "\n";
+    WriteFile(dir.Path() / "in.txt", input);
+    EXPECT_EQ(RunWithDeadPipe(dir, "--config q.conf < in.txt 2> err.txt", "> dead"), 0) << ReadFile(dir.Path() / "err.txt");
+    LineVerifier verifier(1);
+    verifier.ConsumeFile(dir.Path() / "rolling.log");
+    EXPECT_EQ(verifier.Problems(kLines), std::vector<std::string>{});
+}
+
+TEST(QuorlinRunSignals, AWriteBeyondTheFileSizeLimitDoesNotEndTheRun)
+{
+    TempDir dir;
+    WriteFile(dir.Path() / "q.conf", kRollingAndMarker);
+    // 64 blocks of 512 bytes: the files stop growing at 32 KB, well before the 10 MB roll-over.
+    const int rc = RunShell(InDirectory(dir.Path().string()) + "(ulimit -f 64; exec " + Program() +
+                            " --quiet --config q.conf --generate 20000 --message-size 40 < /dev/null > out.txt 2> err.txt)");
+    const std::string err = ReadFile(dir.Path() / "err.txt");
+    EXPECT_NE(rc, 128 + 25) << "ended by SIGXFSZ";
+    EXPECT_TRUE(rc == 0 || rc == 4) << rc << err;
+    EXPECT_EQ(SummaryEvents(err), 20000) << err;
+}
+
+// Enabled once the appenders count into the ledger: the marker file's lost events are then named and
+// the exit code says so.
+TEST(QuorlinRunSignals, DISABLED_EventsLostToTheFileSizeLimitAreReported)
+{
+    TempDir dir;
+    WriteFile(dir.Path() / "q.conf", kRollingAndMarker);
+    const int rc = RunShell(InDirectory(dir.Path().string()) + "(ulimit -f 64; exec " + Program() +
+                            " --quiet --config q.conf --generate 20000 --message-size 40 < /dev/null > out.txt 2> err.txt)");
+    const std::string err = ReadFile(dir.Path() / "err.txt");
+    EXPECT_EQ(rc, 4) << err;
+    EXPECT_NE(err.find("quorlin-run: appender 'rolling' lost "), std::string::npos) << err;
+    EXPECT_NE(err.find("quorlin-run: appender 'marker' lost "), std::string::npos) << err;
+}
