@@ -256,9 +256,9 @@ TEST(QuorlinRunSignals, AWriteBeyondTheFileSizeLimitDoesNotEndTheRun)
     EXPECT_EQ(SummaryEvents(err), 20000) << err;
 }
 
-// Enabled once the appenders count into the ledger: the marker file's lost events are then named and
-// the exit code says so.
-TEST(QuorlinRunSignals, DISABLED_EventsLostToTheFileSizeLimitAreReported)
+// Past a file size limit both appenders lose events: each is named with its count, and the exit code
+// says so.
+TEST(QuorlinRunSignals, EventsLostToTheFileSizeLimitAreReported)
 {
     TempDir dir;
     WriteFile(dir.Path() / "q.conf", kRollingAndMarker);
