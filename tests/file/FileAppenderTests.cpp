@@ -5,16 +5,15 @@
 #include <algorithm>
 #include <string>
 
+#include "FailingOs.h"
 #include "Recorders.h"
 #include "Shell.h"
 #include "TempDir.h"
 #include "file/FileAppender.h"
 #include "frame/LostEvents.h"
-#include "os/Interposer.h"
 
 using namespace Quorlin;
 using namespace QuorlinTest;
-namespace os = Quorlin::os;
 
 namespace {
 
@@ -108,44 +107,21 @@ TEST(FileAppender, EndToEndThroughQuorlinRun)
     EXPECT_EQ(ReadFile(log), "INFO fourINFO five");
 }
 
-namespace {
-
-// Writes fail while `full` is set, as on a full disk.
-class FullDisk : public os::Interposer {
-public:
-    FullDisk() : m_Previous(os::Interpose(this)) {}
-    ~FullDisk() override { os::Interpose(m_Previous); }
-    os::Status WriteToFile(os::NativeFile file, const void* data, std::uint32_t size, std::uint32_t& written) override
-    {
-        if (full) {
-            written = 0;
-            return os::FromNative(diskFullCode);
-        }
-        return os::Interposer::WriteToFile(file, data, size, written);
-    }
-    bool full = false;
-    std::uint32_t diskFullCode = 28;  // ENOSPC; ERROR_DISK_FULL is 112
-
-private:
-    os::Interposer* m_Previous;
-};
-
-} // namespace
 
 TEST(FileAppender, EventsLostToAFullDiskAreCountedMarkedAndReported)
 {
     TempDir dir;
     DiagnosticRecorder recorder;
-    FullDisk disk;
+    FailingOs disk;
     auto appender = MakeAppender(dir, "app.log");
     appender->SetName("plain");
     appender->ActivateOptions();
     ASSERT_TRUE(appender->Open());
     Log(*appender, "e1");
-    disk.full = true;
+    disk.failWrites = true;
     for (const char* lost : {"e2", "e3", "e4"})
         Log(*appender, lost);
-    disk.full = false;
+    disk.failWrites = false;
     Log(*appender, "e5");
     appender->Close();
 

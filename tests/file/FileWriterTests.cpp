@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 
+#include "FailingOs.h"
 #include "Recorders.h"
 #include "TempDir.h"
 #include "file/DirectoryHelpers.h"
@@ -19,37 +20,6 @@ using ORBEK::Utility::File::GetDir;
 namespace {
 
 WString W(const std::wstring& s) { return WString(s.c_str()); }
-
-// Fails chosen opens and writes; everything else reaches the system.
-class FailingOs : public os::Interposer {
-public:
-    FailingOs() : m_Previous(os::Interpose(this)) {}
-    ~FailingOs() override { os::Interpose(m_Previous); }
-    os::Status OpenFile(std::wstring_view name, os::Access access, os::Disposition disposition, std::uint32_t share,
-                        os::NativeFile& file) override
-    {
-        opens.push_back(disposition == os::Disposition::CreateAlways ? 'W' : access == os::Access::Write ? 'A' : 'R');
-        if (failAppendOpen && access == os::Access::Write && disposition == os::Disposition::OpenExisting)
-            return os::FromNative(accessDeniedCode);
-        return os::Interposer::OpenFile(name, access, disposition, share, file);
-    }
-    os::Status WriteToFile(os::NativeFile file, const void* data, std::uint32_t size, std::uint32_t& written) override
-    {
-        if (failWrites) {
-            written = 0;
-            return os::FromNative(diskFullCode);
-        }
-        return os::Interposer::WriteToFile(file, data, size, written);
-    }
-    bool failAppendOpen = false;
-    bool failWrites = false;
-    std::uint32_t accessDeniedCode = 5;
-    std::uint32_t diskFullCode = 112;
-    std::string opens;
-
-private:
-    os::Interposer* m_Previous;
-};
 
 } // namespace
 
