@@ -243,29 +243,37 @@ TEST(QuorlinRunSignals, AGoneReaderOfStandardOutputDoesNotCutTheClosing)
     EXPECT_EQ(verifier.Problems(kLines), std::vector<std::string>{});
 }
 
-TEST(QuorlinRunSignals, AWriteBeyondTheFileSizeLimitDoesNotEndTheRun)
+// 64 blocks of 512 bytes: the files stop growing at 32 KB, well before the 10 MB roll-over.
+const char* const kFileSizeLimit = "ulimit -f 64; exec ";
+
+// With --drop the run goes on past a file size limit: it is not ended by SIGXFSZ, every generated event
+// is sent, and both appenders' losses are named with exit code 4.
+TEST(QuorlinRunSignals, PastAFileSizeLimitDroppedEventsAreReported)
 {
     TempDir dir;
     WriteFile(dir.Path() / "q.conf", kRollingAndMarker);
-    // 64 blocks of 512 bytes: the files stop growing at 32 KB, well before the 10 MB roll-over.
-    const int rc = RunShell(InDirectory(dir.Path().string()) + "(ulimit -f 64; exec " + Program() +
-                            " --quiet --config q.conf --generate 20000 --message-size 40 < /dev/null > out.txt 2> err.txt)");
+    const int rc = RunShell(InDirectory(dir.Path().string()) + "(" + kFileSizeLimit + Program() +
+                            " --quiet --drop --config q.conf --generate 20000 --message-size 40 < /dev/null > out.txt 2> err.txt)");
     const std::string err = ReadFile(dir.Path() / "err.txt");
     EXPECT_NE(rc, 128 + 25) << "ended by SIGXFSZ";
-    EXPECT_TRUE(rc == 0 || rc == 4) << rc << err;
+    EXPECT_EQ(rc, 4) << err;
     EXPECT_EQ(SummaryEvents(err), 20000) << err;
+    EXPECT_NE(err.find("quorlin-run: appender 'rolling' lost "), std::string::npos) << err;
+    EXPECT_NE(err.find("quorlin-run: appender 'marker' lost "), std::string::npos) << err;
 }
 
-// Past a file size limit both appenders lose events: each is named with its count, and the exit code
-// says so.
-TEST(QuorlinRunSignals, EventsLostToTheFileSizeLimitAreReported)
+// Without --drop the input waits while an appender cannot write: the generator stops sending, and a
+// stop request still ends the run, with what could never be written named.
+TEST(QuorlinRunSignals, PastAFileSizeLimitTheInputWaits)
 {
     TempDir dir;
     WriteFile(dir.Path() / "q.conf", kRollingAndMarker);
-    const int rc = RunShell(InDirectory(dir.Path().string()) + "(ulimit -f 64; exec " + Program() +
-                            " --quiet --config q.conf --generate 20000 --message-size 40 < /dev/null > out.txt 2> err.txt)");
+    const int rc = RunShell(InDirectory(dir.Path().string()) + "{ (" + kFileSizeLimit + Program() +
+                            " --config q.conf --generate 200000 --message-size 40 < /dev/null > out.txt 2> err.txt) & p=$!; "
+                            "for i in $(seq 1 400); do grep -q 'input waits' err.txt 2>/dev/null && break; sleep 0.05; done; "
+                            "kill -TERM $p; wait $p; }");
     const std::string err = ReadFile(dir.Path() / "err.txt");
+    EXPECT_NE(err.find("quorlin-run: an appender cannot write; input waits until it can"), std::string::npos) << err;
     EXPECT_EQ(rc, 4) << err;
-    EXPECT_NE(err.find("quorlin-run: appender 'rolling' lost "), std::string::npos) << err;
-    EXPECT_NE(err.find("quorlin-run: appender 'marker' lost "), std::string::npos) << err;
+    EXPECT_LT(SummaryEvents(err), 200000) << err;
 }

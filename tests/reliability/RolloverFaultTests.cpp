@@ -17,6 +17,7 @@
 #include "Recorders.h"
 #include "Shell.h"
 #include "frame/ModuleInfo.h"
+#include "frame/WriteStalls.h"
 #include "os/Module.h"
 
 using namespace Quorlin;
@@ -33,7 +34,8 @@ constexpr bool kWindowsBuild = false;
 #endif
 
 // maxFileSize 4096 is the smallest size allowed.
-std::unique_ptr<RollingFileAppender> SizeRolling(const fs::path& folder, int maxIndex, const char* maxFileSize = "4096")
+std::unique_ptr<RollingFileAppender> SizeRolling(const fs::path& folder, int maxIndex, const char* maxFileSize = "4096",
+                                                 const char* backlog = nullptr)
 {
     auto appender = std::make_unique<RollingFileAppender>();
     appender->SetLayout(std::make_shared<PatternLayout>("%m"));
@@ -42,6 +44,8 @@ std::unique_ptr<RollingFileAppender> SizeRolling(const fs::path& folder, int max
     appender->SetOption("triggeringPolicy/maxFileSize/value", maxFileSize);
     appender->SetOption("rollingPolicy/maxIndex/value", DString(std::to_string(maxIndex).c_str()));
     appender->SetOption("appendToFile/value", "false");
+    if (backlog != nullptr)
+        appender->SetOption("backlogSize/value", backlog);
     appender->ActivateOptions();
     return appender;
 }
@@ -184,32 +188,48 @@ TEST(RolloverFaults, ACompressorThatFailsOrIsKilledLeavesTheRolledFileAndNoTrunc
     }
 }
 
-TEST(RolloverFaults, AFullDiskRollsNothingOverAndCountsTheLostEventsOnce)
+TEST(RolloverFaults, AFullDiskRollsNothingOverAndHoldsTheEventsOrCountsThem)
 {
-    TempDir dir;
-    DiagnosticRecorder recorder;
-    FullDisk disk(LocalTicks(2026, 3, 2, 10, 0, 0));
-    auto appender = SizeRolling(dir.Path(), 50);
-    ASSERT_TRUE(appender->Open());
-    int sequence = 0;
-    for (; sequence < 300; ++sequence)
-        Log(*appender, NumberedLine(0, sequence));
-    appender->WaitForCompressions();
-    const int spawnsBefore = disk.spawns;
-    disk.full = true;
-    for (; sequence < 900; ++sequence)
-        Log(*appender, NumberedLine(0, sequence));
-    appender->WaitForCompressions();
-    EXPECT_EQ(disk.spawns, spawnsBefore);  // nothing reached the file: nothing to roll over
-    disk.full = false;
-    for (; sequence < 1500; ++sequence)
-        Log(*appender, NumberedLine(0, sequence));
-    appender->Close();
+    for (const char* backlog : {"1048576", "0"}) {
+        TempDir dir;
+        DiagnosticRecorder recorder;
+        FullDisk disk(LocalTicks(2026, 3, 2, 10, 0, 0));
+        auto appender = SizeRolling(dir.Path(), 50, "4096", backlog);
+        ASSERT_TRUE(appender->Open());
+        int sequence = 0;
+        for (; sequence < 300; ++sequence)
+            Log(*appender, NumberedLine(0, sequence));
+        appender->WaitForCompressions();
+        const int spawnsBefore = disk.spawns;
+        disk.full = true;
+        for (; sequence < 900; ++sequence)
+            Log(*appender, NumberedLine(0, sequence));
+        appender->WaitForCompressions();
+        EXPECT_EQ(disk.spawns, spawnsBefore);  // nothing reached the file: nothing to roll over
+        EXPECT_TRUE(WriteStalls::Any());      // a host may hold its input back
+        disk.full = false;
+        disk.Advance(2 * os::kTicksPerSecond);  // the retry is due
+        for (; sequence < 1500; ++sequence)
+            Log(*appender, NumberedLine(0, sequence));
+        EXPECT_FALSE(WriteStalls::Any());
+        appender->Close();
 
-    ExpectLossReportedOnce(dir.Path(), 1500, 300, recorder.Texts());
+        if (backlog[0] == '0') {
+            ExpectLossReportedOnce(dir.Path(), 1500, 300, recorder.Texts());
+            continue;
+        }
+        // Held in memory while the disk was full, written once it had room: nothing lost.
+        LineVerifier verifier(1);
+        for (const auto& file : FixedWindowFiles(dir.Path(), "app", ".log", 50))
+            verifier.ConsumeFile(file);
+        EXPECT_EQ(verifier.Problems(1500), std::vector<std::string>{});
+        EXPECT_EQ(appender->LostEventCount(), 0u);
+        EXPECT_EQ(Count(recorder.Texts(), "events wait until it can be written"), 1);
+        EXPECT_EQ(Count(recorder.Texts(), "can be written again"), 1);
+    }
 }
 
-TEST(RolloverFaults, AFileSizeLimitCutsNoLineAndCountsTheLostEventsOnce)
+TEST(RolloverFaults, AFileSizeLimitCutsNoLineAndTheEventsWaitUntilItIsLifted)
 {
     if (kWindowsBuild)
         GTEST_SKIP() << "Windows has no per-process file size limit";
@@ -223,6 +243,10 @@ TEST(RolloverFaults, AFileSizeLimitCutsNoLineAndCountsTheLostEventsOnce)
     std::ifstream in(diagnostics);
     for (std::string line; std::getline(in, line);)
         texts.push_back(line);
-    ExpectLossReportedOnce(dir.Path(), 3000, 100, texts);
-    EXPECT_GT(fs::file_size(dir.Path() / "app.log"), 30000u);  // logging went on once the limit was lifted
+    LineVerifier verifier(1);
+    verifier.ConsumeFile(dir.Path() / "app.log");
+    EXPECT_EQ(verifier.Problems(3000), std::vector<std::string>{});
+    EXPECT_GE(Count(texts, "events wait until it can be written"), 1);
+    EXPECT_EQ(Count(texts, "could not be written"), 0);
+    EXPECT_GT(fs::file_size(dir.Path() / "app.log"), 30000u);  // the limit was lifted and the events went in
 }

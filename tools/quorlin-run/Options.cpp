@@ -40,6 +40,9 @@ const char* UsageText()
            "  --debug              all of the framework's diagnostics on standard error, progress\n"
            "                       messages too (without it: warnings and errors only)\n"
            "  --quiet              none of the framework's diagnostics\n"
+           "  --drop               while an appender cannot write (a full disk), go on and have\n"
+           "                       what does not fit its backlog counted as lost; without it the\n"
+           "                       input waits (standard input stays in its pipe) until it can\n"
            "  --show-config        print the built-in configuration and exit\n"
            "  --version            print the version and exit\n"
            "  --help               this text\n"
@@ -74,6 +77,8 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error)
             options.version = true;
         } else if (arg == "--debug") {
             options.debug = true;
+        } else if (arg == "--drop") {
+            options.drop = true;
         } else if (arg == "--quiet") {
             options.quiet = true;
         } else if (arg == "--show-config") {

@@ -12,6 +12,7 @@ struct Options {
     std::string configFile;    // empty: the built-in configuration
     std::string modulePath;    // empty: the module beside the program
     bool debug = false;
+    bool drop = false;         // go on while an appender cannot write (its losses are counted)
     bool quiet = false;        // no diagnostics at all (the default shows warnings and errors)
     bool help = false;
     bool version = false;

@@ -13,6 +13,7 @@
 #include "DefaultConfig.h"
 #include "Diagnostics.h"
 #include "FileReport.h"
+#include "HoldBack.h"
 #include "LostEvents.h"
 #include "Options.h"
 #include "host/Framework.h"
@@ -86,10 +87,10 @@ std::int32_t TakeLevel(std::string& line, std::int32_t fallback)
     return level;
 }
 
-void ReadStandardInput(Quorlin::Framework& framework)
+void ReadStandardInput(Quorlin::Framework& framework, HoldBack& hold)
 {
     std::string line;
-    while (!g_Interrupted.load() && std::getline(std::cin, line)) {
+    while (!g_Interrupted.load() && (hold.WhileHeldUp(g_Interrupted), !g_Interrupted.load()) && std::getline(std::cin, line)) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         const std::int32_t level = TakeLevel(line, Quorlin::LevelInfo);
@@ -112,7 +113,7 @@ void ShowProgress(std::int64_t done, std::int64_t total)
     std::fflush(stderr);
 }
 
-GeneratorResult Generate(Quorlin::Framework& framework, const Options& o)
+GeneratorResult Generate(Quorlin::Framework& framework, const Options& o, HoldBack& hold)
 {
     std::atomic<std::int64_t> sent{0};
     std::atomic<std::int64_t> bytes{0};
@@ -132,6 +133,9 @@ GeneratorResult Generate(Quorlin::Framework& framework, const Options& o)
                 message += ' ';
                 if (static_cast<int>(message.size()) < o.messageSize)
                     message.append(static_cast<std::size_t>(o.messageSize) - message.size(), 'x');
+                hold.WhileHeldUp(g_Interrupted);
+                if (g_Interrupted.load(std::memory_order_relaxed))
+                    break;
                 framework.Log(o.level, message.data(), static_cast<std::int32_t>(message.size()));
                 myBytes += static_cast<std::int64_t>(message.size());
                 sent.fetch_add(1, std::memory_order_relaxed);
@@ -213,14 +217,16 @@ int Run(int argc, char** argv)
         return kExitAppender;
     }
 
+    HoldBack hold(reinterpret_cast<HoldBack::WaitFn>(framework.ModuleSymbol("WaitUntilWritable")), o.drop,
+                  o.quiet ? nullptr : stderr);
     if (o.generate >= 0) {
-        const GeneratorResult r = Generate(framework, o);
+        const GeneratorResult r = Generate(framework, o, hold);
         framework.Stop();
         std::fprintf(stderr, "quorlin-run: %lld events, %lld bytes, %.3f s, %.0f events/s\n",
                      static_cast<long long>(r.events), static_cast<long long>(r.bytes), r.seconds,
                      r.seconds > 0 ? static_cast<double>(r.events) / r.seconds : 0.0);
     } else {
-        ReadStandardInput(framework);
+        ReadStandardInput(framework, hold);
         framework.Stop();
     }
     // Compressions run on threads of the module: let them finish before the listing and the exit.

@@ -36,13 +36,13 @@ void BacklogWriter::NewLine()
         m_Text.Append("\r\n", 2);
 }
 
-void BacklogWriter::Take(DString& text, std::uint64_t& events)
+void BacklogWriter::Preload(const DString& text, std::uint64_t events)
 {
     std::lock_guard<std::mutex> lock(m_Mutex);
-    text = std::move(m_Text);
-    m_Text = DString();
-    events = std::exchange(m_Events, 0);
-    m_KeepLineEnd = false;
+    DString joined(text);
+    joined.Append(m_Text.c_str(), m_Text.GetLength());
+    m_Text = std::move(joined);
+    m_Events += events;
 }
 
 std::uint64_t BacklogWriter::Events() const

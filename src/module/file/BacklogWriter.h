@@ -25,8 +25,10 @@ public:
     void Flush() override {}
     void Close() override {}
 
-    // Hands over what is kept (text and the number of events in it) and starts empty.
-    void Take(DString& text, std::uint64_t& events);
+    // Puts text of `events` whole events in front of what is kept (a batch whose write failed).
+    void Preload(const DString& text, std::uint64_t events);
+    // What is kept; only while no event can be written (under the appender's exclusive lock).
+    const DString& Text() const { return m_Text; }
     std::uint64_t Events() const;
 
 private:

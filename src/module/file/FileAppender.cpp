@@ -10,7 +10,7 @@ bool Begins(const DString& key, const char* name) { return key.Find(name) == 0; 
 
 FileAppender::FileAppender() { SetTypeName(DString("Appender.File")); }
 
-FileAppender::~FileAppender() = default;
+FileAppender::~FileAppender() { WriteStalls::Remove(this); }
 
 void FileAppender::SetOption(const DString& key, const DString& value)
 {
@@ -42,18 +42,28 @@ void FileAppender::ActivateOptions() { m_FullFileName = Utility::PatternToFileNa
 bool FileAppender::Open()
 {
     Trace(50000, "[{$}] Enter FileAppender.Open, [{$}] -> [{$}]", m_InstanceNumber, m_FileNameType, m_FileNameValue);
+    WriteStalls::Remove(this);
     std::unique_ptr<Writer> writer;
     CreateWriter(writer);
     SetWriter(std::move(writer));  // the previous writer goes only now, after the new one was made
     if (GetWriter() == nullptr)
         return false;
     WriterAppender::Open();
+    WriteStalls::Add(this);
     return true;
+}
+
+void FileAppender::TryAgain()
+{
+    if (auto* writer = dynamic_cast<FileWriter*>(GetWriter()))
+        writer->WritePendingNote();
 }
 
 void FileAppender::Close()
 {
+    WriteStalls::Remove(this);
     WriterAppender::Close();
+    m_Losses.Settle();
     m_Losses.ReportAtClose(m_FullFileName);
     Trace(50000, "[{$}] Leave FileAppender.Close", m_InstanceNumber);
 }

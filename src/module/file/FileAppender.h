@@ -3,11 +3,12 @@
 
 #include "file/FileWriter.h"
 #include "file/LossAccount.h"
+#include "frame/WriteStalls.h"
 #include "host/Appender.h"
 
 namespace Quorlin {
 
-class FileAppender : public WriterAppender {
+class FileAppender : public WriterAppender, protected WriteStalls::Probe {
 public:
     FileAppender();
     ~FileAppender() override;
@@ -32,6 +33,9 @@ public:
     std::uint64_t LostEventCount() const { return m_Losses.Total(); }
 
 protected:
+    // While a host waits for the module to write again: the note of the events lost, which tells
+    // whether writing works again.
+    void TryAgain() override;
     // A boolean option; text that is no boolean keeps the current value, with a diagnostic.
     bool BoolOption(const DString& key, const DString& value, bool current) const;
 

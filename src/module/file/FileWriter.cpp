@@ -84,6 +84,7 @@ void FileWriter::Close()
 
 void FileWriter::NewLine()
 {
+    std::lock_guard<std::mutex> lock(m_Mutex);
     if (std::exchange(m_SkipLineEnd, false))
         return;
     m_LastWriteFailed = !m_File.Write("\r\n", 2);
@@ -92,13 +93,10 @@ void FileWriter::NewLine()
 void FileWriter::Write(std::int32_t level, const char* first, std::int32_t firstLength, const char* second,
                        std::int32_t secondLength)
 {
+    std::lock_guard<std::mutex> lock(m_Mutex);
     const bool counted = m_Losses != nullptr && level != 0;
-    if (counted && m_Losses->Pending()) {
-        std::uint64_t count = 0;
-        const DString note = m_Losses->Note(m_NormalizedName, count);
-        if (m_File.Write(note.c_str(), static_cast<std::uint32_t>(note.GetLength())))
-            m_Losses->Noted(count, m_NormalizedName);
-    }
+    if (counted)
+        WriteNoteLocked();
     bool written = true;
     if (first != nullptr && firstLength >= 1)
         written = m_File.Write(first, static_cast<std::uint32_t>(firstLength));
@@ -110,6 +108,23 @@ void FileWriter::Write(std::int32_t level, const char* first, std::int32_t first
         m_Losses->Lost(1, m_NormalizedName);
         m_SkipLineEnd = true;
     }
+}
+
+void FileWriter::WriteNoteLocked()
+{
+    if (!m_Losses->Pending() || !m_File.IsOpen())
+        return;
+    std::uint64_t count = 0;
+    const DString note = m_Losses->Note(m_NormalizedName, count);
+    if (m_File.Write(note.c_str(), static_cast<std::uint32_t>(note.GetLength())))
+        m_Losses->Noted(count, m_NormalizedName);
+}
+
+void FileWriter::WritePendingNote()
+{
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    if (m_Losses != nullptr)
+        WriteNoteLocked();
 }
 
 void RollingFileWriter::Write(std::int32_t level, const char* first, std::int32_t firstLength, const char* second,
@@ -142,11 +157,14 @@ BufferedWriter::~BufferedWriter()
 
 void BufferedWriter::FlushLocked(std::int32_t level)
 {
+    if (m_Halted)
+        return;
     DString& text = *m_Buffer->text;
     m_Inner->Write(level, text.c_str(), text.GetLength(), nullptr, 0);
-    text.Clear();
     if (m_Observer != nullptr)
-        m_Observer->BatchWritten(std::exchange(m_BatchEvents, 0));
+        m_Halted = m_Observer->BatchWritten(m_BatchEvents, text.c_str(), text.GetLength(), nullptr, 0);
+    m_BatchEvents = 0;
+    text.Clear();
 }
 
 void BufferedWriter::Write(std::int32_t level, const char* first, std::int32_t firstLength, const char* second,
@@ -158,7 +176,7 @@ void BufferedWriter::Write(std::int32_t level, const char* first, std::int32_t f
     const std::int64_t incoming = static_cast<std::int64_t>(firstLength) + secondLength;
     if (text.GetLength() + incoming > m_Capacity)
         FlushLocked(level);
-    if (incoming <= m_Capacity) {
+    if (incoming <= m_Capacity || m_Halted) {
         if (first != nullptr)
             text.Append(first, firstLength);
         if (second != nullptr)
@@ -167,7 +185,7 @@ void BufferedWriter::Write(std::int32_t level, const char* first, std::int32_t f
     } else {
         m_Inner->Write(level, first, firstLength, second, secondLength);
         if (m_Observer != nullptr)
-            m_Observer->BatchWritten(level != 0 ? 1 : 0);
+            m_Halted = m_Observer->BatchWritten(level != 0 ? 1 : 0, first, firstLength, second, secondLength);
     }
 }
 
@@ -190,6 +208,20 @@ void BufferedWriter::Close()
     std::lock_guard<std::recursive_mutex> lock(m_Buffer->mutex);
     Flush();
     m_Inner->Close();
+}
+
+void BufferedWriter::TakeHeld(DString& text, std::uint64_t& events)
+{
+    std::lock_guard<std::recursive_mutex> lock(m_Buffer->mutex);
+    text.Append(m_Buffer->text->c_str(), m_Buffer->text->GetLength());
+    events += std::exchange(m_BatchEvents, 0);
+    m_Buffer->text->Clear();
+}
+
+bool BufferedWriter::Halted() const
+{
+    std::lock_guard<std::recursive_mutex> lock(m_Buffer->mutex);
+    return m_Halted;
 }
 
 bool BufferedWriter::FlushIfIdle(std::uint64_t& seen)

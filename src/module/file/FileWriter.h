@@ -46,14 +46,20 @@ public:
     // The system's text for the last failed open; empty after a successful one.
     const DString& LastOpenError() const { return m_LastOpenError; }
     bool IsBad() const { return m_File.IsBad(); }
+    // With an account whose losses wait for their note: tries to write the note now, so that a quiet
+    // appender finds out when writing works again.
+    void WritePendingNote();
     // Whether the last Write lost any of its text (disk full, device gone).
     bool LastWriteFailed() const { return m_LastWriteFailed; }
 
 protected:
+    void WriteNoteLocked();
+
     bool m_Append = true;
     bool m_LastWriteFailed = false;
     bool m_SkipLineEnd = false;  // the event before it was lost
     bool m_EndTornLine = true;
+    std::mutex m_Mutex;  // orders writes with WritePendingNote from a waiting host
     LossAccount* m_Losses = nullptr;
     WinFile m_File;
     WString m_NormalizedName;
@@ -82,11 +88,14 @@ private:
     WrittenBytesCounter* m_Owner;
 };
 
-// Told how many events each write of a BufferedWriter carried to its inner writer.
+// Told how many events each write of a BufferedWriter carried to its inner writer, and their text.
 class BatchObserver {
 public:
-    // Called under the writer's lock, right after the inner write.
-    virtual void BatchWritten(std::uint32_t events) = 0;
+    // Called under the writer's lock, right after the inner write, with the text it was given (up to
+    // two parts), so that a batch whose write failed can be kept. True halts the writer: later text
+    // stays in its buffer, in order, until TakeHeld.
+    virtual bool BatchWritten(std::uint32_t events, const char* first, std::int32_t firstLength, const char* second,
+                              std::int32_t secondLength) = 0;
 
 protected:
     ~BatchObserver() = default;
@@ -106,10 +115,13 @@ public:
                std::int32_t secondLength) override;
     void NewLine() override;  // CR LF into the batch, no capacity check
     void Flush() override;
-    void Close() override;    // Flush, then the inner writer's Close
+    void Close() override;    // Flush (unless halted), then the inner writer's Close
 
     Writer* Inner() const { return m_Inner.get(); }
     std::int32_t BufferedLength() const;
+    // While halted: appends what the buffer holds to `text`, its events to `events`, and empties it.
+    void TakeHeld(DString& text, std::uint64_t& events);
+    bool Halted() const;
     // Flushes a batch to which nothing was added since the last call (`seen` carries the count of
     // writes between calls): what a quiet appender holds reaches the file. True when it flushed.
     bool FlushIfIdle(std::uint64_t& seen);
@@ -131,6 +143,7 @@ private:
     BatchObserver* m_Observer;
     std::uint32_t m_BatchEvents = 0;  // guarded by the buffer's mutex
     std::uint64_t m_Writes = 0;       // likewise
+    bool m_Halted = false;            // likewise: the observer asked that nothing more be written
 };
 
 } // namespace Quorlin

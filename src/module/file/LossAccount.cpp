@@ -2,6 +2,7 @@
 
 #include "frame/LostEvents.h"
 #include "frame/Trace.h"
+#include "frame/WriteStalls.h"
 
 namespace Quorlin {
 
@@ -11,9 +12,11 @@ void LossAccount::Lost(std::uint64_t events, const WString& file)
         return;
     m_Total.fetch_add(events, std::memory_order_relaxed);
     LostEvents::Add(m_Appender.GetName(), events);
-    if (m_Pending.fetch_add(events) == 0)
+    if (m_Pending.fetch_add(events) == 0) {
+        WriteStalls::Begin();
         Trace(80000, "[{$}] {$}, cannot write to [{$}]; events are counted until writing works again",
               m_Appender.GetInstanceNumber(), m_Owner, file);
+    }
 }
 
 DString LossAccount::Note(const WString& file, std::uint64_t& count) const
@@ -31,13 +34,20 @@ DString LossAccount::OpenNote(const WString& file, std::uint64_t& count) const
 
 void LossAccount::Noted(std::uint64_t count, const WString& file, bool opened)
 {
-    m_Pending.fetch_sub(count);
+    if (count > 0 && m_Pending.fetch_sub(count) == count)
+        WriteStalls::End();
     if (opened)
         Trace(80000, "[{$}] {$}, [{$}] is open again; {$} events could not be written", m_Appender.GetInstanceNumber(), m_Owner,
               file, count);
     else if (count > 0)
         Trace(80000, "[{$}] {$}, writing to [{$}] works again; {$} events could not be written", m_Appender.GetInstanceNumber(),
               m_Owner, file, count);
+}
+
+void LossAccount::Settle()
+{
+    if (m_Pending.exchange(0) > 0)
+        WriteStalls::End();
 }
 
 void LossAccount::ReportAtClose(const WString& file) const

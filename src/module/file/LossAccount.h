@@ -17,9 +17,14 @@ class LossAccount {
 public:
     // `owner` names the appender class in the diagnostics ("RollingFileAppender").
     LossAccount(const Appender& appender, const char* owner) : m_Appender(appender), m_Owner(owner) {}
+    // A spell still under way ends with the account: no host waits for it.
+    ~LossAccount() { Settle(); }
+    LossAccount(const LossAccount&) = delete;
+    LossAccount& operator=(const LossAccount&) = delete;
 
     void SetOwner(const char* owner) { m_Owner = owner; }
-    // Counts `events` that could not be written to `file`; the first of a spell says so (80000).
+    // Counts `events` that could not be written to `file`; the first of a spell says so (80000), and
+    // the module counts the appender as one that cannot write until the spell's note is written.
     void Lost(std::uint64_t events, const WString& file);
     // Whether losses wait for their note in the file.
     bool Pending() const { return m_Pending.load(std::memory_order_relaxed) != 0; }
@@ -31,6 +36,8 @@ public:
     // The note of `count` losses has reached the file: they are no longer pending, and the diagnostic
     // says that the spell is over (`opened`: the file could not be opened until now).
     void Noted(std::uint64_t count, const WString& file, bool opened = false);
+    // At Close: a spell under way ends unnoted (its losses are in the total).
+    void Settle();
     // At Close: the total of the appender's life, when any event was lost (80000).
     void ReportAtClose(const WString& file) const;
 

@@ -10,6 +10,7 @@
 #include "file/TimeBasedTriggerPolicy.h"
 #include "frame/ModuleInfo.h"
 #include "frame/Trace.h"
+#include "frame/WriteStalls.h"
 #include "host/Level.h"
 #include "host/Utility.h"
 #include "os/Clock.h"
@@ -45,8 +46,9 @@ RollingFileAppender::RollingFileAppender()
 RollingFileAppender::~RollingFileAppender()
 {
     m_Housekeeping.Stop();
-    if (!IsClosed() && m_Backlog != nullptr)
-        m_Losses.Lost(m_Backlog->Events(), m_FullFileName);
+    if (!IsClosed())
+        GiveUpHeldEvents();
+    WriteStalls::Remove(this);
     // The RollingFileWriter counts into this object: flush and close it now, not from the base.
     if (!IsClosed() && GetWriter() != nullptr)
         GetWriter()->Close();
@@ -169,20 +171,57 @@ void RollingFileAppender::CreateWriter(std::unique_ptr<Writer>& writer)
     writer = std::move(batch);
 }
 
-void RollingFileAppender::BatchWritten(std::uint32_t events)
+bool RollingFileAppender::BatchWritten(std::uint32_t events, const char* first, std::int32_t firstLength, const char* second,
+                                       std::int32_t secondLength)
 {
     if (m_File->LastWriteFailed()) {
-        m_Losses.Lost(events, m_FullFileName);
-        return;
+        const std::int64_t size = static_cast<std::int64_t>(m_FailedText.GetLength()) + std::max(0, firstLength) +
+                                  (second != nullptr ? std::max(0, secondLength) : 0);
+        if (events > 0 && size <= m_BacklogBytes) {
+            m_FailedText.Append(first, firstLength);
+            if (second != nullptr)
+                m_FailedText.Append(second, secondLength);
+            m_FailedEvents += events;
+        } else {
+            m_Losses.Lost(events, m_FullFileName);
+        }
+        m_HoldRequested.store(true);
+        return true;  // nothing may overtake this batch: what follows waits in the buffer
     }
-    if (!m_Losses.Pending() || m_Reopening)
-        return;
+    if (!m_Losses.Pending())
+        return false;
     // Straight to the file: this runs inside the batch's flush.
     std::uint64_t count = 0;
     const DString note = m_Losses.Note(m_FullFileName, count);
     m_File->Write(0, note.c_str(), note.GetLength(), nullptr, 0);
     if (!m_File->LastWriteFailed())
         m_Losses.Noted(count, m_FullFileName);
+    return false;
+}
+
+void RollingFileAppender::HoldAfterFailedWrite()
+{
+    std::unique_lock<os::RwLock> lock(m_RollLock);
+    if (!m_HoldRequested.load() || m_WriterBroken.load())
+        return;
+    // What came after the failed batch follows it, as far as the backlog takes it.
+    const std::uint64_t before = m_FailedEvents;
+    const std::int32_t length = m_FailedText.GetLength();
+    m_Batch->TakeHeld(m_FailedText, m_FailedEvents);
+    if (m_FailedText.GetLength() > m_BacklogBytes) {
+        m_Losses.Lost(m_FailedEvents - before, m_FullFileName);
+        m_FailedText = m_FailedText.Left(length);
+        m_FailedEvents = before;
+    }
+    GetWriter()->Close();  // halted: closes the file only
+    m_HoldRequested.store(false);
+    Trace(80000, "[{$}] RollingFileAppender, cannot write to [{$}]; events wait until it can be written", m_InstanceNumber,
+          m_FullFileName);
+    HoldEvents(kFirstReopenTicks);
+    m_HoldForWrite = true;
+    m_Backlog->Preload(m_FailedText, m_FailedEvents);
+    m_FailedText.Clear();
+    m_FailedEvents = 0;
 }
 
 bool RollingFileAppender::Open()
@@ -201,16 +240,33 @@ bool RollingFileAppender::Open()
 void RollingFileAppender::Close()
 {
     m_Housekeeping.Stop();
+    if (m_HoldRequested.load())
+        HoldAfterFailedWrite();
     if (m_WriterBroken.load()) {
         std::unique_lock<os::RwLock> lock(m_RollLock);
-        if (!Reopen() && m_Backlog != nullptr)
-            m_Losses.Lost(m_Backlog->Events(), m_FullFileName);  // kept until now, and the file never opened
+        if (!Reopen())
+            GiveUpHeldEvents();  // kept until now, and the file never took them
     }
     FileAppender::Close();
+    // A last batch that failed in the Close itself has no attempt left.
+    m_Losses.Lost(std::exchange(m_FailedEvents, 0), m_FullFileName);
+    m_FailedText.Clear();
+    m_HoldRequested.store(false);
+    m_Losses.Settle();
+}
+
+void RollingFileAppender::GiveUpHeldEvents()
+{
+    if (m_Backlog != nullptr)
+        m_Losses.Lost(m_Backlog->Events(), m_FullFileName);
+    if (std::exchange(m_Stalled, false))
+        WriteStalls::End();
 }
 
 std::uint32_t RollingFileAppender::Housekeeping()
 {
+    if (m_HoldRequested.load())
+        HoldAfterFailedWrite();
     if (m_WriterBroken.load()) {
         RetryWhenDue();
         const std::int64_t wait = m_NextReopenTicks.load() - os::NowTicks();
@@ -249,6 +305,8 @@ void RollingFileAppender::Append(const LoggingEvent* event)
         if (event->m_Level >= m_FlushLevel && m_Batch != nullptr)
             m_Batch->Flush();
     }
+    if (m_HoldRequested.load(std::memory_order_relaxed))
+        HoldAfterFailedWrite();
     if (m_WriterBroken.load(std::memory_order_relaxed)) {
         RetryWhenDue();
         return;
@@ -359,6 +417,9 @@ void RollingFileAppender::HoldEvents(std::int64_t firstRetryTicks)
     m_ReopenDelayTicks = kFirstReopenTicks;
     m_NextReopenTicks.store(os::NowTicks() + firstRetryTicks);
     m_WriterBroken.store(true);
+    m_HoldForWrite = false;
+    if (!std::exchange(m_Stalled, true))
+        WriteStalls::Begin();
 }
 
 void RollingFileAppender::RetryWhenDue()
@@ -381,33 +442,40 @@ bool RollingFileAppender::Reopen()
     std::unique_ptr<Writer> writer;
     CreateWriter(writer);
     m_ForceAppend = false;
+    RollingFileWriter* file = m_File;
+    m_File = nullptr;
+    m_Batch = nullptr;
     if (!writer)
         return false;
-    DString held;
-    std::uint64_t heldEvents = 0;
-    if (m_Backlog != nullptr)
-        m_Backlog->Take(held, heldEvents);
+    // Straight to the file, in the order a reader expects: the header and banner, the events that
+    // waited, then the note of those that did not fit. If any of it fails the backlog stays whole.
+    const DString banner = Format("\r\n-- (Quorlin) Started at {$}\r\n\r\n", LoadTimeText());
+    const DString& held = m_Backlog->Text();
+    std::uint64_t count = 0;
+    const DString note = m_HoldForWrite ? m_Losses.Note(m_FullFileName, count) : m_Losses.OpenNote(m_FullFileName, count);
+    bool written = true;
+    for (const DString* text : {static_cast<const DString*>(&m_Header), &banner, &held, &note}) {
+        if (written && !text->IsEmpty()) {
+            file->Write(0, text->c_str(), text->GetLength(), nullptr, 0);
+            written = !file->LastWriteFailed();
+        }
+    }
+    if (!written)
+        return false;  // the writer goes, closing the file
+    const std::uint64_t heldEvents = m_Backlog->Events();
+    m_File = file;
+    m_Batch = static_cast<BufferedWriter*>(writer.get());
     SetWriter(std::move(writer));
     m_Backlog = nullptr;
     m_FileSize.store(CurrentFileSize());
     m_WriterBroken.store(false);
-    WriteHeader();
-    WriteStartBanner();
-    // The events that waited come right after the banner, then the note of those that did not fit.
-    m_Reopening = true;
-    m_Batch->Flush();
-    m_Reopening = false;
-    if (!held.IsEmpty()) {
-        m_File->Write(0, held.c_str(), held.GetLength(), nullptr, 0);
-        if (m_File->LastWriteFailed())
-            m_Losses.Lost(heldEvents, m_FullFileName);
-    }
-    std::uint64_t count = 0;
-    const DString note = m_Losses.OpenNote(m_FullFileName, count);
-    if (count > 0)
-        m_File->Write(0, note.c_str(), note.GetLength(), nullptr, 0);
-    if (count == 0 || !m_File->LastWriteFailed())
-        m_Losses.Noted(count, m_FullFileName, true);
+    if (std::exchange(m_Stalled, false))
+        WriteStalls::End();
+    m_Losses.Noted(count, m_FullFileName, !m_HoldForWrite);
+    if (m_HoldForWrite)
+        Trace(80000, "[{$}] RollingFileAppender, [{$}] can be written again; the {$} events that waited are in it",
+              m_InstanceNumber, m_FullFileName, heldEvents);
+    m_HoldForWrite = false;
     return true;
 }
 

@@ -59,9 +59,15 @@ public:
 
 private:
     void AddWrittenBytes(std::uint64_t bytes) override { m_FileSize.fetch_add(bytes, std::memory_order_relaxed); }
-    // Counts the events of batches whose write failed; the first batch written after them reports the
-    // count, once.
-    void BatchWritten(std::uint32_t events) override;
+    // A batch whose write failed (a full disk, a file size limit) is kept for the backlog, as far as
+    // it fits; the first batch written after losses notes their count, once.
+    bool BatchWritten(std::uint32_t events, const char* first, std::int32_t firstLength, const char* second,
+                      std::int32_t secondLength) override;
+    // After a failed write: the file is closed and events wait in the backlog, the failed batch first,
+    // until a retry can write them.
+    void HoldAfterFailedWrite();
+    // Its own thread retries; nothing to do for a waiting host.
+    void TryAgain() override {}
     // A count of milliseconds or bytes; below 0 is corrected to 0 with a diagnostic.
     std::int32_t CountOption(const DString& key, const DString& value) const;
     // A level name or number; anything else keeps `current`, with a diagnostic.
@@ -71,11 +77,15 @@ private:
     void WriteStartBanner();
     // The size of the current file, as the roll-over measures it.
     std::uint64_t CurrentFileSize() const;
-    // The file could not be opened: events wait in a backlog, and the file is tried again soon.
+    // The file could not be opened or written: events wait in a backlog, and the file is tried again
+    // soon; the module counts the appender as one that cannot write meanwhile.
     void HoldEvents(std::int64_t firstRetryTicks);
-    // Under the exclusive lock: opens the file again (appending); the backlog goes into it first,
-    // then the note of what did not fit. True when the file is open.
+    // Under the exclusive lock: opens the file again (appending) and writes the header, the banner, the
+    // backlog and the note of what did not fit. True when all of it reached the file; otherwise the
+    // backlog stays as it is.
     bool Reopen();
+    // Events still held when no attempt is left are lost; the spell ends.
+    void GiveUpHeldEvents();
     // Reopens when a retry is due (it backs off from 2 ms to 1 s between attempts).
     void RetryWhenDue();
     // The appender's own thread: retries the file, writes out the batch of a quiet appender; gives
@@ -101,7 +111,11 @@ private:
     std::atomic<bool> m_WriterBroken{false};       // the writer is the backlog
     std::atomic<std::int64_t> m_NextReopenTicks{0};
     std::int64_t m_ReopenDelayTicks = 0;
-    bool m_Reopening = false;                      // the note of what was lost waits for the backlog
+    bool m_Stalled = false;                        // a spell counted in WriteStalls; under the exclusive lock
+    bool m_HoldForWrite = false;                   // the backlog is held because writing failed
+    std::atomic<bool> m_HoldRequested{false};      // a batch failed: hold at the next chance
+    DString m_FailedText;                          // batches that failed, under the batch's lock
+    std::uint64_t m_FailedEvents = 0;
     BacklogWriter* m_Backlog = nullptr;            // the writer while the file cannot be opened
     RollingFileWriter* m_File = nullptr;           // inside the current writer; changed under the exclusive lock
     BufferedWriter* m_Batch = nullptr;             // likewise

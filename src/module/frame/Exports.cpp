@@ -2,6 +2,7 @@
 #include "file/CompressionLauncher.h"
 #include "frame/Factory.h"
 #include "frame/LostEvents.h"
+#include "frame/WriteStalls.h"
 
 // The factory entry the framework looks up by this plain name. A null type is the empty text; the
 // second argument is accepted and not used. The caller owns the result and deletes it through its
@@ -25,4 +26,13 @@ extern "C" QUORLIN_APPENDER_API bool WaitForCompressions(unsigned int millisecon
 extern "C" QUORLIN_APPENDER_API unsigned long long LostEventsOf(const char* name)
 {
     return Quorlin::LostEvents::Of(name != nullptr ? std::string(name) : std::string());
+}
+
+// For hosts that can hold their input back: waits up to `milliseconds` until every file appender of
+// the module can write again (none is held up by a full disk or a file that will not open), asking
+// them to try meanwhile. True at once when none is held up; a host that keeps feeding instead has
+// what does not fit the appenders' backlogs counted as lost.
+extern "C" QUORLIN_APPENDER_API bool WaitUntilWritable(unsigned int milliseconds)
+{
+    return Quorlin::WriteStalls::WaitUntilClear(milliseconds);
 }
