@@ -13,25 +13,13 @@
 #include <vector>
 
 #include "LineVerifier.h"
+#include "RunChecks.h"
 #include "Shell.h"
 #include "TempDir.h"
 
 using namespace QuorlinTest;
 
 namespace {
-
-// Polls `done` every 20 ms until it holds or the deadline, which only guards against a hang.
-template <typename Predicate>
-bool WaitFor(Predicate done, int seconds = 60)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
 
 std::string Program() { return Quote(SiblingProgram("quorlin-run")); }
 
@@ -81,57 +69,6 @@ private:
     std::filesystem::path m_Dir;
 };
 
-std::size_t CountLines(const std::filesystem::path& path)
-{
-    if (!std::filesystem::exists(path))
-        return 0;
-    const std::string text = ReadFile(path);
-    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
-}
-
-// Checks generated events ("<thread> <sequence> xxx..."): each thread's sequence numbers run from 0
-// without a gap or repeat. Lines starting with "-" (banners) and empty ones are skipped. Returns the
-// events found, or -1 after a failed check.
-long CheckGenerated(const std::filesystem::path& path, int threads)
-{
-    std::istringstream in(ReadFile(path));
-    std::vector<long> next(static_cast<std::size_t>(threads), 0);
-    long found = 0;
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.empty() || line[0] == '-')
-            continue;
-        std::istringstream fields(line);
-        int thread = -1;
-        long sequence = -1;
-        fields >> thread >> sequence;
-        if (thread < 0 || thread >= threads || sequence != next[static_cast<std::size_t>(thread)]) {
-            ADD_FAILURE() << path.filename() << ": [" << line << "] where thread " << thread << " was due at "
-                          << (thread >= 0 && thread < threads ? next[static_cast<std::size_t>(thread)] : -1);
-            return -1;
-        }
-        ++next[static_cast<std::size_t>(thread)];
-        ++found;
-    }
-    return found;
-}
-
-// The count of "quorlin-run: N events" in the generator's summary, or -1.
-long SummaryEvents(const std::string& err)
-{
-    const std::string marker = "quorlin-run: ";
-    for (std::size_t at = err.find(marker); at != std::string::npos; at = err.find(marker, at + 1)) {
-        std::istringstream rest(err.substr(at + marker.size()));
-        long events = -1;
-        std::string word;
-        if (rest >> events >> word && word == "events,")
-            return events;
-    }
-    return -1;
-}
-
 // SIGINT is left out: the shell starts a background job with it ignored, and then it stays ignored.
 const char* const kStopSignals[] = {"TERM", "HUP", "PIPE"};
 
@@ -141,15 +78,6 @@ const char* const kRollingAndMarker = "[appender rolling]\ntype = Appender.Rolli
                                       "triggeringPolicy/maxFileSize/value = 10MB\n"
                                       "[appender marker]\ntype = Appender.File\nlayout = %m\nfileName/value = marker.log\n"
                                       "[root]\nappender-ref = rolling\nappender-ref = marker\n";
-
-// Events through an asynchronous forwarder's queue into a file, beside a rolling file.
-const char* const kRollingAndAsync = "[appender rolling]\ntype = Appender.RollingFile\nlayout = %m\n"
-                                     "fileName/value = rolling.log\nfileNamePattern/value = rolling.{RollingIndex}.log\nrollingPolicy/maxIndex/value = 3\n"
-                                     "triggeringPolicy/maxFileSize/value = 1GB\n"
-                                     "[appender async]\ntype = Appender.AsyncBufferingForward\nappender-ref/ref = forwarded\n"
-                                     "limitOfLogPacket/value = 64\n"
-                                     "[appender forwarded]\ntype = Appender.File\nlayout = %m\nfileName/value = forwarded.log\n"
-                                     "[root]\nappender-ref = rolling\nappender-ref = async\n";
 
 } // namespace
 
