@@ -388,6 +388,57 @@ TEST(Interposer, RedirectsWhileInstalled)
     EXPECT_EQ(fake.console, "abc");
 }
 
+namespace {
+
+// Hands out a file and a child of its own: every later call on them must reach it, never the system.
+struct FakeHandles : os::Interposer {
+    std::vector<std::string> calls;
+    os::Status OpenFile(std::wstring_view, os::Access, os::Disposition, std::uint32_t, os::NativeFile& file) override
+    {
+        file = 77;
+        return Called("open");
+    }
+    os::Status FileSizeOf(os::NativeFile file, std::uint64_t& size) override
+    {
+        size = 123;
+        return Called("size " + std::to_string(file));
+    }
+    os::Status CloseFile(os::NativeFile file) override { return Called("close " + std::to_string(file)); }
+    os::Status Spawn(std::wstring_view, std::wstring_view, os::ProcessHandle& child) override
+    {
+        child.process = 88;
+        return Called("spawn");
+    }
+    void AwaitExit(os::ProcessHandle& child, std::uint32_t milliseconds) override
+    {
+        Called("await " + std::to_string(child.process) + " " + std::to_string(milliseconds));
+    }
+    void SleepMs(std::uint32_t milliseconds) override { Called("sleep " + std::to_string(milliseconds)); }
+    os::Status Called(std::string call)
+    {
+        calls.push_back(std::move(call));
+        return {};
+    }
+};
+
+} // namespace
+
+TEST(Interposer, EveryCallOnAFakeHandleReachesTheFake)
+{
+    FakeHandles fake;
+    os::ScopedInterposer scope(fake);
+    os::NativeFile file = os::kInvalidFile;
+    ASSERT_TRUE(os::OpenFile(L"absent", os::Access::Read, os::Disposition::OpenExisting, os::ShareRead, file).Ok());
+    std::uint64_t size = 0;
+    EXPECT_TRUE(os::FileSizeOf(file, size).Ok());
+    EXPECT_EQ(size, 123u);
+    EXPECT_TRUE(os::CloseFile(file).Ok());
+    os::ProcessHandle child;
+    ASSERT_TRUE(os::Spawn(L"absent", L"absent", child).Ok());
+    os::AwaitExit(child, 600'000);
+    EXPECT_EQ(fake.calls, (std::vector<std::string>{"open", "size 77", "close 77", "spawn", "await 88 600000"}));
+}
+
 #ifndef _WIN32
 TEST(Debugger, OutputGoesToTheNamedFile)
 {

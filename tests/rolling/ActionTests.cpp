@@ -71,8 +71,8 @@ private:
     bool m_Had = false;
 };
 
-// Records the programs started and the sleeps of the wait; everything still reaches the system,
-// except the sleeps when `sleeps` is false.
+// Records the programs started and each wait for the child's end; everything still reaches the
+// system, except the waits when `reallySleep` is false.
 class RunRecorder : public os::Interposer {
 public:
     RunRecorder() : m_Previous(os::Interpose(this)) {}
@@ -86,14 +86,14 @@ public:
             return os::FromNative(failSpawn);
         return os::Interposer::Spawn(program, commandLine, child);
     }
-    void SleepMs(std::uint32_t milliseconds) override
+    void AwaitExit(os::ProcessHandle& child, std::uint32_t milliseconds) override
     {
         {
             std::lock_guard<std::mutex> lock(m_Mutex);
             sleeps.push_back(milliseconds);
         }
         if (reallySleep)
-            os::Interposer::SleepMs(milliseconds);
+            os::Interposer::AwaitExit(child, milliseconds);
     }
     std::uint32_t failSpawn = 0;
     bool reallySleep = true;

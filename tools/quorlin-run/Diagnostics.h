@@ -21,7 +21,7 @@ private:
 
 enum class DiagnosticsShown { None, Problems, All };
 
-// Installs the framework's diagnostics sink: none, warnings and errors (70000 and above), or all.
+// Installs the framework's diagnostics sink: none, warnings and errors (LevelWarn and above), or all.
 void ShowDiagnostics(DiagnosticsShown shown);
 
 } // namespace QuorlinRun

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "host/Level.h"
+
 namespace QuorlinRun {
 
 struct Options {
@@ -20,7 +22,7 @@ struct Options {
     std::int64_t generate = -1;  // -1: read standard input
     int threads = 1;
     int messageSize = 100;
-    std::int32_t level = 50000;
+    std::int32_t level = Quorlin::LevelInfo;
     std::vector<std::pair<std::string, std::string>> globals;  // --set NAME=VALUE
 };
 

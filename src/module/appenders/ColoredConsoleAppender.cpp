@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "host/Level.h"
+
 namespace Quorlin {
 namespace {
 
@@ -36,17 +38,17 @@ constexpr ColorKey kKeys[] = {
 
 ColorTable::Slot SlotOf(std::int32_t level)
 {
-    if (level > 120000)
+    if (level > LevelFatal)
         return ColorTable::Default;
-    if (level > 80000)
+    if (level > LevelError)
         return ColorTable::Fatal;
-    if (level > 70000)
+    if (level > LevelWarn)
         return ColorTable::Error;
-    if (level > 50000)
+    if (level > LevelInfo)
         return ColorTable::Warn;
-    if (level > 40000)
+    if (level > LevelDebug)
         return ColorTable::Info;
-    if (level > 20000)
+    if (level > LevelTrace)
         return ColorTable::Debug;
     if (level > 100)
         return ColorTable::Trace;

@@ -53,9 +53,9 @@ const char* ExceptionName(std::uint32_t code) noexcept
 int ExceptionFilter(std::uint32_t code) noexcept
 {
     LogLog::NewLine();
-    Trace(120000, "Enter ExceptionFilter.");
+    Trace(LevelFatal, "Enter ExceptionFilter.");
     if (const char* name = ExceptionName(code))
-        Trace(80000, name);
+        Trace(LevelError, name);
     os::Beep(1000, 1000);  // also with diagnostics off
     return 1;
 }
@@ -66,7 +66,7 @@ void ReportRolloverException(const DString& appenderName) noexcept
     if (source != nullptr)
         os::ReportToSource(source, os::kEventWarning, 0, 10000, kRolloverException);
     os::DeregisterSource(source);
-    Trace(120000, kRolloverException);
+    Trace(LevelFatal, kRolloverException);
 }
 
 bool RunGuardedRollover(const DString& appenderName, void (*step)(void*), void* context) noexcept

@@ -11,14 +11,14 @@ MemoryAppender::~MemoryAppender() { m_Callback = nullptr; }
 bool MemoryAppender::Open()
 {
     Appender::Open();
-    Trace(50000, "[{$}] Leave MemoryAppender.Open", m_InstanceNumber);
+    Trace(LevelInfo, "[{$}] Leave MemoryAppender.Open", m_InstanceNumber);
     return true;
 }
 
 void MemoryAppender::Close()
 {
     Appender::Close();
-    Trace(50000, "[{$}] Leave MemoryAppender.Close", m_InstanceNumber);
+    Trace(LevelInfo, "[{$}] Leave MemoryAppender.Close", m_InstanceNumber);
 }
 
 void MemoryAppender::Append(const LoggingEvent* event)

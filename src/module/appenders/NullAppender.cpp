@@ -19,7 +19,7 @@ bool NullAppender::Open()
 void NullAppender::Close()
 {
     const DString line = Format("NullAppender.Close, m_nCount={$}", m_nCount.load());
-    TraceText(50000, line);
+    TraceText(LevelInfo, line);
     std::fwrite(line.c_str(), 1, static_cast<std::size_t>(line.GetLength()), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
@@ -42,7 +42,7 @@ void NullAppender::SetOption(const DString& key, const DString& value)
 {
     if (key.Find("sleep/value") == 0) {
         m_msSleep = value.To<int>();
-        Trace(50000, "NullAppender.SetOption, m_msSleep : {$}", m_msSleep);
+        Trace(LevelInfo, "NullAppender.SetOption, m_msSleep : {$}", m_msSleep);
         return;
     }
     Appender::SetOption(key, value);

@@ -10,14 +10,14 @@ WinDebugAppender::WinDebugAppender() { SetTypeName(DString("Appender.WindowsDebu
 bool WinDebugAppender::Open()
 {
     Appender::Open();
-    Trace(50000, "[{$}] Leave WinDebugAppender.Open", m_InstanceNumber);
+    Trace(LevelInfo, "[{$}] Leave WinDebugAppender.Open", m_InstanceNumber);
     return true;
 }
 
 void WinDebugAppender::Close()
 {
     Appender::Close();
-    Trace(50000, "[{$}] Leave WinDebugAppender.Close", m_InstanceNumber);
+    Trace(LevelInfo, "[{$}] Leave WinDebugAppender.Close", m_InstanceNumber);
 }
 
 void WinDebugAppender::Append(const LoggingEvent* event)

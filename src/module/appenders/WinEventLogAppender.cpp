@@ -27,7 +27,7 @@ bool WinEventLogAppender::Open()
 {
     m_Handle = std::make_unique<EventSourceHandle>(os::RegisterSource(m_Source.c_str()));
     Appender::Open();
-    Trace(50000, "[{$}] Leave WinEventLogAppender.Open, Source : [{$}]", m_InstanceNumber, m_Source);
+    Trace(LevelInfo, "[{$}] Leave WinEventLogAppender.Open, Source : [{$}]", m_InstanceNumber, m_Source);
     return true;
 }
 
@@ -35,7 +35,7 @@ void WinEventLogAppender::Close()
 {
     m_Handle.reset();
     Appender::Close();
-    Trace(50000, "[{$}] Leave WinEventLogAppender.Close", m_InstanceNumber);
+    Trace(LevelInfo, "[{$}] Leave WinEventLogAppender.Close", m_InstanceNumber);
 }
 
 void WinEventLogAppender::Append(const LoggingEvent* event)
@@ -50,8 +50,8 @@ void WinEventLogAppender::Append(const LoggingEvent* event)
         os::ReportToSource(m_Handle->Get(), os::kEventInformation, m_Category, m_EventId, nullptr);
         return;
     }
-    const std::uint16_t type = event->m_Level < 70000   ? os::kEventInformation
-                               : event->m_Level < 80000 ? os::kEventWarning
+    const std::uint16_t type = event->m_Level < LevelWarn  ? os::kEventInformation
+                               : event->m_Level < LevelError ? os::kEventWarning
                                                         : os::kEventError;
     os::ReportToSource(m_Handle->Get(), type, m_Category, m_EventId, text.c_str());
 }

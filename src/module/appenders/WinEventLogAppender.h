@@ -29,7 +29,7 @@ public:
     // Registers the source (a new one replaces, and so deregisters, any previous one); always true.
     bool Open() override;
     void Close() override;
-    // Information below 70000, warning up to 79999, error from 80000; category, event id, one string.
+    // Information below LevelWarn, warning below LevelError, error from LevelError up; category, event id, one string.
     void Append(const LoggingEvent* event) override;
     // "source/value", "categoryID/value" (low 16 bits), "eventID/value" (key begins with).
     void SetOption(const DString& key, const DString& value) override;

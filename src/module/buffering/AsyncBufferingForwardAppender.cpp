@@ -95,7 +95,7 @@ void AsyncBufferingForwardAppender::ForwardingTurn::Give()
 bool AsyncBufferingForwardAppender::Open()
 {
     LogLog::NewLine();
-    Trace(50000, "[{$}] Enter AsyncBufferingForward::Open", m_InstanceNumber);
+    Trace(LevelInfo, "[{$}] Enter AsyncBufferingForward::Open", m_InstanceNumber);
     if (m_Abandoned.load()) {
         // The last Close gave up on a worker stuck in a referenced appender; it must be gone before
         // anything is forwarded again, or it would go on with its old batch.
@@ -110,13 +110,13 @@ bool AsyncBufferingForwardAppender::Open()
     for (const auto& appender : found) {
         if (appender->IsClosed())
             appender->Open();
-        Trace(50000, "[{$}] AsyncBufferingForward, Ref-Appender : {$}", m_InstanceNumber, appender->GetName());
+        Trace(LevelInfo, "[{$}] AsyncBufferingForward, Ref-Appender : {$}", m_InstanceNumber, appender->GetName());
     }
     const std::size_t count = found.size();
     SetTargets(std::move(found));
     if (count == 0)
         return BufferingAppender::Open();  // nothing to forward to: the schedule stays idle
-    Trace(50000, "[{$}] AsyncBufferingForward::Open, NbOfRefAppender : {$}", m_InstanceNumber, count);
+    Trace(LevelInfo, "[{$}] AsyncBufferingForward::Open, NbOfRefAppender : {$}", m_InstanceNumber, count);
     m_Schedule.SetPoolName(kPoolName);
     m_Schedule.SetKeepAliveTime(kKeepAlive);
     m_Schedule.Init(0, 1);
@@ -140,7 +140,7 @@ void AsyncBufferingForwardAppender::Close()
 {
     LogLog::NewLine();
     LogLog::NewLine();
-    Trace(50000, "[{$}] ----> Enter AsyncBufferingForward.Close", m_InstanceNumber);
+    Trace(LevelInfo, "[{$}] ----> Enter AsyncBufferingForward.Close", m_InstanceNumber);
     // With this thread alone in the process there is no worker to wait for.
     if (os::ThreadCountOfProcess() > 1) {
         m_Schedule.Wakeup();
@@ -149,11 +149,11 @@ void AsyncBufferingForwardAppender::Close()
                 break;
             m_Schedule.Wakeup();
             os::SleepMs(kClosePassSleepMs);
-            Trace(50000, "[{$}] AsyncBufferingForward.Close.1, {$}", m_InstanceNumber, pass);
+            Trace(LevelInfo, "[{$}] AsyncBufferingForward.Close.1, {$}", m_InstanceNumber, pass);
         }
         m_Schedule.Shutdown(kShutdownTimeout);
     }
-    Trace(50000, "[{$}] AsyncBufferingForward.Close.3", m_InstanceNumber);
+    Trace(LevelInfo, "[{$}] AsyncBufferingForward.Close.3", m_InstanceNumber);
 
     // A worker still forwarding after the time-out gets a last grace: its batch must reach the
     // appenders before the rest does.
@@ -170,23 +170,23 @@ void AsyncBufferingForwardAppender::Close()
         stuckIn = m_BusyIn.load();
     }
     const DString line = Format("[{$}] Leave AsyncBufferingForward.SendRemain, NbOfPkt : {$}", m_InstanceNumber, remain);
-    TraceText(50000, line);
+    TraceText(LevelInfo, line);
     PrintLine(line);
     if (!workerDone) {
         const std::int64_t lost = static_cast<std::int64_t>(rest.size()) + m_InFlight.load();
         const DString gaveUp = Format(
             "[{$}] AsyncBufferingForward.Close, Ref-Appender {$} did not return in time, NbOfPkt not delivered : {$}",
             m_InstanceNumber, stuckIn ? stuckIn->GetName() : DString("?"), lost);
-        TraceText(80000, gaveUp);
+        TraceText(LevelError, gaveUp);
         PrintLine(gaveUp);
         LostEvents::Add(m_Name, static_cast<std::uint64_t>(lost));
     }
     m_Queue.Recycle(rest);
     if (const std::int64_t failed = m_FailedDeliveries.load()) {
-        Trace(80000, "[{$}] AsyncBufferingForward.Close, NbOfFailedDeliveries : {$}", m_InstanceNumber, failed);
+        Trace(LevelError, "[{$}] AsyncBufferingForward.Close, NbOfFailedDeliveries : {$}", m_InstanceNumber, failed);
         LostEvents::Add(m_Name, static_cast<std::uint64_t>(failed));
     }
-    Trace(50000, "[{$}] AsyncBufferingForward.Close.4", m_InstanceNumber);
+    Trace(LevelInfo, "[{$}] AsyncBufferingForward.Close.4", m_InstanceNumber);
     if (targets) {
         for (const auto& appender : *targets) {
             // The abandoned worker is still inside this one; closing it under the call could hang
@@ -196,12 +196,12 @@ void AsyncBufferingForwardAppender::Close()
             appender->Close();
         }
     }
-    Trace(50000, "[{$}] AsyncBufferingForward.Close.5", m_InstanceNumber);
+    Trace(LevelInfo, "[{$}] AsyncBufferingForward.Close.5", m_InstanceNumber);
     SetTargets({});
     if (workerDone)
         m_ForwardTurn.Give();
     BufferingAppender::Close();
-    Trace(50000, "[{$}] Leave AsyncBufferingForward.Close", m_InstanceNumber);
+    Trace(LevelInfo, "[{$}] Leave AsyncBufferingForward.Close", m_InstanceNumber);
     LogLog::NewLine();
 }
 
@@ -241,7 +241,7 @@ void AsyncBufferingForwardAppender::SleepShort()
 {
     // Posting the task that is already posted adds nothing and allocates nothing; the future is dropped.
     m_Schedule.Repeat(kRepeatInterval).Async(&AsyncBufferingForwardAppender::THSendBuffer, this);
-    Trace(50000, "Leave AsyncBufferingForwardAppender::SleepShort");
+    Trace(LevelInfo, "Leave AsyncBufferingForwardAppender::SleepShort");
 }
 
 void AsyncBufferingForwardAppender::PauseStep()
@@ -263,7 +263,7 @@ void AsyncBufferingForwardAppender::SendBuffer()
 {
     if (LogLog::IsOn()) {
         const LogPacketQueue::Counts counts = m_Queue.GetCounts();
-        Trace(50000, "[{$}] Enter AsyncBufferingForward.SendBuffer, NbOfPkt : {$}, NbOfBytes : {$}", m_InstanceNumber,
+        Trace(LevelInfo, "[{$}] Enter AsyncBufferingForward.SendBuffer, NbOfPkt : {$}, NbOfBytes : {$}", m_InstanceNumber,
               counts.packets, counts.bytes);
     }
     m_Schedule.Wakeup();
@@ -286,7 +286,7 @@ void AsyncBufferingForwardAppender::THSendBuffer()
     }
     m_ForwardTurn.Give();
     if (LogLog::IsOn())
-        TraceText(50000, Format("[{$}] Leave AsyncBufferingForward.THSendBuffer, NbOfPkt : {$}", m_InstanceNumber, taken));
+        TraceText(LevelInfo, Format("[{$}] Leave AsyncBufferingForward.THSendBuffer, NbOfPkt : {$}", m_InstanceNumber, taken));
 }
 
 int AsyncBufferingForwardAppender::Drain(const Targets& targets)
@@ -304,7 +304,7 @@ int AsyncBufferingForwardAppender::Drain(const Targets& targets)
         m_Queue.Recycle(many);
     }
     if (static_cast<std::size_t>(whole) < taken)
-        Trace(80000, "[{$}] AsyncBufferingForward.THSendBuffer, abandoned by Close, NbOfPkt not delivered : {$}",
+        Trace(LevelError, "[{$}] AsyncBufferingForward.THSendBuffer, abandoned by Close, NbOfPkt not delivered : {$}",
               m_InstanceNumber, taken - static_cast<std::size_t>(whole));
     return static_cast<int>(taken);
 }
@@ -339,7 +339,7 @@ void AsyncBufferingForwardAppender::Deliver(Appender& appender, const LoggingEve
     // The first failure since Open is described; Close reports how many there were.
     const auto failed = [&](const char* what) {
         if (m_FailedDeliveries.fetch_add(1) == 0)
-            Trace(80000, "[{$}] AsyncBufferingForward, Ref-Appender {$} failed to append: {$}", m_InstanceNumber,
+            Trace(LevelError, "[{$}] AsyncBufferingForward, Ref-Appender {$} failed to append: {$}", m_InstanceNumber,
                   appender.GetName(), what);
     };
     try {

@@ -23,14 +23,14 @@ bool BufferingAppender::Open()
 {
     m_Queue.Unseal();
     Appender::Open();
-    Trace(50000, "[{$}] Leave BufferingAppender.Open", m_InstanceNumber);
+    Trace(LevelInfo, "[{$}] Leave BufferingAppender.Open", m_InstanceNumber);
     return true;
 }
 
 void BufferingAppender::Close()
 {
     Appender::Close();
-    Trace(50000, "[{$}] Leave BufferingAppender.Close", m_InstanceNumber);
+    Trace(LevelInfo, "[{$}] Leave BufferingAppender.Close", m_InstanceNumber);
 }
 
 void BufferingAppender::Append(const LoggingEvent* event)
@@ -63,7 +63,7 @@ void BufferingAppender::SetOption(const DString& key, const DString& value)
         const std::int32_t limit = value.To<int>();
         m_LimitOfPkt = limit > kMaxLimitOfPkt ? kMaxLimitOfPkt : limit;
         if (LogLog::IsOn())
-            TraceText(50000, Format("BufferingAppender.SetOption, LimitOfPkt : {$}", m_LimitOfPkt));
+            TraceText(LevelInfo, Format("BufferingAppender.SetOption, LimitOfPkt : {$}", m_LimitOfPkt));
         return;
     }
     if (BeginsNoCase(key, "limitOfMB/value")) {
@@ -72,12 +72,12 @@ void BufferingAppender::SetOption(const DString& key, const DString& value)
         std::int64_t bytes = megabytes * kBytesPerMB;
         if (bytes > std::numeric_limits<std::int32_t>::max() || bytes < std::numeric_limits<std::int32_t>::min()) {
             bytes = bytes > 0 ? std::numeric_limits<std::int32_t>::max() : std::numeric_limits<std::int32_t>::min();
-            Trace(70000, "BufferingAppender.SetOption, limitOfMB/value {$} is out of range, m_LimitOfBytes clamped to {$}",
+            Trace(LevelWarn, "BufferingAppender.SetOption, limitOfMB/value {$} is out of range, m_LimitOfBytes clamped to {$}",
                   megabytes, bytes);
         }
         m_LimitOfBytes = static_cast<std::int32_t>(bytes);
         if (LogLog::IsOn())
-            TraceText(50000, Format("BufferingAppender.SetOption, m_LimitOfBytes : {$} ({$} MB)", m_LimitOfBytes,
+            TraceText(LevelInfo, Format("BufferingAppender.SetOption, m_LimitOfBytes : {$} ({$} MB)", m_LimitOfBytes,
                                     static_cast<std::int32_t>(m_LimitOfBytes / kBytesPerMB)));
         return;
     }
@@ -89,7 +89,7 @@ bool BufferingAppender::RefusesCycle(const std::vector<std::shared_ptr<Appender>
     const DString cycle = FindForwardingCycle(*this, firstTargets);
     if (cycle.IsEmpty())
         return false;
-    Trace(80000, "[{$}] {$}, forwarding cycle refused : [{$}]", m_InstanceNumber, operation, cycle);
+    Trace(LevelError, "[{$}] {$}, forwarding cycle refused : [{$}]", m_InstanceNumber, operation, cycle);
     return true;
 }
 

@@ -49,7 +49,7 @@ public:
     std::int64_t GetNbOfBytes() const { return m_Queue.GetCounts().bytes; }
 
 protected:
-    // Refuses Open when `firstTargets` lead back to this appender: writes an 80000 diagnostic that
+    // Refuses Open when `firstTargets` lead back to this appender: writes a LevelError diagnostic that
     // names the cycle and returns true. `operation` names the caller in the message.
     bool RefusesCycle(const std::vector<std::shared_ptr<Appender>>& firstTargets, const char* operation) const;
 

@@ -44,19 +44,19 @@ std::vector<std::shared_ptr<Appender>> BufferingForwardAppender::ReferencedAppen
 
 bool BufferingForwardAppender::Open()
 {
-    Trace(50000, "[{$}] Enter BufferingForward.Open", m_InstanceNumber);
+    Trace(LevelInfo, "[{$}] Enter BufferingForward.Open", m_InstanceNumber);
     m_RefAppenderList->Assign({});
     std::vector<std::shared_ptr<Appender>> found = ResolveNames();
     if (RefusesCycle(found, "BufferingForward.Open"))
         return false;
     m_RefAppenderList->Assign(std::move(found));
     const RefAppenderList::List list = m_RefAppenderList->Snapshot();
-    Trace(50000, "[{$}] BufferingForward::Open, NbOfRefAppender : {$}", m_InstanceNumber, list.size());
+    Trace(LevelInfo, "[{$}] BufferingForward::Open, NbOfRefAppender : {$}", m_InstanceNumber, list.size());
     std::int32_t position = 0;
     for (const auto& appender : list) {
         if (appender->IsClosed())
             appender->Open();
-        Trace(50000, "[{$}] BufferingForward, opening : [{$}] of {$}", m_InstanceNumber, position, appender->GetName());
+        Trace(LevelInfo, "[{$}] BufferingForward, opening : [{$}] of {$}", m_InstanceNumber, position, appender->GetName());
         ++position;
     }
     return BufferingAppender::Open();
@@ -64,7 +64,7 @@ bool BufferingForwardAppender::Open()
 
 void BufferingForwardAppender::Close()
 {
-    Trace(50000, "[{$}] Enter BufferingForward.Close", m_InstanceNumber);
+    Trace(LevelInfo, "[{$}] Enter BufferingForward.Close", m_InstanceNumber);
     {
         // Whatever was accepted reaches the referenced appenders before they close; events that
         // arrive from now on are refused.

@@ -32,7 +32,7 @@ bool FileAppender::BoolOption(const DString& key, const DString& value, bool cur
     bool parsed = current;
     if (ORBEK::Utility::TryParseBool(value, parsed))
         return parsed;
-    Trace(80000, "[{$}] {$} : [{$}] is not true or false, keeping {$}", m_InstanceNumber, key, value,
+    Trace(LevelError, "[{$}] {$} : [{$}] is not true or false, keeping {$}", m_InstanceNumber, key, value,
           current ? "true" : "false");
     return current;
 }
@@ -41,7 +41,7 @@ void FileAppender::ActivateOptions() { m_FullFileName = Utility::PatternToFileNa
 
 bool FileAppender::Open()
 {
-    Trace(50000, "[{$}] Enter FileAppender.Open, [{$}] -> [{$}]", m_InstanceNumber, m_FileNameType, m_FileNameValue);
+    Trace(LevelInfo, "[{$}] Enter FileAppender.Open, [{$}] -> [{$}]", m_InstanceNumber, m_FileNameType, m_FileNameValue);
     WriteStalls::Remove(this);
     std::unique_ptr<Writer> writer;
     CreateWriter(writer);
@@ -65,7 +65,7 @@ void FileAppender::Close()
     WriterAppender::Close();
     m_Losses.Settle();
     m_Losses.ReportAtClose(m_FullFileName);
-    Trace(50000, "[{$}] Leave FileAppender.Close", m_InstanceNumber);
+    Trace(LevelInfo, "[{$}] Leave FileAppender.Close", m_InstanceNumber);
 }
 
 void FileAppender::NewLine(std::int32_t level)
@@ -90,7 +90,7 @@ void FileAppender::CreateWriter(std::unique_ptr<Writer>& writer)
 {
     writer.reset();
     if (m_FullFileName.IsEmpty()) {
-        Trace(80000, "Leave FileAppender::CreateWriter due to FileName is empty !");
+        Trace(LevelError, "Leave FileAppender::CreateWriter due to FileName is empty !");
         return;
     }
     auto fileWriter = std::make_unique<FileWriter>();

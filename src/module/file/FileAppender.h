@@ -16,7 +16,7 @@ public:
     // Makes the writer (CreateWriter) and opens the file; false when it cannot be opened, and the
     // previous writer is gone then.
     bool Open() override;
-    // Closes the file; events that could not be written in the appender's life are summed up (80000).
+    // Closes the file; events that could not be written in the appender's life are summed up (LevelError).
     void Close() override;
     // The line end after an event, when enabled and the event is at or above the threshold.
     void NewLine(std::int32_t level) override;

@@ -35,12 +35,12 @@ bool EndsMidLine(const WString& name)
 
 bool FileWriter::Open(const WString& name)
 {
-    Trace(50000, "Enter FileWriter.File.Open, FullFileName : [{$}]", name);
+    Trace(LevelInfo, "Enter FileWriter.File.Open, FullFileName : [{$}]", name);
     // Every part of the split and the whole name must fit the platform's limits; a longer name is
     // refused rather than cut into the name of some other file.
     os::PathParts parts;
     if (name.GetLength() + 1 > os::MaxPathLength() || !os::SplitPath(name.StdView(), parts, 260).Ok()) {
-        Trace(80000, "FileWriter.File.Open, the name is too long ({$} characters), not opened : [{$}]", name.GetLength(),
+        Trace(LevelError, "FileWriter.File.Open, the name is too long ({$} characters), not opened : [{$}]", name.GetLength(),
               name);
         m_LastOpenError = "the name is too long";
         return false;
@@ -50,7 +50,7 @@ bool FileWriter::Open(const WString& name)
     ORBEK::Utility::File::CreateDir(directory, WString());
 
     const WString normalized = Utility::NormalizeForFileName(name.c_str(), name.GetLength());
-    Trace(50000, "FileWriter.File.Open, will open [{$}]", normalized);
+    Trace(LevelInfo, "FileWriter.File.Open, will open [{$}]", normalized);
     m_NormalizedName = normalized;
 
     OpenResult result;
@@ -67,7 +67,7 @@ bool FileWriter::Open(const WString& name)
     m_LastOpenError.Clear();
     if (!result) {
         m_LastOpenError = result.Error()->Message();
-        Trace(80000, "FileWriter.File.Open, cannot open [{$}] : {$}", normalized, m_LastOpenError);
+        Trace(LevelError, "FileWriter.File.Open, cannot open [{$}] : {$}", normalized, m_LastOpenError);
     }
     return !m_File.IsBad();
 }
@@ -79,7 +79,7 @@ void FileWriter::Close()
     if (!m_File.IsOpen())
         return;
     m_File.Close();
-    Trace(50000, "Leave FileAppender.FileWriter.Close on [{$}]", m_NormalizedName);
+    Trace(LevelInfo, "Leave FileAppender.FileWriter.Close on [{$}]", m_NormalizedName);
 }
 
 void FileWriter::NewLine()

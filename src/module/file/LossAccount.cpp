@@ -14,7 +14,7 @@ void LossAccount::Lost(std::uint64_t events, const WString& file)
     LostEvents::Add(m_Appender.GetName(), events);
     if (m_Pending.fetch_add(events) == 0) {
         WriteStalls::Begin();
-        Trace(80000, "[{$}] {$}, cannot write to [{$}]; events are counted until writing works again",
+        Trace(LevelError, "[{$}] {$}, cannot write to [{$}]; events are counted until writing works again",
               m_Appender.GetInstanceNumber(), m_Owner, file);
     }
 }
@@ -37,10 +37,10 @@ void LossAccount::Noted(std::uint64_t count, const WString& file, bool opened)
     if (count > 0 && m_Pending.fetch_sub(count) == count)
         WriteStalls::End();
     if (opened)
-        Trace(80000, "[{$}] {$}, [{$}] is open again; {$} events could not be written", m_Appender.GetInstanceNumber(), m_Owner,
+        Trace(LevelError, "[{$}] {$}, [{$}] is open again; {$} events could not be written", m_Appender.GetInstanceNumber(), m_Owner,
               file, count);
     else if (count > 0)
-        Trace(80000, "[{$}] {$}, writing to [{$}] works again; {$} events could not be written", m_Appender.GetInstanceNumber(),
+        Trace(LevelError, "[{$}] {$}, writing to [{$}] works again; {$} events could not be written", m_Appender.GetInstanceNumber(),
               m_Owner, file, count);
 }
 
@@ -53,7 +53,7 @@ void LossAccount::Settle()
 void LossAccount::ReportAtClose(const WString& file) const
 {
     if (const std::uint64_t total = Total())
-        Trace(80000, "[{$}] {$}, closed with {$} events lost in all: they could not be written to [{$}]",
+        Trace(LevelError, "[{$}] {$}, closed with {$} events lost in all: they could not be written to [{$}]",
               m_Appender.GetInstanceNumber(), m_Owner, total, file);
 }
 

@@ -23,7 +23,7 @@ public:
     LossAccount& operator=(const LossAccount&) = delete;
 
     void SetOwner(const char* owner) { m_Owner = owner; }
-    // Counts `events` that could not be written to `file`; the first of a spell says so (80000), and
+    // Counts `events` that could not be written to `file`; the first of a spell says so (LevelError), and
     // the module counts the appender as one that cannot write until the spell's note is written.
     void Lost(std::uint64_t events, const WString& file);
     // Whether losses wait for their note in the file.
@@ -38,7 +38,7 @@ public:
     void Noted(std::uint64_t count, const WString& file, bool opened = false);
     // At Close: a spell under way ends unnoted (its losses are in the total).
     void Settle();
-    // At Close: the total of the appender's life, when any event was lost (80000).
+    // At Close: the total of the appender's life, when any event was lost (LevelError).
     void ReportAtClose(const WString& file) const;
 
     std::uint64_t Total() const { return m_Total.load(std::memory_order_relaxed); }

@@ -89,7 +89,7 @@ std::int32_t RollingFileAppender::CountOption(const DString& key, const DString&
     const std::int32_t count = value.Int();
     if (count >= 0)
         return count;
-    Trace(70000, "[{$}] {$} : [{$}] is below 0, auto correct to 0", m_InstanceNumber, key, value);
+    Trace(LevelWarn, "[{$}] {$} : [{$}] is below 0, auto correct to 0", m_InstanceNumber, key, value);
     return 0;
 }
 
@@ -98,13 +98,13 @@ std::int32_t RollingFileAppender::LevelOption(const DString& key, const DString&
     std::int32_t level = current;
     if (ParseLevel(value.StdView(), level))
         return level;
-    Trace(80000, "[{$}] {$} : [{$}] is no level, keeping {$}", m_InstanceNumber, key, value, current);
+    Trace(LevelError, "[{$}] {$} : [{$}] is no level, keeping {$}", m_InstanceNumber, key, value, current);
     return current;
 }
 
 void RollingFileAppender::ActivateOptions()
 {
-    Trace(50000, "Enter RollingFileAppender::ActivateOptions");
+    Trace(LevelInfo, "Enter RollingFileAppender::ActivateOptions");
     m_FileNameValue.Replace("{MDC", "{GlobalMap");
     m_FileNamePatternValue.Replace("{MDC", "{GlobalMap");
 
@@ -122,7 +122,7 @@ void RollingFileAppender::ActivateOptions()
             m_FileNamePatternValue = base;
             m_FileNamePatternValue.Append(".{RollingIndex}");
         }
-        Trace(80000, "RollingFileAppender, bad FileNamePattern, auto correct to [{$}]", m_FileNamePatternValue);
+        Trace(LevelError, "RollingFileAppender, bad FileNamePattern, auto correct to [{$}]", m_FileNamePatternValue);
     }
     // Added last, so that it overrides any pattern key given to the policies before.
     m_TriggerOptions.emplace_back(DString("/fileNamePattern/value"), m_FileNamePatternValue);
@@ -215,7 +215,7 @@ void RollingFileAppender::HoldAfterFailedWrite()
     }
     GetWriter()->Close();  // halted: closes the file only
     m_HoldRequested.store(false);
-    Trace(80000, "[{$}] RollingFileAppender, cannot write to [{$}]; events wait until it can be written", m_InstanceNumber,
+    Trace(LevelError, "[{$}] RollingFileAppender, cannot write to [{$}]; events wait until it can be written", m_InstanceNumber,
           m_FullFileName);
     HoldEvents(kFirstReopenTicks);
     m_HoldForWrite = true;
@@ -338,7 +338,7 @@ bool RollingFileAppender::Rollover()
     // A fixed window shifts its history in the rename; a file still being compressed must not move under gzip.
     if (dynamic_cast<FixedWindowRollPolicy*>(m_RollingPolicy.get()) != nullptr && m_Compressions.WaitUntilIdle()) {
         const std::int64_t waits = m_CompressionWaits.fetch_add(1) + 1;
-        Trace(50000, "[{$}] RollingFileAppender, waited for a running compression before rolling over ({$} so far)",
+        Trace(LevelInfo, "[{$}] RollingFileAppender, waited for a running compression before rolling over ({$} so far)",
               m_InstanceNumber, waits);
     }
     std::unique_ptr<RolloverDescription> description = m_RollingPolicy->Rollover(m_FullFileName);
@@ -354,11 +354,11 @@ bool RollingFileAppender::Rollover()
     if (!ok) {
         // The file keeps its old content under its own name: never truncate it, and try again later.
         if (m_FailedRenames++ == 0)
-            Trace(80000, "[{$}] RollingFileAppender, cannot move [{$}] into its history; logging goes on into it",
+            Trace(LevelError, "[{$}] RollingFileAppender, cannot move [{$}] into its history; logging goes on into it",
                   m_InstanceNumber, m_FullFileName);
         m_NextRollTicks.store(os::NowTicks() + kRetryTicks);
     } else if (m_FailedRenames > 0) {
-        Trace(80000, "[{$}] RollingFileAppender, [{$}] moved into its history after {$} failed attempts", m_InstanceNumber,
+        Trace(LevelError, "[{$}] RollingFileAppender, [{$}] moved into its history after {$} failed attempts", m_InstanceNumber,
               m_FullFileName, m_FailedRenames);
         m_FailedRenames = 0;
     }
@@ -376,7 +376,7 @@ bool RollingFileAppender::Rollover()
     if (!writer) {
         // Keep nothing pointed at the closed file: events wait in memory until the file opens again.
         HoldEvents(kFirstReopenTicks);
-        Trace(80000, "[{$}] RollingFileAppender, cannot open [{$}] : {$}; events wait until it opens",
+        Trace(LevelError, "[{$}] RollingFileAppender, cannot open [{$}] : {$}; events wait until it opens",
               m_InstanceNumber, m_FullFileName, m_LastOpenError);
         return true;
     }
@@ -473,7 +473,7 @@ bool RollingFileAppender::Reopen()
         WriteStalls::End();
     m_Losses.Noted(count, m_FullFileName, !m_HoldForWrite);
     if (m_HoldForWrite)
-        Trace(80000, "[{$}] RollingFileAppender, [{$}] can be written again; the {$} events that waited are in it",
+        Trace(LevelError, "[{$}] RollingFileAppender, [{$}] can be written again; the {$} events that waited are in it",
               m_InstanceNumber, m_FullFileName, heldEvents);
     m_HoldForWrite = false;
     return true;

@@ -13,6 +13,7 @@
 #include "file/FileAppender.h"
 #include "file/PeriodicTask.h"
 #include "file/TriggeringPolicy.h"
+#include "host/Level.h"
 #include "os/Sync.h"
 #include "rolling/RollingPolicy.h"
 
@@ -29,7 +30,7 @@ public:
     // not open.
     bool Open() override;
     // Stops that thread, makes one last attempt to open a file that would not open, then closes;
-    // events still held then are lost, and every loss of the appender's life is summed up (80000).
+    // events still held then are lost, and every loss of the appender's life is summed up (LevelError).
     void Close() override;
     // Writes under the shared roll lock, then asks the trigger; a confirmed trigger rolls over under
     // the exclusive lock, inside the fault guard.
@@ -123,7 +124,7 @@ private:
     std::int64_t m_FailedRenames = 0;
 
     std::int32_t m_IdleFlushMs = 1000;
-    std::int32_t m_FlushLevel = 80000;             // ERROR
+    std::int32_t m_FlushLevel = LevelError;
     std::int32_t m_BacklogBytes = 1 << 20;
     std::uint64_t m_SeenWrites = 0;                // the housekeeping thread's view of the batch
     PeriodicTask m_Housekeeping;

@@ -38,14 +38,14 @@ void SizeBasedTriggerPolicy::ActivateOptions()
 {
     if (m_MaxFileSize < kSmallestMaxFileSize) {
         m_MaxFileSize = kSmallestMaxFileSize;
-        Trace(80000, "SizeBasedTriggerPolicy::ActivateOptions, m_MaxFileSize is too small, auto correct to {$} (bytes)",
+        Trace(LevelError, "SizeBasedTriggerPolicy::ActivateOptions, m_MaxFileSize is too small, auto correct to {$} (bytes)",
               m_MaxFileSize);
     }
     if (m_MaxFileSize >= 0x200000)
-        Trace(50000, "SizeBasedTriggerPolicy::ActivateOptions, m_MaxFileSize : {$} ({$} KB, {$} MB)", m_MaxFileSize,
+        Trace(LevelInfo, "SizeBasedTriggerPolicy::ActivateOptions, m_MaxFileSize : {$} ({$} KB, {$} MB)", m_MaxFileSize,
               m_MaxFileSize >> 10, m_MaxFileSize >> 20);
     else
-        Trace(50000, "SizeBasedTriggerPolicy::ActivateOptions, m_MaxFileSize : {$} ({$} KB)", m_MaxFileSize,
+        Trace(LevelInfo, "SizeBasedTriggerPolicy::ActivateOptions, m_MaxFileSize : {$} ({$} KB)", m_MaxFileSize,
               m_MaxFileSize >> 10);
 }
 

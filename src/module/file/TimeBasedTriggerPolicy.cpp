@@ -100,15 +100,15 @@ void TimeBasedTriggerPolicy::ActivateOptions()
     if (unit == nullptr) {
         m_Precision = kDay;
         m_IntervalMinutes = 1440;
-        Trace(70000, "TimeBasedRollPolicy::ActivateOptions, Invalid FileNamePattern, use default value");
+        Trace(LevelWarn, "TimeBasedRollPolicy::ActivateOptions, Invalid FileNamePattern, use default value");
     } else {
         m_Precision = unit->precision;
-        Trace(50000, unit->trace, m_Interval);
+        Trace(LevelInfo, unit->trace, m_Interval);
         m_IntervalMinutes = IntervalMinutes(unit->minutes);
     }
     const std::int64_t next = ComputeNextMntTime(m_Precision, os::NowTicks());
     m_NextMntTime.store(next, std::memory_order_release);
-    TraceTime(50000, "-- (Quorlin) TriggeringPolicy.TimeBased.Next maintenance time : {$}", next);
+    TraceTime(LevelInfo, "-- (Quorlin) TriggeringPolicy.TimeBased.Next maintenance time : {$}", next);
 }
 
 std::int32_t TimeBasedTriggerPolicy::IntervalMinutes(std::int32_t unitMinutes) const
@@ -116,13 +116,13 @@ std::int32_t TimeBasedTriggerPolicy::IntervalMinutes(std::int32_t unitMinutes) c
     std::int64_t count = m_Interval.Int();
     if (count < 1) {
         // A step of 0 would leave the maintenance time in the past: the file would roll on every event.
-        Trace(70000, "TimeBasedTriggerPolicy::ActivateOptions, interval [{$}] has no count of 1 or more, auto correct to 1",
+        Trace(LevelWarn, "TimeBasedTriggerPolicy::ActivateOptions, interval [{$}] has no count of 1 or more, auto correct to 1",
               m_Interval);
         count = 1;
     }
     const std::int64_t limit = std::numeric_limits<std::int32_t>::max() / unitMinutes;
     if (count > limit) {
-        Trace(70000, "TimeBasedTriggerPolicy::ActivateOptions, interval [{$}] is too long, auto correct to {$} minutes",
+        Trace(LevelWarn, "TimeBasedTriggerPolicy::ActivateOptions, interval [{$}] is too long, auto correct to {$} minutes",
               m_Interval, limit * unitMinutes);
         count = limit;
     }
@@ -149,7 +149,7 @@ void TimeBasedTriggerPolicy::AdvanceSchedule(Writer* writer)
         return;  // another thread advanced this due time already
     const DString line = Format("\r\n\r\n-- (Quorlin) TriggeringPolicy.TimeBased.Next maintenance time : {$}\r\n\r\n",
                                 Utility::toYMDHMS(next));
-    Trace(50000, line.c_str(), line.GetLength());
+    Trace(LevelInfo, line.c_str(), line.GetLength());
     if (writer != nullptr)
         writer->Write(0, line.c_str(), line.GetLength(), nullptr, 0);
 }
@@ -159,7 +159,7 @@ std::int64_t TimeBasedTriggerPolicy::ComputeNextMntTime(std::int32_t precision, 
     std::int64_t t = precision == kDay ? LocalMidnight(now, 0) : StartOfLocalPeriod(precision, now);
     if (t == -1)
         t = now / os::kTicksPerSecond * os::kTicksPerSecond;  // beyond the calendar: whole units from now itself
-    TraceTime(50000, "NextMntTime : {$}", t);
+    TraceTime(LevelInfo, "NextMntTime : {$}", t);
     if (now < t)
         return t;
 
@@ -170,7 +170,7 @@ std::int64_t TimeBasedTriggerPolicy::ComputeNextMntTime(std::int32_t precision, 
         const std::int64_t step = StepTicks(precision);
         next = t + ((now - t) / step + 1) * step;
     }
-    TraceTime(50000, "NextMntTime : {$}", next);
+    TraceTime(LevelInfo, "NextMntTime : {$}", next);
     return next;
 }
 

@@ -1,12 +1,6 @@
 #include "WinFile.h"
 
-#include "utility/StringView.h"
-
 namespace Quorlin {
-
-std::uint64_t OsError::CategoryId() const { return ORBEK::Utility::StringView::Literal("Error.Catelog.OS.Windows").GetHash(); }
-
-const char* OsError::CategoryName() const { return "Error.Catelog.OS.Windows"; }
 
 const DString& OsError::Message() const
 {
@@ -70,35 +64,6 @@ std::uint32_t WinFile::Seek(std::int32_t offset, int origin)
     if (!os::SeekFile(handle, offset, origin, position).Ok())
         return 0;
     return static_cast<std::uint32_t>(position);
-}
-
-std::uint32_t WinFile::Tell()
-{
-    const os::NativeFile handle = m_Handle.load();
-    std::uint64_t position = 0;
-    if (handle == os::kInvalidFile || !os::SeekFile(handle, 0, 1, position).Ok())
-        return 0xFFFFFFFFu;
-    return static_cast<std::uint32_t>(position);
-}
-
-std::uint32_t WinFile::GetSize()
-{
-    std::uint64_t size = 0;
-    const os::NativeFile handle = m_Handle.load();
-    if (handle == os::kInvalidFile || !os::FileSizeOf(handle, size).Ok())
-        return 0;
-    return static_cast<std::uint32_t>(size);
-}
-
-std::uint64_t WinFile::GetSizeMB()
-{
-    std::uint64_t size = 0;
-    const os::NativeFile handle = m_Handle.load();
-    if (handle == os::kInvalidFile || !os::FileSizeOf(handle, size).Ok())
-        return 0;
-    // High part x 4096 + low part >> 20, as a 32-bit size API would give it.
-    const std::uint64_t high = size >> 32, low = size & 0xFFFFFFFFu;
-    return high * 4096 + (low >> 20);
 }
 
 bool WinFile::Write(const char* data, std::uint32_t size)

@@ -26,9 +26,6 @@ class OsError {
 public:
     explicit OsError(std::uint32_t code) : m_Code(code) {}
     virtual ~OsError() = default;
-    // 64-bit FNV-1a of the category name.
-    virtual std::uint64_t CategoryId() const;
-    virtual const char* CategoryName() const;  // "Error.Catelog.OS.Windows"
     virtual const DString& Message() const;
     std::uint32_t Code() const { return m_Code; }
 
@@ -58,9 +55,6 @@ public:
     virtual OpenResult Open(const WString& name, int shareFlag) = 0;
     virtual void Close() = 0;
     virtual std::uint32_t Seek(std::int32_t offset, int origin) = 0;
-    virtual std::uint32_t GetSize() = 0;
-    virtual std::uint64_t GetSizeMB() = 0;
-    virtual std::uint32_t Tell() = 0;
     virtual bool IsBad() const = 0;
 };
 
@@ -80,9 +74,6 @@ public:
     void Close() override;
     // New position (low 32 bits); 0xFFFFFFFF without a handle; 0 for a bad origin or a failure.
     std::uint32_t Seek(std::int32_t offset, int origin) override;
-    std::uint32_t GetSize() override;
-    std::uint64_t GetSizeMB() override;
-    std::uint32_t Tell() override;
     bool IsBad() const override { return m_Bad.load(std::memory_order_relaxed); }
 
     // Whether a handle is held (also after a failed write, which makes the file bad but keeps it).

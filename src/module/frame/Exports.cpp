@@ -22,7 +22,7 @@ extern "C" QUORLIN_APPENDER_API bool WaitForCompressions(unsigned int millisecon
 // For hosts that report a run's outcome: the events the module's appender called `name` accepted and
 // could not write since the module was loaded (a full disk, a file that would not open, a writer
 // closed under it, a forwarder's buffer given up). Every such loss is also reported in the
-// diagnostics at level 80000.
+// diagnostics at LevelError.
 extern "C" QUORLIN_APPENDER_API unsigned long long LostEventsOf(const char* name)
 {
     return Quorlin::LostEvents::Of(name != nullptr ? std::string(name) : std::string());

@@ -21,7 +21,7 @@ using ORBEK::Utility::StringView;
 
 struct Row {
     StringView type;
-    Appender* (*create)();  // null: not part of this build yet
+    Appender* (*create)();
 };
 
 template <typename T>
@@ -51,7 +51,7 @@ const Row kRows[] = {
 void Factory::Register()
 {
     LogLog::NewLine();
-    Trace(50000, "Enter Factory::Register");
+    Trace(LevelInfo, "Enter Factory::Register");
     for (const Row& row : kRows)
         Detail::ConfigManager::Register(row.type, StringView(ModuleInfo::Path()));
 }
@@ -61,19 +61,15 @@ Appender* Factory::CreateAppender(const StringView& type)
     if (type.GetLength() == 0)
         return nullptr;
     LogLog::NewLine();
-    Trace(50000, "Enter Factory::CreateAppender, type : [{$}]", type);
+    Trace(LevelInfo, "Enter Factory::CreateAppender, type : [{$}]", type);
     for (const Row& row : kRows) {
         if (ORBEK::Utility::FindText(type, row.type, 0, true) < 0)
             continue;
-        if (row.create == nullptr) {
-            Trace(80000, "Leave Factory::CreateAppender, type [{$}] is not available in this build of the module", row.type);
-            return nullptr;
-        }
         Appender* appender = row.create();
         appender->SetTypeName(DString(row.type));
         return appender;
     }
-    Trace(80000, "Leave Factory::CreateAppender, invalid type : [{$}]. Maybe you forget to tell me the dllName !", type);
+    Trace(LevelError, "Leave Factory::CreateAppender, invalid type : [{$}]. Maybe you forget to tell me the dllName !", type);
     return nullptr;
 }
 

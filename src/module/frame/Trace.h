@@ -7,6 +7,7 @@
 #include <string_view>
 #include <type_traits>
 
+#include "host/Level.h"
 #include "host/LogLog.h"
 #include "utility/DString.h"
 

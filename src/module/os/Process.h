@@ -28,7 +28,6 @@ Status Spawn(std::wstring_view program, std::wstring_view commandLine, ProcessHa
 Status ExitCodeOf(ProcessHandle& child, std::uint32_t& code);
 
 // Waits up to `milliseconds` for the child to end, returning as soon as it has (WaitForSingleObject).
-// While an Interposer is installed the wait reaches its SleepMs, as the plain sleep it stands for.
 void AwaitExit(ProcessHandle& child, std::uint32_t milliseconds);
 
 // Closes the process and thread handles; on POSIX a running child is left running and reaped later

@@ -16,15 +16,15 @@ bool FileRenameAction::Execute()
     // Deleting the target first would delete the very file to be kept (ignoring case: on Windows
     // app.log and APP.LOG are one file).
     if (m_Source.CompareNoCase(m_Target) == 0) {
-        Trace(70000, "FileRenameAction, [{$}] is its own target, nothing renamed", m_Source);
+        Trace(LevelWarn, "FileRenameAction, [{$}] is its own target, nothing renamed", m_Source);
         return false;
     }
     if (os::PathExists(m_Target.StdView())) {
-        Trace(70000, "FileRenameAction, will delete [{$}]", m_Target);
+        Trace(LevelWarn, "FileRenameAction, will delete [{$}]", m_Target);
         os::SetNormalAttributes(m_Target.StdView());
         os::RemoveFile(m_Target.StdView());
     }
-    Trace(50000, "FileRenameAction, [{$}] -> [{$}]", m_Source, m_Target);
+    Trace(LevelInfo, "FileRenameAction, [{$}] -> [{$}]", m_Source, m_Target);
     return os::RenameFile(m_Source.StdView(), m_Target.StdView()).Ok();
 }
 

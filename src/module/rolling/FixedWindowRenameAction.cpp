@@ -20,7 +20,7 @@ bool FixedWindowRenameAction::Execute()
 {
     // A shift for a file that then stays would push history out of the window at every retry.
     if (!os::PathExists(Source().StdView()) || !os::CanRemoveOrRename(Source().StdView())) {
-        Trace(50000, "FixedWindowRollPolicy, [{$}] cannot be moved now; the history is not shifted", Source());
+        Trace(LevelInfo, "FixedWindowRollPolicy, [{$}] cannot be moved now; the history is not shifted", Source());
         return false;
     }
     // A lowest index left free (a rename that failed after its shift, or no history yet) takes the file
@@ -28,7 +28,7 @@ bool FixedWindowRenameAction::Execute()
     const bool stemVariants = Rolling::Helper::HasStemVariants(m_Pattern);
     if (Rolling::Helper::FamilyExists(Target(), stemVariants))
         Rolling::Helper::Rename(m_Pattern, m_MinIndex, m_MaxIndex);  // app.9.log -> app.10.log ... app.1.log -> app.2.log
-    Trace(50000, "FixedWindowRollPolicy.Will rename (if exist) [{$}] -> [{$}]", Source(), Target());
+    Trace(LevelInfo, "FixedWindowRollPolicy.Will rename (if exist) [{$}] -> [{$}]", Source(), Target());
     const bool moved = FileRenameAction::Execute();
     // Plain history above the lowest index is what a crash or a killed gzip left uncompressed.
     for (std::int64_t i = static_cast<std::int64_t>(m_MinIndex) + 1; i <= m_MaxIndex; ++i) {

@@ -34,17 +34,17 @@ void FixedWindowRollPolicy::SetOption(const DString& key, const DString& value)
 void FixedWindowRollPolicy::ActivateOptions()
 {
     if (m_MaxIndex < m_MinIndex) {
-        Trace(70000, "FixedWindowRollPolicy, MaxIndex cannot be smaller than MinIndex.");
+        Trace(LevelWarn, "FixedWindowRollPolicy, MaxIndex cannot be smaller than MinIndex.");
         m_MaxIndex = m_MinIndex;
     }
     // In 64 bits: a window from a very negative to a very positive index must not overflow.
     if (static_cast<std::int64_t>(m_MaxIndex) - m_MinIndex > kLargestWindow) {
-        Trace(70000, "FixedWindowRollPolicy, Large window sizes are not allowed.");
+        Trace(LevelWarn, "FixedWindowRollPolicy, Large window sizes are not allowed.");
         m_MaxIndex = m_MinIndex + kLargestWindow;
     }
-    Trace(50000, "FixedWindowRollPolicy, {$}-{$}", m_MinIndex, m_MaxIndex);
+    Trace(LevelInfo, "FixedWindowRollPolicy, {$}-{$}", m_MinIndex, m_MaxIndex);
     if (m_FileNamePattern.GetLength() > kPatternLimit)
-        Trace(80000, "FixedWindowRollPolicy, the pattern is longer than {$} characters; the file is not rolled over : [{$}]",
+        Trace(LevelError, "FixedWindowRollPolicy, the pattern is longer than {$} characters; the file is not rolled over : [{$}]",
               static_cast<std::int64_t>(kPatternLimit), m_FileNamePattern);
 }
 
@@ -53,7 +53,7 @@ std::unique_ptr<RolloverDescription> FixedWindowRollPolicy::Rollover(const WStri
     if (m_MinIndex < 0)
         return nullptr;
     if (m_FileNamePattern.IsEmpty()) {
-        Trace(80000, "FixedWindowRollPolicy::Rollover due to m_FileNamePattern is empty");
+        Trace(LevelError, "FixedWindowRollPolicy::Rollover due to m_FileNamePattern is empty");
         return nullptr;
     }
     // A longer pattern cut short would name some other file, and every number the same one.

@@ -12,7 +12,7 @@ public:
 
     // Keys containing "/minIndex/value", "/maxIndex/value" or "/fileNamePattern/value", first match wins.
     void SetOption(const DString& key, const DString& value) override;
-    // Corrects an inverted window and one wider than 121 indices, with a level-70000 diagnostic each.
+    // Corrects an inverted window and one wider than 121 indices, with a LevelWarn diagnostic each.
     void ActivateOptions() override;
     // Names a rename to the lowest index that first shifts the window up by one (FixedWindowRenameAction),
     // and the compression of that file and of plain history found in the window. Null when the lowest index is negative, or the pattern is empty or longer than 260 characters.

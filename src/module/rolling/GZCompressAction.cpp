@@ -111,7 +111,7 @@ bool GZCompressAction::Execute()
     if (!claim.Taken() || !os::PathExists(m_Source.StdView()))
         return true;
     if (os::PathExists(m_Target.StdView())) {
-        Trace(70000, "GZCompressAction, will delete [{$}]", m_Target);
+        Trace(LevelWarn, "GZCompressAction, will delete [{$}]", m_Target);
         os::SetNormalAttributes(m_Target.StdView());
         os::RemoveFile(m_Target.StdView());
     }
@@ -128,7 +128,7 @@ bool GZCompressAction::Execute()
     // the source is kept anyway, only the exit code tells.
     const bool incomplete = ended && (m_DeleteSource ? os::PathExists(m_Source.StdView()) : code != 0);
     if (incomplete && os::PathExists(m_Target.StdView())) {
-        Trace(80000, "GZCompressAction, [{$}] was not compressed (exit code {$}); removing the incomplete [{$}]", m_Source,
+        Trace(LevelError, "GZCompressAction, [{$}] was not compressed (exit code {$}); removing the incomplete [{$}]", m_Source,
               code, m_Target);
         os::SetNormalAttributes(m_Target.StdView());
         os::RemoveFile(m_Target.StdView());

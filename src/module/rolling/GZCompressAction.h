@@ -15,7 +15,7 @@ public:
     ~GZCompressAction() override;
 
     // Deletes a stale target, then runs gzip on the source and waits for it. Always true: a gzip that
-    // cannot be started is reported at level 80000 and leaves the source as it was. A source that is
+    // cannot be started is reported at LevelError and leaves the source as it was. A source that is
     // gone, or that another compression of the module is working on, is left alone with its target.
     bool Execute() override;
     // Whether the last Execute found gzip unusable: it could not be started, or outlived its bound.

@@ -82,7 +82,7 @@ std::vector<WString> Variants(const WString& name, bool stemVariants)
 
 bool Rename(const WString& pattern, std::int32_t minIndex, std::int32_t maxIndex)
 {
-    Trace(50000, "Enter Rolling.Helper.Rename {$}~{$} for [{$}]", minIndex, maxIndex, pattern);
+    Trace(LevelInfo, "Enter Rolling.Helper.Rename {$}~{$} for [{$}]", minIndex, maxIndex, pattern);
     const bool stemVariants = HasStemVariants(pattern);
     // One list per family member, each from the top of the window down:
     // app.9.log -> app.10.log ... app.1.log -> app.2.log, then the same for app.N.log.gz, and so on.
@@ -107,7 +107,7 @@ bool Rename(const WString& pattern, std::int32_t minIndex, std::int32_t maxIndex
 
 bool Delete(const WString& pattern, std::int32_t maxIndex, HistoryListing* listing)
 {
-    Trace(50000, "Enter Rolling.Helper.Delete {$}~{$} for [{$}]", 1, maxIndex, pattern);
+    Trace(LevelInfo, "Enter Rolling.Helper.Delete {$}~{$} for [{$}]", 1, maxIndex, pattern);
     const bool stemVariants = HasStemVariants(pattern);
     std::vector<WString> plain, gz, zip;
     for (std::int32_t i = maxIndex; i >= 1; --i) {
@@ -123,7 +123,7 @@ bool Delete(const WString& pattern, std::int32_t maxIndex, HistoryListing* listi
     }
     for (const auto* list : {&plain, &gz, &zip}) {
         for (const WString& name : *list) {
-            Trace(50000, "Rolling.Helper.Delete, Will Delete (if exist) [{$}]", name);
+            Trace(LevelInfo, "Rolling.Helper.Delete, Will Delete (if exist) [{$}]", name);
             Remove(name, listing);
         }
     }

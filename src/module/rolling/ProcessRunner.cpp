@@ -23,13 +23,13 @@ public:
 bool RunAndWaitSysCommand(const wchar_t* szEXEBinaryName, wchar_t* szCmdLine, std::int32_t pollCount,
                           std::uint32_t pollIntervalMs, std::uint32_t* exitCode)
 {
-    Trace(50000, "Enter RunAndWaitSysCommand, szEXEBinaryName: {$}, szCmdLine: {$}", szEXEBinaryName, szCmdLine);
+    Trace(LevelInfo, "Enter RunAndWaitSysCommand, szEXEBinaryName: {$}, szCmdLine: {$}", szEXEBinaryName, szCmdLine);
     ChildGuard guard;
     const os::Status started = os::Spawn(szEXEBinaryName != nullptr ? szEXEBinaryName : L"",
                                          szCmdLine != nullptr ? szCmdLine : L"", guard.child);
     if (!started.Ok()) {
         if (LogLog::IsOn())
-            Trace(80000, "Cannot create system process, {$}", LogLog::ErrorCodeToString(started.native));
+            Trace(LevelError, "Cannot create system process, {$}", LogLog::ErrorCodeToString(started.native));
         return false;
     }
     std::uint32_t code = os::kStillActive;

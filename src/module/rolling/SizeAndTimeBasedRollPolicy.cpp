@@ -11,7 +11,7 @@ SizeAndTimeBasedRollPolicy::~SizeAndTimeBasedRollPolicy() = default;
 
 void SizeAndTimeBasedRollPolicy::ActivateOptions()
 {
-    Trace(50000, "Enter SizeAndTimeBasedRollPolicy::ActivateOptions");
+    Trace(LevelInfo, "Enter SizeAndTimeBasedRollPolicy::ActivateOptions");
     TimeBasedRollPolicy::ActivateOptions();
 }
 
@@ -19,7 +19,7 @@ std::unique_ptr<RolloverDescription> SizeAndTimeBasedRollPolicy::RolloverAt(cons
                                                                            const std::int64_t* when)
 {
     if (m_HistoryFileNamePattern.IsEmpty()) {
-        Trace(80000, "SizeAndTimeBasedRollPolicy::Rollover due to m_HistoryFileNamePattern is empty");
+        Trace(LevelError, "SizeAndTimeBasedRollPolicy::Rollover due to m_HistoryFileNamePattern is empty");
         return nullptr;
     }
     const std::int64_t at = when != nullptr ? *when : Now();
@@ -34,13 +34,13 @@ std::unique_ptr<RolloverDescription> SizeAndTimeBasedRollPolicy::RolloverAt(cons
     } else if (HistoryNameTaken(activeFileName, history)) {
         return nullptr;
     }
-    Trace(50000, "SizeAndTimeBasedRollPolicy.Will rename (if exist) [{$}] -> [{$}]", activeFileName, history);
+    Trace(LevelInfo, "SizeAndTimeBasedRollPolicy.Will rename (if exist) [{$}] -> [{$}]", activeFileName, history);
     return Describe(activeFileName, history, LeftOverPlainHistory(at, activeFileName));
 }
 
 bool SizeAndTimeBasedRollPolicy::Purge(const std::int64_t* when)
 {
-    Trace(50000, "Enter SizeAndTimeBasedRollPolicy::Purge");
+    Trace(LevelInfo, "Enter SizeAndTimeBasedRollPolicy::Purge");
     return WalkPurgeSlots("SizeAndTimeBasedRollPolicy", when, true,
                           [](const WString& name, bool stemVariants, Rolling::HistoryListing& listing) {
                               if (name.Find(Rolling::Helper::kRollingIndex) >= 0) {
@@ -49,7 +49,7 @@ bool SizeAndTimeBasedRollPolicy::Purge(const std::int64_t* when)
                                   if (const std::int32_t highest = Rolling::Helper::HighestNumberInUse(name, &listing); highest > 0)
                                       Rolling::Helper::Delete(name, highest, &listing);
                               } else {
-                                  Trace(50000, "SizeAndTimeBasedRollPolicy, Will delete (if exist) [{$}]", name);
+                                  Trace(LevelInfo, "SizeAndTimeBasedRollPolicy, Will delete (if exist) [{$}]", name);
                                   Rolling::Helper::DeleteVariants(name, stemVariants, &listing);
                               }
                           });

@@ -65,43 +65,43 @@ void TimeBasedRollPolicy::ActivateOptions()
 {
     const DString& pattern = m_HistoryFileNamePattern;
     if (!pattern.IsEmpty() && !HasDateToken(pattern))
-        Trace(70000,
+        Trace(LevelWarn,
               "TimeBasedRollPolicy::ActivateOptions, [{$}] has no date token: no history file is ever old, and the history "
               "is kept whole; only a window (rollingPolicy/maxIndex) or a date token in the pattern bounds it",
               pattern);
     if (pattern.IsEmpty()) {
-        Trace(80000, "TimeBasedRollPolicy::ActivateOptions, m_HistoryFileNamePattern is empty !!!");
+        Trace(LevelError, "TimeBasedRollPolicy::ActivateOptions, m_HistoryFileNamePattern is empty !!!");
     } else if (m_HistoryValue <= 0) {
-        Trace(80000, "TimeBasedRollPolicy::ActivateOptions, m_HistoryValue is 0 !!!");
+        Trace(LevelError, "TimeBasedRollPolicy::ActivateOptions, m_HistoryValue is 0 !!!");
     } else if (Has(pattern, "{ss}") || Has(pattern, "{s}")) {
-        Trace(80000, "TimeBasedRollPolicy::ActivateOptions, using {ss}/{$} in m_HistoryFileNamePattern is not allowed !!!");
+        Trace(LevelError, "TimeBasedRollPolicy::ActivateOptions, using {ss}/{$} in m_HistoryFileNamePattern is not allowed !!!");
     } else {
         // The finest unit present sets the period: {HH} with {dd} rolls hourly.
         if (Has(pattern, "{mm}") || Has(pattern, "{m}")) {
             m_HistoryMinutes = m_HistoryValue;
             m_PeriodMinutes = 1;
-            Trace(50000, "TimeBasedRollPolicy::ActivateOptions, Precision : minute of {$}",
+            Trace(LevelInfo, "TimeBasedRollPolicy::ActivateOptions, Precision : minute of {$}",
                   static_cast<std::int64_t>(m_HistoryValue));  // an int32 alone would pick the (text, length) overload
         } else if (Has(pattern, "{HH}") || Has(pattern, "{H}")) {
             m_HistoryMinutes = Saturated(static_cast<std::int64_t>(m_HistoryValue) * 60);
             m_PeriodMinutes = 60;
-            Trace(50000, "TimeBasedRollPolicy::ActivateOptions, Precision : hour of {$}",
+            Trace(LevelInfo, "TimeBasedRollPolicy::ActivateOptions, Precision : hour of {$}",
                   static_cast<std::int64_t>(m_HistoryValue));
         } else if (Has(pattern, "{dd}") || Has(pattern, "{d}")) {
             m_HistoryMinutes = Saturated(static_cast<std::int64_t>(m_HistoryValue) * 1440);
             m_PeriodMinutes = 1440;
-            Trace(50000, "TimeBasedRollPolicy::ActivateOptions, Precision : day of {$}",
+            Trace(LevelInfo, "TimeBasedRollPolicy::ActivateOptions, Precision : day of {$}",
                   static_cast<std::int64_t>(m_HistoryValue));
         } else {
-            Trace(50000, "TimeBasedRollPolicy::ActivateOptions, Invalid FileNamePattern, use default value");
+            Trace(LevelInfo, "TimeBasedRollPolicy::ActivateOptions, Invalid FileNamePattern, use default value");
         }
         if (LogLog::IsOn()) {
             const std::int64_t first = PurgeSlotsAt(Now()).first;
-            Trace(50000, "TimeBasedRollPolicy::ActivateOptions, first FileName to be deleted: {$}", NameAt(pattern, first));
+            Trace(LevelInfo, "TimeBasedRollPolicy::ActivateOptions, first FileName to be deleted: {$}", NameAt(pattern, first));
         }
     }
     if (m_CleanHistoryOnStart) {
-        Trace(50000, "TimeBasedRollPolicy::ActivateOptions, cleanHistoryOnStart is true, purge now !!!");
+        Trace(LevelInfo, "TimeBasedRollPolicy::ActivateOptions, cleanHistoryOnStart is true, purge now !!!");
         CleanHistory();
     }
 }
@@ -115,7 +115,7 @@ std::unique_ptr<RolloverDescription> TimeBasedRollPolicy::Rollover(const WString
 std::unique_ptr<RolloverDescription> TimeBasedRollPolicy::RolloverAt(const WString& activeFileName, const std::int64_t* when)
 {
     if (m_HistoryFileNamePattern.IsEmpty()) {
-        Trace(80000, "TimeBasedRollPolicy::Rollover due to m_HistoryFileNamePattern is empty");
+        Trace(LevelError, "TimeBasedRollPolicy::Rollover due to m_HistoryFileNamePattern is empty");
         return nullptr;
     }
     const std::int64_t at = when != nullptr ? *when : Now();
@@ -123,16 +123,16 @@ std::unique_ptr<RolloverDescription> TimeBasedRollPolicy::RolloverAt(const WStri
     const WString history = NameAt(m_HistoryFileNamePattern, at);
     if (HistoryNameTaken(activeFileName, history))
         return nullptr;
-    Trace(50000, "TimeBasedRollPolicy.Will rename (if exist) [{$}] -> [{$}]", activeFileName, history);
+    Trace(LevelInfo, "TimeBasedRollPolicy.Will rename (if exist) [{$}] -> [{$}]", activeFileName, history);
     return Describe(activeFileName, history, LeftOverPlainHistory(at, activeFileName));
 }
 
 bool TimeBasedRollPolicy::Purge(const std::int64_t* when)
 {
-    Trace(50000, "Enter TimeBasedRollPolicy::Purge");
+    Trace(LevelInfo, "Enter TimeBasedRollPolicy::Purge");
     return WalkPurgeSlots("TimeBasedRollPolicy", when, false,
                           [](const WString& name, bool stemVariants, Rolling::HistoryListing& listing) {
-                              Trace(50000, "TimeBasedRollPolicy, Will delete (if exist) [{$}]", name);
+                              Trace(LevelInfo, "TimeBasedRollPolicy, Will delete (if exist) [{$}]", name);
                               Rolling::Helper::DeleteVariants(name, stemVariants, &listing);
                           });
 }
@@ -145,7 +145,7 @@ bool TimeBasedRollPolicy::WalkPurgeSlots(const char* owner, const std::int64_t* 
     const DString& pattern = m_HistoryFileNamePattern;
     const bool tracing = LogLog::IsOn();
     if (tracing)
-        Trace(50000, "{$}::Purge, first FileName : {$}", owner, NameAt(pattern, slots.first));
+        Trace(LevelInfo, "{$}::Purge, first FileName : {$}", owner, NameAt(pattern, slots.first));
 
     const WString widePattern(pattern);
     const bool stemVariants = Rolling::Helper::HasStemVariants(widePattern);
@@ -196,7 +196,7 @@ bool TimeBasedRollPolicy::WalkPurgeSlots(const char* owner, const std::int64_t* 
         }
         if (agreed) {
             if (tracing)
-                Trace(50000, "{$}::Purge,  last FileName : {$}", owner, NameAt(pattern, t));
+                Trace(LevelInfo, "{$}::Purge,  last FileName : {$}", owner, NameAt(pattern, t));
             return true;
         }
         fast = false;
@@ -234,7 +234,7 @@ bool TimeBasedRollPolicy::CleanHistory()
             continue;
         }
         if (i == 0)
-            Trace(50000, "SizeAndTimeBasedRollPolicy.CleanHistory, first FileName : [{$}]", name);
+            Trace(LevelInfo, "SizeAndTimeBasedRollPolicy.CleanHistory, first FileName : [{$}]", name);
         if (listing.Exists(name)) {
             const std::int64_t at = t;
             if (std::unique_ptr<RolloverDescription> description = RolloverAt(name, &at)) {
@@ -247,7 +247,7 @@ bool TimeBasedRollPolicy::CleanHistory()
         }
         ++i, t -= step;
     }
-    Trace(50000, "SizeAndTimeBasedRollPolicy.CleanHistory, last  FileName : [{$}]", name);
+    Trace(LevelInfo, "SizeAndTimeBasedRollPolicy.CleanHistory, last  FileName : [{$}]", name);
     return true;
 }
 
@@ -287,7 +287,7 @@ bool TimeBasedRollPolicy::HistoryNameTaken(const WString& activeFileName, const 
     const bool stemVariants = Rolling::Helper::HasStemVariants(WString(m_HistoryFileNamePattern));
     const bool taken = Rolling::Helper::FamilyExists(historyName, stemVariants);
     if (taken && !m_NameTaken)
-        Trace(80000,
+        Trace(LevelError,
               "TimeBasedRollPolicy, history file [{$}] exists already; it is kept, and [{$}] goes on growing until a free "
               "history name comes",
               historyName, activeFileName);

@@ -23,7 +23,7 @@ public:
     // "/fileNamePattern/value" or "/cleanHistoryOnStart/value"; first match wins, others are ignored.
     void SetOption(const DString& key, const DString& value) override;
     // Derives the period and the kept span from the pattern's finest token and maxHistory (defaults:
-    // days, 30 days on a bad value), warns (70000) when the pattern has no date token, then runs
+    // days, 30 days on a bad value), warns (LevelWarn) when the pattern has no date token, then runs
     // CleanHistory when asked to.
     void ActivateOptions() override;
     // RolloverAt now.

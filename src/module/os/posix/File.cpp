@@ -193,7 +193,7 @@ Status native::WriteToFile(NativeFile file, const void* data, std::uint32_t size
     return {};
 }
 
-Status ReadFromFile(NativeFile file, void* data, std::uint32_t size, std::uint32_t& read)
+Status native::ReadFromFile(NativeFile file, void* data, std::uint32_t size, std::uint32_t& read)
 {
     read = 0;
     for (;;) {
@@ -207,7 +207,7 @@ Status ReadFromFile(NativeFile file, void* data, std::uint32_t size, std::uint32
     }
 }
 
-Status SeekFile(NativeFile file, std::int64_t offset, int origin, std::uint64_t& position)
+Status native::SeekFile(NativeFile file, std::int64_t offset, int origin, std::uint64_t& position)
 {
     static constexpr int kWhence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
     if (origin < 0 || origin > 2)
@@ -219,7 +219,7 @@ Status SeekFile(NativeFile file, std::int64_t offset, int origin, std::uint64_t&
     return {};
 }
 
-Status FileSizeOf(NativeFile file, std::uint64_t& size)
+Status native::FileSizeOf(NativeFile file, std::uint64_t& size)
 {
     struct stat info;
     if (::fstat(static_cast<int>(file), &info) != 0)
@@ -228,7 +228,7 @@ Status FileSizeOf(NativeFile file, std::uint64_t& size)
     return {};
 }
 
-Status CloseFile(NativeFile file)
+Status native::CloseFile(NativeFile file)
 {
     if (file == kInvalidFile)
         return {};

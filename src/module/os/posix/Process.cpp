@@ -220,7 +220,7 @@ Status native::Spawn(std::wstring_view program, std::wstring_view commandLine, P
     return {};
 }
 
-Status ExitCodeOf(ProcessHandle& child, std::uint32_t& code)
+Status native::ExitCodeOf(ProcessHandle& child, std::uint32_t& code)
 {
     code = child.exitCode;
     if (child.exitCode != kStillActive)
@@ -257,7 +257,7 @@ void native::AwaitExit(ProcessHandle& child, std::uint32_t milliseconds)
     ::close(descriptor);
 }
 
-void CloseProcess(ProcessHandle& child)
+void native::CloseProcess(ProcessHandle& child)
 {
     // A child that has already ended is reaped now rather than left as a zombie.
     if (child.process > 0 && child.exitCode == kStillActive) {
@@ -267,7 +267,7 @@ void CloseProcess(ProcessHandle& child)
     child = ProcessHandle{};
 }
 
-Status KillProcess(ProcessHandle& child)
+Status native::KillProcess(ProcessHandle& child)
 {
     // Once reaped the pid may belong to another process already.
     if (child.exitCode != kStillActive)

@@ -38,7 +38,7 @@ Status native::WriteToFile(NativeFile file, const void* data, std::uint32_t size
     return {};
 }
 
-Status ReadFromFile(NativeFile file, void* data, std::uint32_t size, std::uint32_t& read)
+Status native::ReadFromFile(NativeFile file, void* data, std::uint32_t size, std::uint32_t& read)
 {
     DWORD done = 0;
     read = 0;
@@ -48,7 +48,7 @@ Status ReadFromFile(NativeFile file, void* data, std::uint32_t size, std::uint32
     return {};
 }
 
-Status SeekFile(NativeFile file, std::int64_t offset, int origin, std::uint64_t& position)
+Status native::SeekFile(NativeFile file, std::int64_t offset, int origin, std::uint64_t& position)
 {
     // FILE_BEGIN, FILE_CURRENT and FILE_END are 0, 1 and 2.
     if (origin < 0 || origin > 2)
@@ -62,7 +62,7 @@ Status SeekFile(NativeFile file, std::int64_t offset, int origin, std::uint64_t&
     return {};
 }
 
-Status FileSizeOf(NativeFile file, std::uint64_t& size)
+Status native::FileSizeOf(NativeFile file, std::uint64_t& size)
 {
     LARGE_INTEGER result;
     if (!::GetFileSizeEx(ToHandle(file), &result))
@@ -71,7 +71,7 @@ Status FileSizeOf(NativeFile file, std::uint64_t& size)
     return {};
 }
 
-Status CloseFile(NativeFile file)
+Status native::CloseFile(NativeFile file)
 {
     if (file == kInvalidFile)
         return {};

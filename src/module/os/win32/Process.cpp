@@ -34,7 +34,7 @@ Status native::Spawn(std::wstring_view program, std::wstring_view commandLine, P
     return {};
 }
 
-Status ExitCodeOf(ProcessHandle& child, std::uint32_t& code)
+Status native::ExitCodeOf(ProcessHandle& child, std::uint32_t& code)
 {
     code = child.exitCode;
     if (child.exitCode != kStillActive)
@@ -53,7 +53,7 @@ void native::AwaitExit(ProcessHandle& child, std::uint32_t milliseconds)
         ::WaitForSingleObject(ToHandle(child.process), milliseconds);
 }
 
-void CloseProcess(ProcessHandle& child)
+void native::CloseProcess(ProcessHandle& child)
 {
     if (child.thread)
         ::CloseHandle(ToHandle(child.thread));
@@ -62,7 +62,7 @@ void CloseProcess(ProcessHandle& child)
     child = ProcessHandle{};
 }
 
-Status KillProcess(ProcessHandle& child)
+Status native::KillProcess(ProcessHandle& child)
 {
     if (child.exitCode != kStillActive)
         return {};
