@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/Trace.h"
+#include "diagnostics/Trace.h"
 
 namespace {
 

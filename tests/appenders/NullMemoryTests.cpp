@@ -10,7 +10,7 @@
 #include "Recorders.h"
 #include "appenders/MemoryAppender.h"
 #include "appenders/NullAppender.h"
-#include "frame/Factory.h"
+#include "factory/Factory.h"
 
 using namespace Quorlin;
 using QuorlinTest::Log;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "frame/LostEvents.h"
+#include "diagnostics/LostEvents.h"
 
 #include <algorithm>
 #include <fstream>

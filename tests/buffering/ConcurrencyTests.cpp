@@ -2,7 +2,7 @@
 // appender exactly once, and each producer's events arrive in the order it appended them.
 #include <gtest/gtest.h>
 
-#include "frame/LostEvents.h"
+#include "diagnostics/LostEvents.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -15,6 +15,7 @@
 #include "BufferingSupport.h"
 #include "buffering/AsyncBufferingForwardAppender.h"
 #include "buffering/BufferingForwardAppender.h"
+#include "factory/Factory.h"
 #include "host/LogLog.h"
 #include "os/Process.h"
 #include "utility/SingletonSchedule.h"
@@ -216,6 +217,7 @@ TEST(AsyncForwardConcurrency, CloseGivesUpOnAnAppenderThatHangsAndSaysWhatItCoul
 
 TEST(ForwardConcurrency, ProducersKeepTheirOrderWhileAppendersComeAndGo)
 {
+    BufferingForwardAppender::SetCreator(&Factory::CreateAppender);  // as the module's start-up does
     ConfiguredAppenders config;
     auto recorder = config.Recorder("sink");
     recorder->onAppend = [](const LoggingEvent&) { std::this_thread::yield(); };  // forwarding threads overlap more

@@ -8,6 +8,7 @@
 #include "appenders/MemoryAppender.h"
 #include "buffering/AsyncBufferingForwardAppender.h"
 #include "buffering/BufferingForwardAppender.h"
+#include "factory/Factory.h"
 
 using namespace Quorlin;
 using namespace QuorlinTest;
@@ -102,6 +103,7 @@ TEST(BufferingForwardAppender, OpenReportsTheReferencedAppendersAndOpensOnlyClos
 
 TEST(BufferingForwardAppender, AddsFindsAndRemovesAppendersAtRunTime)
 {
+    BufferingForwardAppender::SetCreator(&Factory::CreateAppender);  // as the module's start-up does
     BufferingForwardAppender forwarder;
     forwarder.SetLayout(std::make_shared<PatternLayout>("%m"));
     auto early = forwarder.AddAppender("Appender.Memory", "early");

@@ -9,8 +9,8 @@
 #include "Recorders.h"
 #include "Shell.h"
 #include "TempDir.h"
+#include "diagnostics/LostEvents.h"
 #include "file/FileAppender.h"
-#include "frame/LostEvents.h"
 
 using namespace Quorlin;
 using namespace QuorlinTest;

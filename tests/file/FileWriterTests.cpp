@@ -6,10 +6,10 @@
 #include "FailingOs.h"
 #include "Recorders.h"
 #include "TempDir.h"
-#include "file/DirectoryHelpers.h"
 #include "file/FileWriter.h"
 #include "os/Directory.h"
 #include "os/Path.h"
+#include "rolling/DirectoryHelpers.h"
 
 using namespace Quorlin;
 using namespace QuorlinTest;

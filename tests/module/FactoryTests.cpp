@@ -4,8 +4,9 @@
 
 #include "Recorders.h"
 #include "appenders/ConsoleAppender.h"
-#include "frame/Factory.h"
-#include "frame/ModuleInfo.h"
+#include "buffering/BufferingForwardAppender.h"
+#include "diagnostics/ModuleInfo.h"
+#include "factory/Factory.h"
 #include "host/ConfigManager.h"
 #include "os/EntryPoint.h"
 #include "os/Module.h"
@@ -97,6 +98,17 @@ TEST(Startup, RecordsTheModuleLocationRegistersTenTypesInOrderAndPreparesThePool
     ASSERT_EQ(calls.size(), callsBefore + 2);
     EXPECT_EQ(calls[callsBefore], "SetLogger(null)");
     EXPECT_EQ(calls[callsBefore + 1], "Prepare");
+}
+
+TEST(Startup, HandsTheFactoryToForwardersForTheAppendersTheyAdd)
+{
+    BufferingForwardAppender forwarder;
+    BufferingForwardAppender::SetCreator(nullptr);
+    EXPECT_FALSE(forwarder.AddAppender("Appender.Null", "null"));
+    OnModuleLoad();
+    auto added = forwarder.AddAppender("Appender.Null", "null");
+    ASSERT_TRUE(added);
+    EXPECT_EQ(added->GetType(), "Appender.Null");
 }
 
 TEST(ModuleInfo, DirectoryIsCutAfterTheLastSeparator)

@@ -5,7 +5,7 @@
 
 #include "AllocationCounter.h"
 #include "Recorders.h"
-#include "frame/Trace.h"
+#include "diagnostics/Trace.h"
 #include "host/ThreadContext.h"
 
 using namespace Quorlin;

@@ -12,7 +12,7 @@
 
 #include "../rollingfile/RollingTestSupport.h"
 #include "LineVerifier.h"
-#include "frame/ModuleInfo.h"
+#include "diagnostics/ModuleInfo.h"
 #include "os/Module.h"
 
 using namespace Quorlin;

@@ -16,8 +16,8 @@
 #include "LineVerifier.h"
 #include "Recorders.h"
 #include "Shell.h"
-#include "frame/ModuleInfo.h"
-#include "frame/WriteStalls.h"
+#include "diagnostics/ModuleInfo.h"
+#include "diagnostics/WriteStalls.h"
 #include "os/Module.h"
 
 using namespace Quorlin;

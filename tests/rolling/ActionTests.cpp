@@ -12,16 +12,16 @@
 #include "Recorders.h"
 #include "RollingTestSupport.h"
 #include "Shell.h"
-#include "frame/ModuleInfo.h"
+#include "diagnostics/ModuleInfo.h"
 #include "host/LogLog.h"
 #include "os/Directory.h"
 #include "os/Module.h"
 #include "os/Process.h"
 #include "rolling/FileRenameAction.h"
 #include "rolling/FixedWindowRollPolicy.h"
-#include "rolling/SizeAndTimeBasedRollPolicy.h"
 #include "rolling/GZCompressAction.h"
 #include "rolling/ProcessRunner.h"
+#include "rolling/SizeAndTimeBasedRollPolicy.h"
 
 using namespace Quorlin;
 using namespace QuorlinTest;

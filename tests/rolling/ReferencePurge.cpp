@@ -3,7 +3,7 @@
 #include <set>
 #include <string>
 
-#include "frame/Trace.h"
+#include "diagnostics/Trace.h"
 #include "host/Utility.h"
 #include "rolling/Helper.h"
 

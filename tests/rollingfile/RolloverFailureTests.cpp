@@ -8,9 +8,9 @@
 #include "FaultTargets.h"
 #include "Recorders.h"
 #include "RollingTestSupport.h"
+#include "diagnostics/LostEvents.h"
 #include "os/Directory.h"
 #include "os/File.h"
-#include "frame/LostEvents.h"
 
 using namespace Quorlin;
 using namespace QuorlinTest;

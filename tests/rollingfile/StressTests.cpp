@@ -3,7 +3,7 @@
 
 #include "LineVerifier.h"
 #include "RollingTestSupport.h"
-#include "frame/ModuleInfo.h"
+#include "diagnostics/ModuleInfo.h"
 #include "os/Module.h"
 
 using namespace Quorlin;

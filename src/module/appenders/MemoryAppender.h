@@ -3,7 +3,7 @@
 
 #include <functional>
 
-#include "frame/Export.h"
+#include "diagnostics/Export.h"
 #include "host/Appender.h"
 
 namespace Quorlin {

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "frame/Trace.h"
+#include "diagnostics/Trace.h"
 #include "host/ThreadContext.h"
 #include "os/Clock.h"
 

@@ -1,6 +1,6 @@
 #include "WinDebugAppender.h"
 
-#include "frame/Trace.h"
+#include "diagnostics/Trace.h"
 #include "os/Debugger.h"
 
 namespace Quorlin {

@@ -1,6 +1,6 @@
 #include "WinEventLogAppender.h"
 
-#include "frame/Trace.h"
+#include "diagnostics/Trace.h"
 
 namespace Quorlin {
 

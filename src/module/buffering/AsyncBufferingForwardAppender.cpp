@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "frame/LostEvents.h"
-#include "frame/Trace.h"
+#include "diagnostics/LostEvents.h"
+#include "diagnostics/Trace.h"
 #include "host/ConfigManager.h"
 #include "os/Clock.h"
 #include "os/Process.h"

@@ -3,7 +3,7 @@
 #include <limits>
 
 #include "buffering/ForwardingCycle.h"
-#include "frame/Trace.h"
+#include "diagnostics/Trace.h"
 
 namespace Quorlin {
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "buffering/LogPacketQueue.h"
-#include "frame/Export.h"
+#include "diagnostics/Export.h"
 #include "host/Appender.h"
 
 namespace Quorlin {

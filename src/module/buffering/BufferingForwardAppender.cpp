@@ -1,11 +1,17 @@
 #include "BufferingForwardAppender.h"
 
 #include "buffering/RefAppenderList.h"
-#include "frame/Factory.h"
-#include "frame/Trace.h"
+#include "diagnostics/Trace.h"
 #include "host/ConfigManager.h"
 
 namespace Quorlin {
+namespace {
+
+std::atomic<BufferingForwardAppender::Creator> g_Creator{nullptr};
+
+} // namespace
+
+void BufferingForwardAppender::SetCreator(Creator creator) noexcept { g_Creator.store(creator, std::memory_order_release); }
 
 BufferingForwardAppender::BufferingForwardAppender() : m_RefAppenderList(std::make_unique<RefAppenderList>())
 {
@@ -94,7 +100,8 @@ void BufferingForwardAppender::ActivateOptions()
 
 std::shared_ptr<Appender> BufferingForwardAppender::AddAppender(const char* type, const char* name)
 {
-    Appender* created = Factory::CreateAppender(ORBEK::Utility::StringView(type));
+    const Creator creator = g_Creator.load(std::memory_order_acquire);
+    Appender* created = creator != nullptr ? creator(ORBEK::Utility::StringView(type)) : nullptr;
     if (created == nullptr)
         return {};
     std::shared_ptr<Appender> appender(created);

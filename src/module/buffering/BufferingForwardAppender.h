@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "buffering/BufferingAppender.h"
-#include "frame/Export.h"
+#include "diagnostics/Export.h"
 #include "utility/StringView.h"
 
 namespace Quorlin {
@@ -35,9 +35,14 @@ public:
     // ActivateOptions of every referenced appender; nothing for this one.
     void ActivateOptions() override;
 
-    // A new appender of `type` from the module's factory, named `name`, sharing this appender's
-    // layout, added at the end of the referenced appenders (not activated, not opened). Empty when
-    // the factory makes none. Null texts are empty texts.
+    // What AddAppender asks for a new appender: the module's factory, which sits above the appenders
+    // and hands itself down at start-up. Null (the default) creates nothing.
+    using Creator = Appender* (*)(const ORBEK::Utility::StringView& type);
+    static void SetCreator(Creator creator) noexcept;
+
+    // A new appender of `type` from the creator (the module's factory), named `name`, sharing this
+    // appender's layout, added at the end of the referenced appenders (not activated, not opened).
+    // Empty when the creator makes none. Null texts are empty texts.
     std::shared_ptr<Appender> AddAppender(const char* type, const char* name);
     // Drops the first referenced appender named exactly `name` (without closing it); false if none.
     bool RemoveAppender(const char* name);

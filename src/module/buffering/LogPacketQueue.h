@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "buffering/LogPacket.h"
-#include "frame/Export.h"
+#include "diagnostics/Export.h"
 
 namespace Quorlin {
 

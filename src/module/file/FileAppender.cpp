@@ -1,6 +1,6 @@
 #include "FileAppender.h"
 
-#include "frame/Trace.h"
+#include "diagnostics/Trace.h"
 #include "host/Utility.h"
 
 namespace Quorlin {

@@ -1,9 +1,9 @@
 #pragma once
 // "Appender.File": every rendered event into one log file, straight to the file.
 
+#include "diagnostics/WriteStalls.h"
 #include "file/FileWriter.h"
 #include "file/LossAccount.h"
-#include "frame/WriteStalls.h"
 #include "host/Appender.h"
 
 namespace Quorlin {

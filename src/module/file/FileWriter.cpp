@@ -2,13 +2,13 @@
 
 #include <utility>
 
-#include "file/DirectoryHelpers.h"
+#include "diagnostics/Trace.h"
 #include "file/LossAccount.h"
-#include "frame/Trace.h"
 #include "host/Utility.h"
 #include "os/Directory.h"
 #include "os/File.h"
 #include "os/Path.h"
+#include "rolling/DirectoryHelpers.h"
 
 namespace Quorlin {
 namespace {

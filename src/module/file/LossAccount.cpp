@@ -1,8 +1,8 @@
 #include "LossAccount.h"
 
-#include "frame/LostEvents.h"
-#include "frame/Trace.h"
-#include "frame/WriteStalls.h"
+#include "diagnostics/LostEvents.h"
+#include "diagnostics/Trace.h"
+#include "diagnostics/WriteStalls.h"
 
 namespace Quorlin {
 

@@ -4,13 +4,13 @@
 #include <mutex>
 #include <shared_mutex>
 
-#include "appenders/ExceptionFilter.h"
+#include "diagnostics/ModuleInfo.h"
+#include "diagnostics/Trace.h"
+#include "diagnostics/WriteStalls.h"
+#include "file/ExceptionFilter.h"
 #include "file/SizeAndTimeBasedTriggerPolicy.h"
 #include "file/SizeBasedTriggerPolicy.h"
 #include "file/TimeBasedTriggerPolicy.h"
-#include "frame/ModuleInfo.h"
-#include "frame/Trace.h"
-#include "frame/WriteStalls.h"
 #include "host/Level.h"
 #include "host/Utility.h"
 #include "os/Clock.h"

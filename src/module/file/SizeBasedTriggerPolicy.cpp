@@ -1,6 +1,6 @@
 #include "SizeBasedTriggerPolicy.h"
 
-#include "frame/Trace.h"
+#include "diagnostics/Trace.h"
 
 namespace Quorlin {
 namespace {

@@ -3,7 +3,7 @@
 #include <ctime>
 #include <limits>
 
-#include "frame/Trace.h"
+#include "diagnostics/Trace.h"
 #include "host/Utility.h"
 #include "host/Writer.h"
 #include "os/Clock.h"

@@ -1,8 +1,8 @@
 #include "FileRenameAction.h"
 
-#include "file/DirectoryHelpers.h"
-#include "frame/Trace.h"
+#include "diagnostics/Trace.h"
 #include "os/Directory.h"
+#include "rolling/DirectoryHelpers.h"
 
 namespace Quorlin {
 

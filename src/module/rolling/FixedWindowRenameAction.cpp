@@ -1,6 +1,6 @@
 #include "FixedWindowRenameAction.h"
 
-#include "frame/Trace.h"
+#include "diagnostics/Trace.h"
 #include "os/Directory.h"
 #include "rolling/Helper.h"
 

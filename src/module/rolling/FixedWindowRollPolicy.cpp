@@ -1,6 +1,6 @@
 #include "FixedWindowRollPolicy.h"
 
-#include "frame/Trace.h"
+#include "diagnostics/Trace.h"
 #include "os/Clock.h"
 #include "rolling/CompressionSequence.h"
 #include "rolling/FixedWindowRenameAction.h"

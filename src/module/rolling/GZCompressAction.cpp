@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "frame/ModuleInfo.h"
-#include "frame/Trace.h"
+#include "diagnostics/ModuleInfo.h"
+#include "diagnostics/Trace.h"
 #include "os/Directory.h"
 #include "os/Program.h"
 #include "rolling/ProcessRunner.h"

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "HistoryListing.h"
-#include "frame/Trace.h"
+#include "diagnostics/Trace.h"
 #include "host/Utility.h"
 #include "os/Clock.h"
 #include "os/Directory.h"

@@ -1,6 +1,6 @@
 #include "ProcessRunner.h"
 
-#include "frame/Trace.h"
+#include "diagnostics/Trace.h"
 #include "os/Clock.h"
 #include "os/Process.h"
 

@@ -1,6 +1,6 @@
 #include "SizeAndTimeBasedRollPolicy.h"
 
-#include "frame/Trace.h"
+#include "diagnostics/Trace.h"
 #include "rolling/Helper.h"
 #include "rolling/HistoryListing.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <unordered_set>
 
-#include "frame/Trace.h"
+#include "diagnostics/Trace.h"
 #include "host/Utility.h"
 #include "os/Clock.h"
 #include "os/Path.h"

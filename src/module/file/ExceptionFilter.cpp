@@ -1,6 +1,6 @@
 #include "ExceptionFilter.h"
 
-#include "frame/Trace.h"
+#include "diagnostics/Trace.h"
 #include "os/Debugger.h"
 #include "os/FaultGuard.h"
 #include "os/SystemLog.h"

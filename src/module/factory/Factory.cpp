@@ -8,10 +8,10 @@
 #include "appenders/WinEventLogAppender.h"
 #include "buffering/AsyncBufferingForwardAppender.h"
 #include "buffering/BufferingForwardAppender.h"
+#include "diagnostics/ModuleInfo.h"
+#include "diagnostics/Trace.h"
 #include "file/FileAppender.h"
 #include "file/RollingFileAppender.h"
-#include "frame/ModuleInfo.h"
-#include "frame/Trace.h"
 #include "host/ConfigManager.h"
 
 namespace Quorlin {

@@ -1,8 +1,8 @@
-#include "frame/Export.h"
+#include "diagnostics/Export.h"
+#include "diagnostics/LostEvents.h"
+#include "diagnostics/WriteStalls.h"
+#include "factory/Factory.h"
 #include "file/CompressionLauncher.h"
-#include "frame/Factory.h"
-#include "frame/LostEvents.h"
-#include "frame/WriteStalls.h"
 
 // The factory entry the framework looks up by this plain name. A null type is the empty text; the
 // second argument is accepted and not used. The caller owns the result and deletes it through its

@@ -1,5 +1,6 @@
-#include "frame/Factory.h"
-#include "frame/ModuleInfo.h"
+#include "buffering/BufferingForwardAppender.h"
+#include "diagnostics/ModuleInfo.h"
+#include "factory/Factory.h"
 #include "host/Utility.h"
 #include "os/EntryPoint.h"
 #include "os/Module.h"
@@ -12,6 +13,7 @@ void OnModuleLoad()
     const std::string path = os::ThisModulePath();
     ModuleInfo::RecordLocation(DString(path.c_str()));
     Factory::Register();
+    BufferingForwardAppender::SetCreator(&Factory::CreateAppender);
     // The pool logs only when the framework does.
     if (!Utility::IsLogOn()) {
         ORBEK::Utility::Manager::SetLogger(nullptr);

@@ -5,7 +5,7 @@
 
 #include "FaultTargets.h"
 #include "Recorders.h"
-#include "appenders/ExceptionFilter.h"
+#include "file/ExceptionFilter.h"
 
 using namespace Quorlin;
 using QuorlinTest::Diagnostic;
