@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "BufferingSupport.h"
+#include "RecordingAppender.h"
 #include "ChildProcess.h"
 #include "Recorders.h"
 #include "Shell.h"

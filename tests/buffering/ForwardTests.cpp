@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "BufferingSupport.h"
+#include "RecordingAppender.h"
 #include "Recorders.h"
 #include "appenders/MemoryAppender.h"
 #include "buffering/AsyncBufferingForwardAppender.h"
