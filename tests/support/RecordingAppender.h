@@ -55,6 +55,16 @@ public:
         return appender;
     }
     std::shared_ptr<RecordingAppender> Recorder(const char* name) { return Add(std::make_shared<RecordingAppender>(name)); }
+    // A forwarder of type T named `name`, referring to `refs` by name.
+    template <typename T>
+    std::shared_ptr<T> Forwarder(const char* name, std::vector<const char*> refs)
+    {
+        auto forwarder = Add(std::make_shared<T>());
+        forwarder->SetName(Quorlin::DString(name));
+        for (const char* ref : refs)
+            forwarder->SetOption("appender-ref/ref", Quorlin::DString(ref));
+        return forwarder;
+    }
 };
 
 // Closes the appender and returns what it printed to standard output.
