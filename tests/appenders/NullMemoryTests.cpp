@@ -14,21 +14,7 @@
 
 using namespace Quorlin;
 using QuorlinTest::Log;
-
-namespace {
-
-class SleepRecorder : public os::Interposer {
-public:
-    SleepRecorder() : m_Previous(os::Interpose(this)) {}
-    ~SleepRecorder() override { os::Interpose(m_Previous); }
-    void SleepMs(std::uint32_t ms) override { sleeps.push_back(ms); }
-    std::vector<std::uint32_t> sleeps;
-
-private:
-    os::Interposer* m_Previous;
-};
-
-} // namespace
+using QuorlinTest::SleepRecorder;
 
 TEST(NullAppender, CountsAcceptedEventsAndPrintsTheCountAtClose)
 {
@@ -59,12 +45,12 @@ TEST(NullAppender, SleepsOnlyForAcceptedEventsWithAPositiveSleep)
     appender.Open();
     Log(appender, "m", 70000);
     Log(appender, "m", 50000);
-    EXPECT_EQ(sleeps.sleeps, (std::vector<std::uint32_t>{7}));
+    EXPECT_EQ(sleeps.Sleeps(), (std::vector<std::uint32_t>{7}));
     for (const char* none : {"0", "-5"}) {
         appender.SetOption("sleep/value", none);
         Log(appender, "m", 70000);
     }
-    EXPECT_EQ(sleeps.sleeps.size(), 1u);
+    EXPECT_EQ(sleeps.Sleeps().size(), 1u);
     EXPECT_EQ(appender.GetCount(), 3);
 }
 

@@ -3,8 +3,8 @@
 #include <climits>
 #include <string>
 
-#include "../module/AllocationCounter.h"
-#include "BufferingSupport.h"
+#include "AllocationCounter.h"
+#include "RecordingAppender.h"
 #include "Recorders.h"
 #include "buffering/BufferingAppender.h"
 

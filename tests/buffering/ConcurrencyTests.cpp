@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "BufferingSupport.h"
+#include "RecordingAppender.h"
 #include "buffering/AsyncBufferingForwardAppender.h"
 #include "buffering/BufferingForwardAppender.h"
 #include "factory/Factory.h"

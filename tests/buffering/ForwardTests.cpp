@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "BufferingSupport.h"
+#include "RecordingAppender.h"
 #include "Recorders.h"
 #include "appenders/MemoryAppender.h"
 #include "buffering/AsyncBufferingForwardAppender.h"
@@ -15,14 +15,9 @@ using namespace QuorlinTest;
 
 namespace {
 
-std::shared_ptr<BufferingForwardAppender> Forwarder(ConfiguredAppenders& config, const char* name,
-                                                    std::vector<const char*> refs)
+std::shared_ptr<BufferingForwardAppender> Forwarder(ConfiguredAppenders& config, const char* name, std::vector<const char*> refs)
 {
-    auto forwarder = config.Add(std::make_shared<BufferingForwardAppender>());
-    forwarder->SetName(DString(name));
-    for (const char* ref : refs)
-        forwarder->SetOption("appender-ref/ref", DString(ref));
-    return forwarder;
+    return config.Forwarder<BufferingForwardAppender>(name, refs);
 }
 
 using Strings = std::vector<std::string>;
@@ -63,17 +58,6 @@ TEST(BufferingForwardAppender, LimitOfThreeDeliversEachPacketToEveryAppenderBefo
     EXPECT_EQ(order, (Strings{"a:1", "b:1", "a:2", "b:2", "a:3", "b:3"}));
 }
 
-TEST(BufferingForwardAppender, DuplicateReferencesDeliverTwiceAndAMiscasedKeyAddsNoName)
-{
-    ConfiguredAppenders config;
-    auto a = config.Recorder("a");
-    auto forwarder = Forwarder(config, "fwd", {"a", "a"});
-    forwarder->SetOption("Appender-Ref/Ref", "a");  // not the reference key: the framework's, unknown there
-    forwarder->Open();
-    Log(*forwarder, "twice");
-    EXPECT_EQ(a->Messages(), (Strings{"twice", "twice"}));
-}
-
 TEST(BufferingForwardAppender, IsNamesTheSynchronousTypeOnly)
 {
     EXPECT_TRUE(BufferingForwardAppender::Is("Appender.BufferingForward"));
@@ -82,23 +66,6 @@ TEST(BufferingForwardAppender, IsNamesTheSynchronousTypeOnly)
     EXPECT_FALSE(BufferingForwardAppender::Is("Appender.AsyncBufferingForward"));
     EXPECT_FALSE(BufferingForwardAppender::Is("Appender.Buffering"));
     EXPECT_FALSE(BufferingForwardAppender::Is(nullptr));
-}
-
-TEST(BufferingForwardAppender, OpenReportsTheReferencedAppendersAndOpensOnlyClosedOnes)
-{
-    ConfiguredAppenders config;
-    auto a = config.Recorder("a");
-    auto b = config.Recorder("b");
-    b->Open();
-    auto forwarder = Forwarder(config, "fwd", {"a", "nobody", "b"});
-    const std::string n = std::to_string(forwarder->GetInstanceNumber());
-    DiagnosticRecorder recorder;
-    EXPECT_TRUE(forwarder->Open());
-    EXPECT_EQ(a->Calls(), Strings{"Open"});
-    EXPECT_EQ(b->Calls(), Strings{"Open"});  // its own Open above only
-    EXPECT_TRUE(recorder.Contains("[" + n + "] BufferingForward::Open, NbOfRefAppender : 2"));  // "nobody" is left out
-    forwarder->ActivateOptions();
-    EXPECT_EQ(a->Calls(), (Strings{"Open", "ActivateOptions"}));
 }
 
 TEST(BufferingForwardAppender, AddsFindsAndRemovesAppendersAtRunTime)
@@ -146,30 +113,6 @@ TEST(BufferingForwardAppender, AddsFindsAndRemovesAppendersAtRunTime)
     EXPECT_FALSE(empty.FindAppender(std::function<bool(Appender*)>()));
 }
 
-TEST(BufferingForwardAppender, CloseForwardsWhatIsStillBufferedThenClosesTheReferencedAppenders)
-{
-    ConfiguredAppenders config;
-    auto a = config.Recorder("a");
-    auto forwarder = Forwarder(config, "fwd", {"a"});
-    forwarder->SetOption("limitOfLogPacket/value", "10");
-    forwarder->Open();
-    Log(*forwarder, "1");
-    Log(*forwarder, "2");
-    EXPECT_TRUE(a->Messages().empty());
-    forwarder->Close();
-    EXPECT_EQ(a->Messages(), (Strings{"1", "2"}));
-    EXPECT_EQ(a->Calls(), (Strings{"Open", "Close"}));
-    EXPECT_TRUE(forwarder->IsClosed());
-    EXPECT_EQ(forwarder->GetNbOfPackets(), 0u);
-    Log(*forwarder, "after close");
-    EXPECT_EQ(forwarder->GetNbOfPackets(), 0u);
-
-    forwarder->Open();  // takes events again
-    Log(*forwarder, "3");
-    forwarder->Close();
-    EXPECT_EQ(a->Messages(), (Strings{"1", "2", "3"}));
-}
-
 TEST(BufferingForwardAppender, TheByteCountIsResetWhenTheBufferIsTaken)
 {
     ConfiguredAppenders config;
@@ -202,24 +145,15 @@ TEST(BufferingForwardAppender, AnAppenderAppendingBackIntoItsForwarderIsServedAf
     EXPECT_EQ(a->Messages(), (Strings{"first", "echo"}));
 }
 
-TEST(ForwardingCycle, IsRefusedAtOpenWithADiagnosticNamingIt)
+TEST(ForwardingCycle, ThroughSeveralForwardersIsRefusedAtOpenWithADiagnosticNamingIt)
 {
     ConfiguredAppenders config;
-    auto self = Forwarder(config, "self", {"self"});
     DiagnosticRecorder recorder;
-    EXPECT_FALSE(self->Open());
-    EXPECT_TRUE(self->IsClosed());
-    const std::string n = std::to_string(self->GetInstanceNumber());
-    EXPECT_TRUE(recorder.Contains("[" + n + "] BufferingForward.Open, forwarding cycle refused : [self -> self]"));
-
     // Through another forwarder and an asynchronous one: x -> y -> z -> x.
     auto sink = config.Recorder("sink");
     auto x = Forwarder(config, "x", {"sink", "y"});
     auto y = Forwarder(config, "y", {"z"});
-    auto z = config.Add(std::make_shared<AsyncBufferingForwardAppender>());
-    z->SetName("z");
-    z->SetOption("appender-ref/ref", "x");
-    recorder.Clear();
+    auto z = config.Forwarder<AsyncBufferingForwardAppender>("z", {"x"});
     EXPECT_FALSE(x->Open());
     EXPECT_TRUE(recorder.Contains("[" + std::to_string(x->GetInstanceNumber()) +
                                   "] BufferingForward.Open, forwarding cycle refused : [x -> y -> z -> x]"));

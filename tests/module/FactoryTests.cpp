@@ -3,7 +3,9 @@
 #include <memory>
 
 #include "Recorders.h"
+#include "appenders/ColoredConsoleAppender.h"
 #include "appenders/ConsoleAppender.h"
+#include "buffering/AsyncBufferingForwardAppender.h"
 #include "buffering/BufferingForwardAppender.h"
 #include "diagnostics/ModuleInfo.h"
 #include "factory/Factory.h"
@@ -55,14 +57,15 @@ TEST(Factory, UnknownTypesAreRefusedWithTheInvalidTypeMessage)
 
 TEST(Factory, FirstRowWins)
 {
-    DiagnosticRecorder recorder;
     // "Appender.ColoredConsole" comes before "Appender.Console", and the text contains both names.
-    auto appender = Create("Appender.ColoredConsole+Appender.Console");
-    ASSERT_NE(appender, nullptr);
-    EXPECT_EQ(appender->GetType(), "Appender.ColoredConsole");
+    auto colored = Create("Appender.Console+Appender.ColoredConsole");
+    ASSERT_NE(colored, nullptr);
+    EXPECT_NE(dynamic_cast<ColoredConsoleAppender*>(colored.get()), nullptr);
+    EXPECT_EQ(colored->GetType(), "Appender.ColoredConsole");
     // "Appender.AsyncBufferingForward" contains "Appender.BufferingForward" but is its own, earlier row.
     auto async = Create("Appender.AsyncBufferingForward");
     ASSERT_NE(async, nullptr);
+    EXPECT_NE(dynamic_cast<AsyncBufferingForwardAppender*>(async.get()), nullptr);
     EXPECT_EQ(async->GetType(), "Appender.AsyncBufferingForward");
 }
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "OsTestSupport.h"
+#include "Paths.h"
 #include "TempDir.h"
 #include "os/Directory.h"
 #include "os/File.h"

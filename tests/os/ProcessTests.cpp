@@ -13,7 +13,7 @@
 
 #include "ChildProcess.h"
 #include "FaultTargets.h"
-#include "OsTestSupport.h"
+#include "Paths.h"
 #include "TempDir.h"
 #include "os/Clock.h"
 #include "os/Console.h"

@@ -5,19 +5,18 @@
 #include <filesystem>
 #include <set>
 
-#include "../rollingfile/RollingTestSupport.h"
+#include "RollingTestSupport.h"
 #include "LineVerifier.h"
 #include "Recorders.h"
 #include "file/FileAppender.h"
 
 using namespace Quorlin;
 using namespace QuorlinTest;
-using namespace RollingTest;
 namespace fs = std::filesystem;
 
 namespace {
 
-std::unique_ptr<RollingFileAppender> Rolling(const fs::path& file, const fs::path& pattern)
+std::unique_ptr<RollingFileAppender> RollingAt(const fs::path& file, const fs::path& pattern)
 {
     auto appender = std::make_unique<RollingFileAppender>();
     appender->SetLayout(std::make_shared<PatternLayout>("%m"));
@@ -59,7 +58,7 @@ TEST(NameRefusal, NamesThePlatformCannotTakeAreRefusedAndHarmNothingElse)
     for (const std::string& name : names) {
         SCOPED_TRACE(name.substr(0, 40));
         recorder.Clear();
-        auto refused = Rolling(dir.Path() / name, dir.Path() / "app.{RollingIndex}.log");
+        auto refused = RollingAt(dir.Path() / name, dir.Path() / "app.{RollingIndex}.log");
         EXPECT_FALSE(refused->Open());
         EXPECT_GE(Count(recorder, "FileWriter.File.Open, "), 2) << "entered and refused";
         Log(*refused, "never written");
@@ -68,7 +67,7 @@ TEST(NameRefusal, NamesThePlatformCannotTakeAreRefusedAndHarmNothingElse)
 
     // A history pattern too long: refused rather than cut, so the active file keeps everything.
     recorder.Clear();
-    auto active = Rolling(dir.Path() / "active.log", dir.Path() / (std::string(300, 'h') + ".{RollingIndex}.log"));
+    auto active = RollingAt(dir.Path() / "active.log", dir.Path() / (std::string(300, 'h') + ".{RollingIndex}.log"));
     ASSERT_TRUE(active->Open());
     for (int sequence = 0; sequence < 400; ++sequence)
         Log(*active, NumberedLine(0, sequence));

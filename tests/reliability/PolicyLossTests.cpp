@@ -10,14 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "../rollingfile/RollingTestSupport.h"
+#include "RollingTestSupport.h"
 #include "LineVerifier.h"
 #include "diagnostics/ModuleInfo.h"
 #include "os/Module.h"
 
 using namespace Quorlin;
 using namespace QuorlinTest;
-using namespace RollingTest;
 namespace fs = std::filesystem;
 
 namespace {

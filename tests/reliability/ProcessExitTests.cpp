@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "../rollingfile/RollingTestSupport.h"
+#include "RollingTestSupport.h"
 #include "ChildProcess.h"
 #include "LineVerifier.h"
 #include "Shell.h"
@@ -14,7 +14,6 @@
 
 using namespace Quorlin;
 using namespace QuorlinTest;
-using namespace RollingTest;
 namespace fs = std::filesystem;
 
 namespace {

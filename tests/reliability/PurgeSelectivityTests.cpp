@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "../rolling/RollingTestSupport.h"
+#include "RollingTestSupport.h"
 #include "host/Utility.h"
 #include "rolling/FixedWindowRollPolicy.h"
 #include "rolling/SizeAndTimeBasedRollPolicy.h"
@@ -64,7 +64,7 @@ TEST(PurgeSelectivity, TimePurgesDeleteExpiredHistoryAndNothingThatOnlyLooksLike
         TempDir dir;
         FakeClock clock(now);
         std::unique_ptr<TimeBasedRollPolicy> policy = NewTimePolicy(c.sizeAndTime);
-        policy->SetOption(N("/fileNamePattern/value"), N(Narrow(dir.Path()) + Sep() + c.pattern));
+        policy->SetOption(N("/fileNamePattern/value"), N(Utf8(dir.Path()) + Sep() + c.pattern));
         policy->SetOption(N("/maxHistory/value"), N("3"));
         policy->ActivateOptions();
 
@@ -94,7 +94,7 @@ TEST(PurgeSelectivity, AWindowShiftMovesAndDeletesOnlyItsOwnNumbers)
     TempDir dir;
     FixedWindowRollPolicy policy;
     policy.SetOption(N("rollingPolicy/maxIndex/value"), N("3"));
-    policy.SetOption(N("/fileNamePattern/value"), N(Narrow(dir.Path()) + Sep() + "app.{RollingIndex}.log"));
+    policy.SetOption(N("/fileNamePattern/value"), N(Utf8(dir.Path()) + Sep() + "app.{RollingIndex}.log"));
     policy.ActivateOptions();
     Touch(dir, "app.1.log", "one");
     Touch(dir, "app.2.log.gz", "two");

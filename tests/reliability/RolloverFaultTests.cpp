@@ -11,7 +11,7 @@
 #include <csignal>
 #endif
 
-#include "../rollingfile/RollingTestSupport.h"
+#include "RollingTestSupport.h"
 #include "ChildProcess.h"
 #include "LineVerifier.h"
 #include "Recorders.h"
@@ -22,16 +22,9 @@
 
 using namespace Quorlin;
 using namespace QuorlinTest;
-using namespace RollingTest;
 namespace fs = std::filesystem;
 
 namespace {
-
-#ifdef _WIN32
-constexpr bool kWindowsBuild = true;
-#else
-constexpr bool kWindowsBuild = false;
-#endif
 
 // maxFileSize 4096 is the smallest size allowed.
 std::unique_ptr<RollingFileAppender> SizeRolling(const fs::path& folder, int maxIndex, const char* maxFileSize = "4096",
@@ -162,7 +155,7 @@ TEST(RolloverFaults, RollOversInQuickSuccessionFromManyThreadsLoseAndOverwriteNo
 
 TEST(RolloverFaults, ACompressorThatFailsOrIsKilledLeavesTheRolledFileAndNoTruncatedArchive)
 {
-    if (kWindowsBuild)
+    if (kWindows)
         GTEST_SKIP() << "shell scripts stand in for gzip; the Windows gzip.exe writes a .part file first";
     // Each writes part of an archive under the final name, then fails or dies; the last one is slow
     // but does its work, while roll-overs keep coming.
@@ -231,7 +224,7 @@ TEST(RolloverFaults, AFullDiskRollsNothingOverAndHoldsTheEventsOrCountsThem)
 
 TEST(RolloverFaults, AFileSizeLimitCutsNoLineAndTheEventsWaitUntilItIsLifted)
 {
-    if (kWindowsBuild)
+    if (kWindows)
         GTEST_SKIP() << "Windows has no per-process file size limit";
     TempDir dir;
     TempDir out;

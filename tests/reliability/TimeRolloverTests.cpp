@@ -7,19 +7,14 @@
 #include <map>
 #include <vector>
 
-#include "../rollingfile/RollingTestSupport.h"
+#include "RollingTestSupport.h"
 #include "Instants.h"
 #include "LineVerifier.h"
 #include "Recorders.h"
 #include "TimeZone.h"
 
 using namespace Quorlin;
-using namespace RollingTest;
-using QuorlinTest::DiagnosticRecorder;
-using QuorlinTest::LineVerifier;
-using QuorlinTest::NumberedLine;
-using QuorlinTest::TempDir;
-using QuorlinTest::UtcTicks;
+using namespace QuorlinTest;
 namespace fs = std::filesystem;
 
 namespace {

@@ -29,6 +29,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using QuorlinTest::Utf8;
 std::string Utf8(const WString& text) { return text.ToDString().c_str(); }
 
 // Puts the module's directory somewhere else while it lives (the gzip program is looked for there).
@@ -36,7 +37,7 @@ class ModuleDirectory {
 public:
     explicit ModuleDirectory(const fs::path& directory) : m_Saved(ModuleInfo::Path())
     {
-        ModuleInfo::RecordLocation(DString(Narrow(directory / "Quorlin.Appender64.module").c_str()));
+        ModuleInfo::RecordLocation(DString(Utf8(directory / "Quorlin.Appender64.module").c_str()));
     }
     ~ModuleDirectory() { ModuleInfo::RecordLocation(m_Saved); }
 
@@ -52,7 +53,7 @@ public:
 #ifndef _WIN32
         if (const char* path = std::getenv("PATH"))
             m_Saved = path, m_Had = true;
-        ::setenv("PATH", Narrow(m_Empty.Path()).c_str(), 1);
+        ::setenv("PATH", Utf8(m_Empty.Path()).c_str(), 1);
 #endif
     }
     ~NoSystemGzip()
@@ -152,7 +153,7 @@ TEST(FileRenameAction, ReplacesAReadOnlyTarget)
     EXPECT_EQ(Files(dir.Path()), std::set<std::string>{"app.1.log"});
     EXPECT_EQ(ReadFile(dir.Path() / "app.1.log"), "new");
     EXPECT_EQ(diagnostics.Lines().front(),
-              (Diagnostic{70000, "FileRenameAction, will delete [" + Narrow(dir.Path() / "app.1.log") + "]"}));
+              (Diagnostic{70000, "FileRenameAction, will delete [" + Utf8(dir.Path() / "app.1.log") + "]"}));
 }
 
 TEST(FileRenameAction, CreatesTheTargetDirectoryChain)
@@ -236,7 +237,7 @@ TEST(GZCompressAction, CompressesToTheOriginalBytes)
     Touch(dir, "keep.1.log", payload);
     const std::string self = os::ExecutablePath();
     TempDir empty;
-    ModuleDirectory place(kWindowsBuild ? fs::path(std::u8string(self.begin(), self.end())).parent_path() : empty.Path());
+    ModuleDirectory place(kWindows ? fs::path(std::u8string(self.begin(), self.end())).parent_path() : empty.Path());
 
     GZCompressAction action(W(dir.Wide("app.1.log")), W(dir.Wide("app.1.log.gz")), true);
     EXPECT_TRUE(action.Execute());
@@ -265,8 +266,8 @@ TEST(RunAndWaitSysCommand, PollsTenThousandTimesSixtyMillisecondsByDefault)
         EXPECT_EQ(recorder.sleeps.back(), 60u);
         ASSERT_FALSE(diagnostics.Lines().empty());
         EXPECT_EQ(diagnostics.Lines()[0],
-                  (Diagnostic{50000, "Enter RunAndWaitSysCommand, szEXEBinaryName: " + Narrow(fs::path(program)) +
-                                         ", szCmdLine: " + Narrow(fs::path(line))}));
+                  (Diagnostic{50000, "Enter RunAndWaitSysCommand, szEXEBinaryName: " + Utf8(fs::path(program)) +
+                                         ", szCmdLine: " + Utf8(fs::path(line))}));
     }
     WriteFile(dir.Path() / "done", "");
 }
@@ -312,7 +313,7 @@ FixedWindowRollPolicy Window(const TempDir& dir, int maxIndex)
 {
     FixedWindowRollPolicy policy;
     policy.SetOption(N("rollingPolicy/maxIndex/value"), N(std::to_string(maxIndex)));
-    policy.SetOption(N("/fileNamePattern/value"), N(Narrow(dir.Path()) + Sep() + "app.{RollingIndex}.log"));
+    policy.SetOption(N("/fileNamePattern/value"), N(Utf8(dir.Path()) + Sep() + "app.{RollingIndex}.log"));
     policy.ActivateOptions();
     return policy;
 }
@@ -329,7 +330,7 @@ std::map<std::string, std::string> Contents(const TempDir& dir)
 fs::path RealGzipDirectory(const TempDir& empty)
 {
     const std::string self = os::ExecutablePath();
-    return kWindowsBuild ? fs::path(std::u8string(self.begin(), self.end())).parent_path() : empty.Path();
+    return kWindows ? fs::path(std::u8string(self.begin(), self.end())).parent_path() : empty.Path();
 }
 
 } // namespace
@@ -409,7 +410,7 @@ TEST(SizeAndTimeBasedRollPolicy, PlainHistoryLeftOverInTheKeptPeriodsIsCompresse
     const std::int64_t now = LocalTicks(2026, 12, 6, 11, 19);
     FakeClock clock(now);
     SizeAndTimeBasedRollPolicy policy;
-    policy.SetOption(N("/fileNamePattern/value"), N(Narrow(dir.Path()) + Sep() + "app.{yyyy}{MM}{dd}.{RollingIndex}.log"));
+    policy.SetOption(N("/fileNamePattern/value"), N(Utf8(dir.Path()) + Sep() + "app.{yyyy}{MM}{dd}.{RollingIndex}.log"));
     policy.SetOption(N("/maxHistory/value"), N("3"));
     policy.ActivateOptions();
     const std::string today = "app." + NameAt("{yyyy}{MM}{dd}", now);

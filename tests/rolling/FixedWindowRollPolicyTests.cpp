@@ -71,7 +71,7 @@ TEST(FixedWindowRollPolicy, NoRolloverWithoutPatternOrWithANegativeIndex)
 TEST(FixedWindowRollPolicy, EachRolloverShiftsAndNamesTheNewestFile)
 {
     TempDir dir;
-    FixedWindowRollPolicy policy = Configured("1", "3", Narrow(dir.Path()) + Sep() + "app.{RollingIndex}.log");
+    FixedWindowRollPolicy policy = Configured("1", "3", Utf8(dir.Path()) + Sep() + "app.{RollingIndex}.log");
     policy.ActivateOptions();
     const WString active = W(dir.Wide("app.log"));
     // Four roll-overs with the compression left out: the oldest falls out of the 1..3 window.
@@ -92,8 +92,8 @@ TEST(FixedWindowRollPolicy, EachRolloverShiftsAndNamesTheNewestFile)
         EXPECT_EQ(compress->Target(), W(dir.Wide("app.1.log.gz")));
         EXPECT_TRUE(compress->DeletesSource());
         EXPECT_TRUE(rename->Execute());
-        EXPECT_TRUE(diagnostics.Contains("FixedWindowRollPolicy.Will rename (if exist) [" + Narrow(dir.Path() / "app.log") +
-                                         "] -> [" + Narrow(dir.Path() / "app.1.log") + "]"));
+        EXPECT_TRUE(diagnostics.Contains("FixedWindowRollPolicy.Will rename (if exist) [" + Utf8(dir.Path() / "app.log") +
+                                         "] -> [" + Utf8(dir.Path() / "app.1.log") + "]"));
     }
     EXPECT_EQ(Files(dir.Path()), (std::set<std::string>{"app.1.log", "app.2.log", "app.3.log"}));
     EXPECT_EQ(ReadFile(dir.Path() / "app.1.log"), "generation 4");

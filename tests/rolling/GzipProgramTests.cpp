@@ -37,7 +37,7 @@ std::wstring Quoted(const TempDir& dir, const std::string& name) { return L"\"" 
 
 TEST(GzipProgram, FailsWithoutLeavingAnythingBehind)
 {
-    if (!kWindowsBuild)
+    if (!kWindows)
         GTEST_SKIP() << "gzip.exe belongs to the Windows tree";
     TempDir dir;
     EXPECT_EQ(Gzip(L"-f " + Quoted(dir, "missing.log")), 1);
@@ -63,7 +63,7 @@ TEST(GzipProgram, FailsWithoutLeavingAnythingBehind)
 
 TEST(GzipProgram, KeepsOrReplacesTheSource)
 {
-    if (!kWindowsBuild)
+    if (!kWindows)
         GTEST_SKIP() << "gzip.exe belongs to the Windows tree";
     TempDir dir;
     Touch(dir, "a.log", "aaaa");

@@ -129,7 +129,7 @@ TEST(RollingHelper, DeleteRemovesNumbersDownToOneInListOrder)
     const std::wstring pattern = dir.Wide("app.{RollingIndex}.log");
     Helper::Delete(W(pattern), 3);
     EXPECT_EQ(Files(dir.Path()), (std::set<std::string>{"app.4.log", "keep.log"}));
-    const std::string p = Narrow(dir.Path()) + Sep();
+    const std::string p = Utf8(dir.Path()) + Sep();
     // Plain names from the top down, then each compressed form in the same order: 1 + 15 lines.
     const auto texts = diagnostics.Texts();
     ASSERT_EQ(texts.size(), 16u);

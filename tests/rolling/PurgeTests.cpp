@@ -95,7 +95,7 @@ std::set<std::string> Tree(const fs::path& root)
     std::set<std::string> names;
     for (const auto& entry : fs::recursive_directory_iterator(root))
         if (entry.is_regular_file())
-            names.insert(Narrow(fs::relative(entry.path(), root)));
+            names.insert(Utf8(fs::relative(entry.path(), root)));
     return names;
 }
 
@@ -104,7 +104,7 @@ std::set<std::string> Tree(const fs::path& root)
 void ExpectSameAsReference(const Case& c, std::int64_t now, bool diagnostics)
 {
     TempDir dir;
-    const std::string pattern = Narrow(dir.Path()) + Sep() + Localised(c.pattern);
+    const std::string pattern = Utf8(dir.Path()) + Sep() + Localised(c.pattern);
     const std::vector<std::string> names = Population(Localised(c.pattern), now, 7);
     FakeClock clock(now);
 
@@ -173,7 +173,7 @@ TEST(Purge, LeavesWhatThePlainLoopLeaves)
 
 TEST(Purge, LeavesWhatThePlainLoopLeavesAcrossDaylightSavingChanges)
 {
-    if (kWindowsBuild)
+    if (kWindows)
         GTEST_SKIP() << "time-zone rules are set through TZ on POSIX only";
     for (const char* zone : {"CET-1CEST,M3.5.0,M10.5.0/3", "<+1030>-10:30<+11>-11,M10.1.0,M4.1.0", "IST-5:30"}) {
         ScopedTimeZone tz(zone);
@@ -190,7 +190,7 @@ TEST(Purge, LeavesWhatThePlainLoopLeavesAcrossDaylightSavingChanges)
 TEST(Purge, AsksTheFileSystemOnlyAboutFilesThatMayBeThere)
 {
     TempDir dir;
-    const std::string pattern = Narrow(dir.Path()) + Sep() + "app.{yyyy}{MM}{dd}-{HH}{mm}.log";
+    const std::string pattern = Utf8(dir.Path()) + Sep() + "app.{yyyy}{MM}{dd}-{HH}{mm}.log";
     const std::int64_t now = LocalTicks(2026, 12, 6, 11, 19, 31);
     FakeClock clock(now);
     TimeBasedRollPolicy policy;
@@ -212,7 +212,7 @@ TEST(SlotNamer, NamesLikeTheHostAcrossOffsetChanges)
 {
     const DString pattern("{yyyy}-{MM}-{dd} {HH}:{mm}:{ss} {yy}{M}{d}{H}{m}{s} {{dd}} {x} {RollingIndex} \xc3\xa9.log");
     std::vector<const char*> zones{""};
-    if (!kWindowsBuild)
+    if (!kWindows)
         zones = {"UTC0", "CET-1CEST,M3.5.0,M10.5.0/3", "<+1030>-10:30<+11>-11,M10.1.0,M4.1.0", "IST-5:30", "EST5EDT,M3.2.0,M11.1.0"};
     for (const char* zone : zones) {
         std::unique_ptr<ScopedTimeZone> tz = *zone ? std::make_unique<ScopedTimeZone>(zone) : nullptr;

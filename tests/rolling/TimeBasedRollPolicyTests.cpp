@@ -83,7 +83,7 @@ TEST(TimeBasedRollPolicy, ActivationDerivesThePeriodFromTheFinestToken)
 TEST(TimeBasedRollPolicy, PurgeDeletesThirtyDaysBeyondTheKeptSpan)
 {
     TempDir dir;
-    const std::string pattern = Narrow(dir.Path()) + Sep() + "app.{yyyy}-{MM}-{dd}.log";
+    const std::string pattern = Utf8(dir.Path()) + Sep() + "app.{yyyy}-{MM}-{dd}.log";
     const std::int64_t now = LocalTicks(2026, 12, 6, 11, 19);
     FakeClock clock(now);
     auto day = [&](int back) { return now - back * kTicksPerDay; };
@@ -119,7 +119,7 @@ TEST(TimeBasedRollPolicy, PurgeDeletesThirtyDaysBeyondTheKeptSpan)
     ASSERT_GE(texts.size(), 34u);
     EXPECT_EQ(texts[1], "TimeBasedRollPolicy::Purge, first FileName : " + NameAt(pattern, day(8)));
     EXPECT_EQ(texts[32], "TimeBasedRollPolicy::Purge,  last FileName : " + NameAt(pattern, day(38)));
-    EXPECT_EQ(texts[33], "TimeBasedRollPolicy.Will rename (if exist) [" + Narrow(dir.Path() / "app.log") + "] -> [" +
+    EXPECT_EQ(texts[33], "TimeBasedRollPolicy.Will rename (if exist) [" + Utf8(dir.Path() / "app.log") + "] -> [" +
                              NameAt(pattern, now) + "]");
 }
 
@@ -140,8 +140,8 @@ TEST(TimeBasedRollPolicy, CleanHistoryRollsOverOldActiveFilesIntoTheirOwnPeriod)
     TempDir dir, module;
     const std::int64_t now = LocalTicks(2026, 12, 6, 11, 19);
     FakeClock clock(now);
-    const std::string active = Narrow(dir.Path()) + Sep() + "app.{yyyy}-{MM}-{dd}.log";
-    const std::string history = Narrow(dir.Path()) + Sep() + "history" + Sep() + "app.{yyyy}-{MM}-{dd}.old";
+    const std::string active = Utf8(dir.Path()) + Sep() + "app.{yyyy}-{MM}-{dd}.log";
+    const std::string history = Utf8(dir.Path()) + Sep() + "history" + Sep() + "app.{yyyy}-{MM}-{dd}.old";
     auto day = [&](int back) { return now - back * kTicksPerDay; };
     for (int back : {0, 1, 3, 31, 33})
         Touch(dir, NameAt("app.{yyyy}-{MM}-{dd}.log", day(back)), "day " + std::to_string(back));
@@ -171,9 +171,9 @@ TEST(TimeBasedRollPolicy, CleanHistoryWithNothingToDoWritesItsTwoNames)
     TempDir dir;
     const std::int64_t now = LocalTicks(2026, 3, 1, 0, 30);
     FakeClock clock(now);
-    const std::string active = Narrow(dir.Path()) + Sep() + "app.{yyyy}-{MM}-{dd}-{HH}.log";
+    const std::string active = Utf8(dir.Path()) + Sep() + "app.{yyyy}-{MM}-{dd}-{HH}.log";
     TimeBasedRollPolicy policy;
-    Configure(policy, Narrow(dir.Path()) + Sep() + "h.{yyyy}-{MM}-{dd}-{HH}.log", "0", active);
+    Configure(policy, Utf8(dir.Path()) + Sep() + "h.{yyyy}-{MM}-{dd}-{HH}.log", "0", active);
     policy.SetOption(N("/cleanHistoryOnStart/value"), N("yes"));
     DiagnosticRecorder diagnostics;
     policy.ActivateOptions();
@@ -191,7 +191,7 @@ TEST(SizeAndTimeBasedRollPolicy, NumbersWithinAPeriodAndCountsCompressedFiles)
     const std::int64_t now = LocalTicks(2026, 12, 6, 11, 19);
     FakeClock clock(now);
     SizeAndTimeBasedRollPolicy policy;
-    Configure(policy, Narrow(dir.Path()) + Sep() + "app.{yyyy}{MM}{dd}.{RollingIndex}.log", "3");
+    Configure(policy, Utf8(dir.Path()) + Sep() + "app.{yyyy}{MM}{dd}.{RollingIndex}.log", "3");
     policy.ActivateOptions();
     const std::string stamp = NameAt("{yyyy}{MM}{dd}", now);
     for (int expected = 1; expected <= 3; ++expected) {
@@ -216,7 +216,7 @@ TEST(SizeAndTimeBasedRollPolicy, NeverRollsOntoAnExistingHistoryFile)
     const std::int64_t now = LocalTicks(2026, 12, 6, 11, 19);
     FakeClock clock(now);
     SizeAndTimeBasedRollPolicy policy;
-    Configure(policy, Narrow(dir.Path()) + Sep() + "app.{yyyy}{MM}{dd}.{RollingIndex}.log", "3");
+    Configure(policy, Utf8(dir.Path()) + Sep() + "app.{yyyy}{MM}{dd}.{RollingIndex}.log", "3");
     policy.ActivateOptions();
     const std::string stamp = "app." + NameAt("{yyyy}{MM}{dd}", now) + ".";
 
@@ -229,7 +229,7 @@ TEST(SizeAndTimeBasedRollPolicy, NeverRollsOntoAnExistingHistoryFile)
     // All 999 numbers taken: the count says 0, yet number 1 is not free.
     TempDir full;
     SizeAndTimeBasedRollPolicy fullPolicy;
-    Configure(fullPolicy, Narrow(full.Path()) + Sep() + "app.{yyyy}{MM}{dd}.{RollingIndex}.log", "3");
+    Configure(fullPolicy, Utf8(full.Path()) + Sep() + "app.{yyyy}{MM}{dd}.{RollingIndex}.log", "3");
     fullPolicy.ActivateOptions();
     for (int i = 1; i <= 999; ++i)
         Touch(full, stamp + std::to_string(i) + ".log");
@@ -241,8 +241,8 @@ TEST(TimeBasedRollPolicy, CleanHistoryOverMinutesFindsEveryLeftover)
     TempDir dir;
     const std::int64_t now = LocalTicks(2026, 12, 6, 11, 19, 31);
     FakeClock clock(now);
-    const std::string active = Narrow(dir.Path()) + Sep() + "app.{yyyy}{MM}{dd}-{HH}{mm}.log";
-    const std::string history = Narrow(dir.Path()) + Sep() + "old" + Sep() + "app.{yyyy}{MM}{dd}-{HH}{mm}.log";
+    const std::string active = Utf8(dir.Path()) + Sep() + "app.{yyyy}{MM}{dd}-{HH}{mm}.log";
+    const std::string history = Utf8(dir.Path()) + Sep() + "old" + Sep() + "app.{yyyy}{MM}{dd}-{HH}{mm}.log";
     auto minute = [&](int back) { return NameAt("app.{yyyy}{MM}{dd}-{HH}{mm}.log", now - back * kTicksPerMinute); };
     for (int back : {0, 1, 7, 1500, 44640, 44642})
         Touch(dir, minute(back));
@@ -268,7 +268,7 @@ TEST(TimeBasedRollPolicy, APurgeNeverDeletesANameThatAKeptPeriodHasToo)
         TempDir dir;
         const std::string number = sizeAndTime ? ".{RollingIndex}" : "";
         auto policy = NewTimePolicy(sizeAndTime);
-        Configure(*policy, Narrow(dir.Path()) + Sep() + "app.{dd}" + number + ".log", "7");
+        Configure(*policy, Utf8(dir.Path()) + Sep() + "app.{dd}" + number + ".log", "7");
         policy->ActivateOptions();
         auto name = [&](const char* day, const char* suffix) {
             return "app." + std::string(day) + (sizeAndTime ? ".1" : "") + ".log" + suffix;
@@ -290,7 +290,7 @@ TEST(SizeAndTimeBasedRollPolicy, WithoutADateTokenEveryNumberIsKeptAndActivation
 {
     TempDir dir;
     FakeClock clock(LocalTicks(2026, 12, 6, 11, 19));
-    const std::string pattern = Narrow(dir.Path()) + Sep() + "app.{RollingIndex}.log";
+    const std::string pattern = Utf8(dir.Path()) + Sep() + "app.{RollingIndex}.log";
     SizeAndTimeBasedRollPolicy policy;
     Configure(policy, pattern, "");
     DiagnosticRecorder diagnostics;

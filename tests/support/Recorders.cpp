@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "utility/ThreadPool.h"
+
 namespace QuorlinTest {
 
 std::vector<std::string> DiagnosticRecorder::Texts() const
@@ -98,6 +100,64 @@ void RecordingOs::DebugOutput(const char* text) { Add(std::string("DebugOutput|"
 void RecordingOs::Beep(std::uint32_t frequency, std::uint32_t milliseconds)
 {
     Add("Beep|" + std::to_string(frequency) + "|" + std::to_string(milliseconds));
+}
+
+void SleepRecorder::SleepMs(std::uint32_t milliseconds)
+{
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    m_Sleeps.push_back(milliseconds);
+}
+
+std::vector<std::uint32_t> SleepRecorder::Sleeps() const
+{
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    return m_Sleeps;
+}
+
+namespace {
+
+std::mutex g_PoolLogMutex;
+std::vector<std::string> g_PoolLog;
+bool g_PoolLogOn = false;
+
+} // namespace
+
+PoolLogRecorder::PoolLogRecorder() : m_Previous(ORBEK::Utility::Manager::GetLogger())
+{
+    {
+        std::lock_guard<std::mutex> lock(g_PoolLogMutex);
+        g_PoolLog.clear();
+        g_PoolLogOn = true;
+    }
+    ORBEK::Utility::Manager::SetLogger(&Record);
+}
+
+PoolLogRecorder::~PoolLogRecorder()
+{
+    ORBEK::Utility::Manager::SetLogger(m_Previous);
+    std::lock_guard<std::mutex> lock(g_PoolLogMutex);
+    g_PoolLogOn = false;
+}
+
+void PoolLogRecorder::Record(int, const char* text)
+{
+    std::lock_guard<std::mutex> lock(g_PoolLogMutex);
+    if (g_PoolLogOn)
+        g_PoolLog.emplace_back(text);
+}
+
+std::vector<std::string> PoolLogRecorder::Lines() const
+{
+    std::lock_guard<std::mutex> lock(g_PoolLogMutex);
+    return g_PoolLog;
+}
+
+int PoolLogRecorder::Count(const std::string& text) const
+{
+    int n = 0;
+    for (const std::string& line : Lines())
+        n += line == text ? 1 : 0;
+    return n;
 }
 
 } // namespace QuorlinTest

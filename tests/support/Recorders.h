@@ -1,5 +1,5 @@
 #pragma once
-// Test doubles: a diagnostics sink and an OS fake that record what reaches them.
+// Test doubles: a diagnostics sink, OS fakes and a thread pool log that record what reaches them.
 
 #include <cstdint>
 #include <mutex>
@@ -89,6 +89,36 @@ private:
     mutable std::mutex m_Mutex;
     std::vector<std::string> m_Calls;
     std::string m_Console;
+};
+
+// Records each SleepMs instead of sleeping.
+class SleepRecorder : public Quorlin::os::Interposer {
+public:
+    SleepRecorder() : m_Previous(Quorlin::os::Interpose(this)) {}
+    ~SleepRecorder() override { Quorlin::os::Interpose(m_Previous); }
+    void SleepMs(std::uint32_t milliseconds) override;
+    std::vector<std::uint32_t> Sleeps() const;
+
+private:
+    Quorlin::os::Interposer* m_Previous;
+    mutable std::mutex m_Mutex;
+    std::vector<std::uint32_t> m_Sleeps;
+};
+
+// Records what the thread pool logs (each schedule call) while it lives.
+class PoolLogRecorder {
+public:
+    PoolLogRecorder();
+    ~PoolLogRecorder();
+    PoolLogRecorder(const PoolLogRecorder&) = delete;
+    PoolLogRecorder& operator=(const PoolLogRecorder&) = delete;
+    std::vector<std::string> Lines() const;
+    // How many lines equal `text`.
+    int Count(const std::string& text) const;
+
+private:
+    static void Record(int level, const char* text);
+    void (*m_Previous)(int, const char*);
 };
 
 } // namespace QuorlinTest

@@ -8,7 +8,6 @@
 
 using namespace Quorlin;
 using namespace QuorlinTest;
-using namespace RollingTest;
 
 namespace {
 

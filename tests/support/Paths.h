@@ -1,5 +1,5 @@
 #pragma once
-// Small helpers of the OS layer tests.
+// Paths in the forms the seam and the tests use, and the test binary itself.
 
 #include <filesystem>
 #include <string>

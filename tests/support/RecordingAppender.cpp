@@ -1,4 +1,4 @@
-#include "BufferingSupport.h"
+#include "RecordingAppender.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,6 @@
 #include <thread>
 
 #include "os/Process.h"
-#include "utility/ThreadPool.h"
 
 namespace QuorlinTest {
 
@@ -77,74 +76,6 @@ std::vector<std::string> RecordingAppender::Calls() const
 {
     std::lock_guard<std::mutex> lock(m_Mutex);
     return m_Calls;
-}
-
-void SleepRecorder::SleepMs(std::uint32_t milliseconds)
-{
-    std::lock_guard<std::mutex> lock(m_Mutex);
-    m_Sleeps.push_back(milliseconds);
-}
-
-std::vector<std::uint32_t> SleepRecorder::Sleeps() const
-{
-    std::lock_guard<std::mutex> lock(m_Mutex);
-    return m_Sleeps;
-}
-
-namespace {
-
-std::mutex g_PoolLogMutex;
-std::vector<std::string> g_PoolLog;
-bool g_PoolLogOn = false;
-
-} // namespace
-
-PoolLogRecorder::PoolLogRecorder() : m_Previous(ORBEK::Utility::Manager::GetLogger())
-{
-    {
-        std::lock_guard<std::mutex> lock(g_PoolLogMutex);
-        g_PoolLog.clear();
-        g_PoolLogOn = true;
-    }
-    ORBEK::Utility::Manager::SetLogger(&Record);
-}
-
-PoolLogRecorder::~PoolLogRecorder()
-{
-    ORBEK::Utility::Manager::SetLogger(m_Previous);
-    std::lock_guard<std::mutex> lock(g_PoolLogMutex);
-    g_PoolLogOn = false;
-}
-
-void PoolLogRecorder::Record(int, const char* text)
-{
-    std::lock_guard<std::mutex> lock(g_PoolLogMutex);
-    if (g_PoolLogOn)
-        g_PoolLog.emplace_back(text);
-}
-
-std::vector<std::string> PoolLogRecorder::Lines() const
-{
-    std::lock_guard<std::mutex> lock(g_PoolLogMutex);
-    return g_PoolLog;
-}
-
-int PoolLogRecorder::Count(const std::string& text) const
-{
-    int n = 0;
-    for (const std::string& line : Lines())
-        n += line == text ? 1 : 0;
-    return n;
-}
-
-void Log(Quorlin::Appender& appender, const std::string& message, std::int32_t level)
-{
-    Quorlin::LoggingEvent event;
-    event.m_LoggerName = "test";
-    event.m_Message = message.data();
-    event.m_MessageLength = static_cast<std::int32_t>(message.size());
-    event.m_Level = level;
-    appender.Append(&event);
 }
 
 std::string CloseQuietly(Quorlin::Appender& appender)

@@ -6,8 +6,9 @@
 #include <mutex>
 #include <stdexcept>
 
-#include "../module/AllocationCounter.h"
-#include "BufferingSupport.h"
+#include "AllocationCounter.h"
+#include "Recorders.h"
+#include "RecordingAppender.h"
 #include "utility/SingletonSchedule.h"
 
 using namespace QuorlinTest;

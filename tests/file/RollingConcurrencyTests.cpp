@@ -9,7 +9,6 @@
 
 using namespace Quorlin;
 using namespace QuorlinTest;
-using namespace RollingTest;
 
 TEST(RollingConcurrency, ProducersAndRollOversRaceWithoutLosingALine)
 {

@@ -1,16 +1,22 @@
 #pragma once
-// Small helpers of the roll-over tests: files by name, names of instants.
+// Helpers of the roll-over tests: files by name, names of instants, reading the whole history.
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
 
+#include "Events.h"
 #include "FakeClock.h"
+#include "Gunzip.h"
 #include "Instants.h"
+#include "Paths.h"
 #include "TempDir.h"
+#include "file/RollingFileAppender.h"
 #include "host/Utility.h"
 #include "os/Clock.h"
 #include "rolling/SizeAndTimeBasedRollPolicy.h"
@@ -22,20 +28,8 @@ namespace QuorlinTest {
 using ORBEK::Utility::DString;
 using ORBEK::Utility::WString;
 
-#ifdef _WIN32
-inline constexpr bool kWindowsBuild = true;
-#else
-inline constexpr bool kWindowsBuild = false;
-#endif
-
 inline WString W(const std::wstring& text) { return WString(std::wstring_view(text)); }
 inline DString N(const std::string& text) { return DString(text.c_str()); }
-// The UTF-8 form of a path, for narrow patterns.
-inline std::string Narrow(const std::filesystem::path& path)
-{
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
 
 inline void Touch(const TempDir& dir, const std::string& name, const std::string& content = "x")
 {
@@ -48,7 +42,7 @@ inline std::set<std::string> Files(const std::filesystem::path& directory)
 {
     std::set<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(directory))
-        names.insert(Narrow(entry.path().filename()));
+        names.insert(Utf8(entry.path().filename()));
     return names;
 }
 
@@ -68,5 +62,36 @@ inline std::unique_ptr<Quorlin::TimeBasedRollPolicy> NewTimePolicy(bool sizeAndT
         return std::make_unique<Quorlin::SizeAndTimeBasedRollPolicy>();
     return std::make_unique<Quorlin::TimeBasedRollPolicy>();
 }
+
+inline Quorlin::DString Text(const std::filesystem::path& path) { return Quorlin::DString(path.string().c_str()); }
+
+// Every file of a folder, .gz ones decompressed, by name.
+inline std::map<std::string, std::string> ReadHistory(const std::filesystem::path& folder)
+{
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        std::string content;
+        if (entry.path().extension() == ".gz") {
+            if (!Gunzip(entry.path(), content))
+                content = "<not a complete gzip file>";
+        } else {
+            content = ReadFile(entry.path());
+        }
+        files[entry.path().filename().string()] = content;
+    }
+    return files;
+}
+
+// A clock the test moves, whose gzip never starts (compressions leave the files as they are).
+class ClockWithoutGzip : public FakeClock {
+public:
+    using FakeClock::FakeClock;
+    Quorlin::os::Status Spawn(std::wstring_view, std::wstring_view, Quorlin::os::ProcessHandle&) override
+    {
+        ++spawns;
+        return Quorlin::os::FromNative(2);
+    }
+    std::atomic<int> spawns{0};
+};
 
 } // namespace QuorlinTest

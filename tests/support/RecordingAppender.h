@@ -1,6 +1,5 @@
 #pragma once
-// Test doubles for the forwarding appenders: an appender that records what reaches it, an OS fake
-// that records pauses instead of sleeping, and configured appenders that are forgotten after a test.
+// An appender that records what reaches it, and configured appenders that are forgotten after a test.
 
 #include <cstdint>
 #include <functional>
@@ -10,8 +9,8 @@
 #include <vector>
 
 #include "host/Appender.h"
+#include "Events.h"
 #include "host/ConfigManager.h"
-#include "os/Interposer.h"
 
 namespace QuorlinTest {
 
@@ -56,40 +55,17 @@ public:
         return appender;
     }
     std::shared_ptr<RecordingAppender> Recorder(const char* name) { return Add(std::make_shared<RecordingAppender>(name)); }
+    // A forwarder of type T named `name`, referring to `refs` by name.
+    template <typename T>
+    std::shared_ptr<T> Forwarder(const char* name, std::vector<const char*> refs)
+    {
+        auto forwarder = Add(std::make_shared<T>());
+        forwarder->SetName(Quorlin::DString(name));
+        for (const char* ref : refs)
+            forwarder->SetOption("appender-ref/ref", Quorlin::DString(ref));
+        return forwarder;
+    }
 };
-
-// Records each SleepMs instead of sleeping.
-class SleepRecorder : public Quorlin::os::Interposer {
-public:
-    SleepRecorder() : m_Previous(Quorlin::os::Interpose(this)) {}
-    ~SleepRecorder() override { Quorlin::os::Interpose(m_Previous); }
-    void SleepMs(std::uint32_t milliseconds) override;
-    std::vector<std::uint32_t> Sleeps() const;
-
-private:
-    Quorlin::os::Interposer* m_Previous;
-    mutable std::mutex m_Mutex;
-    std::vector<std::uint32_t> m_Sleeps;
-};
-
-// Records what the thread pool logs (each schedule call) while it lives.
-class PoolLogRecorder {
-public:
-    PoolLogRecorder();
-    ~PoolLogRecorder();
-    PoolLogRecorder(const PoolLogRecorder&) = delete;
-    PoolLogRecorder& operator=(const PoolLogRecorder&) = delete;
-    std::vector<std::string> Lines() const;
-    // How many lines equal `text`.
-    int Count(const std::string& text) const;
-
-private:
-    static void Record(int level, const char* text);
-    void (*m_Previous)(int, const char*);
-};
-
-// Appends one event with that message and level; the event and its text die when the call returns.
-void Log(Quorlin::Appender& appender, const std::string& message, std::int32_t level = 50000);
 
 // Closes the appender and returns what it printed to standard output.
 std::string CloseQuietly(Quorlin::Appender& appender);

@@ -18,7 +18,6 @@
 
 using namespace Quorlin;
 using namespace QuorlinTest;
-using namespace RollingTest;
 namespace fs = std::filesystem;
 
 TEST(RollingFileAppender, PoliciesFollowTheSelectingKeys)

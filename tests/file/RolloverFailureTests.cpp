@@ -14,7 +14,6 @@
 
 using namespace Quorlin;
 using namespace QuorlinTest;
-using namespace RollingTest;
 
 namespace {
 
