@@ -5,9 +5,7 @@
 
 #include "ConfigManager.h"
 #include "LogLog.h"
-#include "os/Clock.h"
-#include "os/Module.h"
-#include "os/Process.h"
+#include "System.h"
 
 namespace Quorlin {
 namespace {
@@ -33,7 +31,7 @@ struct ThreadState {
     thread_local ThreadState state = [] {
         ThreadState s;
         s.event.m_LoggerName = "root";
-        s.event.m_ThreadId = static_cast<std::int32_t>(os::CurrentThreadId());
+        s.event.m_ThreadId = static_cast<std::int32_t>(Detail::System::CurrentThreadId());
         return s;
     }();
     return state;
@@ -49,13 +47,13 @@ Framework::~Framework()
 {
     Stop();
     for (void* module : m_Modules)
-        os::FreeModule(module);
+        Detail::System::FreeModule(module);
 }
 
 void* Framework::LoadModuleFor(const std::string& path, std::string& error)
 {
     std::string reason;
-    void* module = os::LoadModule(path, reason);
+    void* module = Detail::System::LoadModule(path, reason);
     if (module == nullptr) {
         error = "cannot load module '" + path + "': " + reason;
         return nullptr;
@@ -77,7 +75,7 @@ StartError Framework::Start(const Configuration& config, const std::string& modu
         const std::string registered = Detail::ConfigManager::ModuleForType(ac.type);
         if (!registered.empty() && registered != modulePath && (module = LoadModuleFor(registered, error)) == nullptr)
             return Stop(), StartError::Configuration;
-        auto create = reinterpret_cast<CreateAppenderFn>(os::ModuleSymbol(module, "CreateAppender"));
+        auto create = reinterpret_cast<CreateAppenderFn>(Detail::System::ModuleSymbol(module, "CreateAppender"));
         if (create == nullptr) {
             error = "module for type '" + ac.type + "' exports no CreateAppender";
             return Stop(), StartError::Configuration;
@@ -131,7 +129,7 @@ void Framework::Log(std::int32_t level, const char* message, std::int32_t length
     event.m_Message = message;
     event.m_MessageLength = length;
     event.m_Level = level;
-    event.m_TimeStamp = os::NowTicks();
+    event.m_TimeStamp = Detail::System::NowTicks();
     event.m_SequenceNumber = state.nextSequence++;
     for (const auto& appender : m_Root)
         appender->Append(&event);
@@ -171,7 +169,7 @@ void Framework::Stop()
 void* Framework::ModuleSymbol(const char* name) const
 {
     for (void* module : m_Modules)
-        if (void* symbol = os::ModuleSymbol(module, name))
+        if (void* symbol = Detail::System::ModuleSymbol(module, name))
             return symbol;
     return nullptr;
 }

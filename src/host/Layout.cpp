@@ -5,7 +5,7 @@
 #include <ctime>
 
 #include "Level.h"
-#include "os/Clock.h"
+#include "System.h"
 
 namespace Quorlin {
 
@@ -59,10 +59,10 @@ std::atomic<std::uint64_t> g_NextLayoutId{1};
 
 void SplitTicks(std::int64_t ticks, std::int64_t& second, std::int32_t& ms)
 {
-    second = ticks / os::kTicksPerSecond;
-    std::int64_t rest = ticks % os::kTicksPerSecond;
+    second = ticks / Detail::System::kTicksPerSecond;
+    std::int64_t rest = ticks % Detail::System::kTicksPerSecond;
     if (rest < 0) {
-        rest += os::kTicksPerSecond;
+        rest += Detail::System::kTicksPerSecond;
         --second;
     }
     ms = static_cast<std::int32_t>(rest / 10000);
@@ -103,7 +103,7 @@ std::int32_t FormatDate(char* out, std::int64_t ticks)
     SplitTicks(ticks, second, ms);
     if (second != t_Second) {
         std::tm local{};
-        if (!os::ToLocalTime(second, local))
+        if (!Detail::System::ToLocalTime(second, local))
             local = std::tm{};
         const int year = local.tm_year + 1900;
         t_Text[0] = static_cast<char>('0' + year / 1000 % 10);

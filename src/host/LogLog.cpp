@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <mutex>
 
-#include "os/Status.h"
+#include "System.h"
 
 namespace Quorlin {
 namespace {
@@ -46,7 +46,7 @@ void LogLog::NewLine()
 
 ORBEK::Utility::DString LogLog::ErrorCodeToString(std::uint32_t code)
 {
-    const std::string text = os::ErrorText(code);
+    const std::string text = Detail::System::ErrorText(code);
     return ORBEK::Utility::DString(text.data(), static_cast<std::int32_t>(text.size()));
 }
 

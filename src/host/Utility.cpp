@@ -7,8 +7,7 @@
 #include <mutex>
 #include <string_view>
 
-#include "os/Clock.h"
-#include "os/Path.h"
+#include "System.h"
 
 namespace Quorlin::Utility {
 namespace {
@@ -65,7 +64,7 @@ bool ExpandToken(std::string_view token, const std::tm& t, std::string& out)
 WString Expand(const char* pattern, std::int64_t seconds)
 {
     std::tm local{};
-    if (!os::ToLocalTime(seconds, local))
+    if (!Detail::System::ToLocalTime(seconds, local))
         local = std::tm{};
     const std::string_view text = pattern == nullptr ? std::string_view() : std::string_view(pattern);
     std::string out;
@@ -86,11 +85,11 @@ WString Expand(const char* pattern, std::int64_t seconds)
 bool IsLogOn() { return g_LogOn.load(); }
 void SetLogOn(bool on) { g_LogOn.store(on); }
 
-WString PatternToFileName(const char* pattern) { return Expand(pattern, os::NowTicks() / os::kTicksPerSecond); }
+WString PatternToFileName(const char* pattern) { return Expand(pattern, Detail::System::NowTicks() / Detail::System::kTicksPerSecond); }
 
 WString PatternToFileName(const char* pattern, const std::int64_t* seconds)
 {
-    return Expand(pattern, seconds != nullptr ? *seconds : os::NowTicks() / os::kTicksPerSecond);
+    return Expand(pattern, seconds != nullptr ? *seconds : Detail::System::NowTicks() / Detail::System::kTicksPerSecond);
 }
 
 WString NormalizeForFileName(const wchar_t* text, std::int32_t length)
@@ -98,10 +97,10 @@ WString NormalizeForFileName(const wchar_t* text, std::int32_t length)
     WString out;
     if (text == nullptr)
         return out;
-    const wchar_t separator = os::PathSeparator();
+    const wchar_t separator = Detail::System::PathSeparator();
     for (std::int32_t i = 0; i < length && text[i] != L'\0'; ++i) {
         wchar_t c = text[i];
-        if (os::IsPathSeparator(c)) {
+        if (Detail::System::IsPathSeparator(c)) {
             c = separator;
             // Keep a leading pair (a network name); collapse doubled separators elsewhere.
             if (i > 1 && out.GetLength() > 0 && out[out.GetLength() - 1] == separator)
@@ -114,11 +113,11 @@ WString NormalizeForFileName(const wchar_t* text, std::int32_t length)
 
 DString toYMDHMS(std::int64_t ticks)
 {
-    std::int64_t seconds = ticks / os::kTicksPerSecond;
-    if (ticks < 0 && ticks % os::kTicksPerSecond != 0)
+    std::int64_t seconds = ticks / Detail::System::kTicksPerSecond;
+    if (ticks < 0 && ticks % Detail::System::kTicksPerSecond != 0)
         --seconds;
     std::tm t{};
-    if (!os::ToLocalTime(seconds, t))
+    if (!Detail::System::ToLocalTime(seconds, t))
         t = std::tm{};
     char text[32];
     const int n = std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.tm_year + 1900, t.tm_mon + 1,
