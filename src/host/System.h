@@ -28,10 +28,11 @@ std::uint64_t CurrentThreadId() noexcept;
 // The system's text for an error code, without a trailing line end.
 std::string ErrorText(std::uint32_t code);
 
-// Loads a module by its UTF-8 path; null with the system's reason in `error` when it cannot.
-void* LoadModule(const std::string& path, std::string& error);
-void* ModuleSymbol(void* module, const char* name) noexcept;
-void FreeModule(void* module) noexcept;
+// Loads a module by its UTF-8 path (LoadLibraryW / dlopen); null with the system's reason in `error`
+// when it cannot. Exported: the tests load the module the way the framework does.
+QUORLIN_API void* LoadModule(const std::string& path, std::string& error);
+QUORLIN_API void* ModuleSymbol(void* module, const char* name) noexcept;
+QUORLIN_API void FreeModule(void* module) noexcept;
 
 inline wchar_t PathSeparator() noexcept { return std::filesystem::path::preferred_separator; }
 

@@ -189,6 +189,11 @@ TEST(QuorlinRun, AppendersThatLostEventsAreNamedAndTheExitCodeIs4)
     RunResult none = RunQuorlin(dir, "--module " + module + " --config " + config, "");
     EXPECT_EQ(none.exitCode, 0) << none.err;
     EXPECT_EQ(none.err.find("lost"), std::string::npos) << none.err;
+    // A module that does not load is a usage error that names it and the system's reason.
+    RunResult missing = RunQuorlin(dir, "--module quorlin-no-such-module.bin --config " + config, "");
+    EXPECT_EQ(missing.exitCode, 2) << missing.err;
+    EXPECT_NE(missing.err.find("cannot load module 'quorlin-no-such-module.bin': "), std::string::npos) << missing.err;
+    EXPECT_GT(missing.err.size(), std::string("quorlin-run: cannot load module 'quorlin-no-such-module.bin': \n").size()) << missing.err;
 }
 
 TEST(QuorlinRunForwarders, EveryEventReachesTheFileWhateverTheOrderOfTheSections)

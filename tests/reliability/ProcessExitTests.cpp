@@ -11,6 +11,7 @@
 #include "file/FileAppender.h"
 #include "os/Module.h"
 #include "os/Process.h"
+#include "host/System.h"
 
 using namespace Quorlin;
 using namespace QuorlinTest;
@@ -107,11 +108,11 @@ QUORLIN_CHILD(unload_during_compression)
     std::string binary = os::ExecutablePath();
     binary = binary.substr(0, binary.find_last_of("/\\") + 1) + "Quorlin.Appender64" + os::SharedLibrarySuffix();
     std::string error;
-    os::ModuleHandle module = os::LoadModule(binary, error);
+    void* module = Detail::System::LoadModule(binary, error);
     if (module == nullptr)
         return 3;
     using Create = Appender* (*)(const char*, void*);
-    const auto create = reinterpret_cast<Create>(os::ModuleSymbol(module, "CreateAppender"));
+    const auto create = reinterpret_cast<Create>(Detail::System::ModuleSymbol(module, "CreateAppender"));
     Appender* appender = create != nullptr ? create("Appender.RollingFile", nullptr) : nullptr;
     if (appender == nullptr)
         return 4;
@@ -123,7 +124,7 @@ QUORLIN_CHILD(unload_during_compression)
         Log(*appender, NumberedLine(0, sequence));
     appender->Close();
     delete appender;
-    os::FreeModule(module);
+    Detail::System::FreeModule(module);
     // Until the compression thread has ended too, so that whatever it does last is part of the run.
     for (int i = 0; i < 600 && (!fs::exists(folder / "app.1.log.gz") || os::ThreadCountOfProcess() > threads); ++i)
         os::SleepMs(50);

@@ -2,7 +2,6 @@
 // Dynamic libraries: where this code lives, loading others, keeping this one loaded.
 
 #include <string>
-#include <string_view>
 
 namespace Quorlin::os {
 
@@ -18,13 +17,7 @@ const char* SharedLibrarySuffix() noexcept;
 // Full path of the running program.
 std::string ExecutablePath();
 
-// LoadLibraryW / dlopen(RTLD_NOW); null on failure with the reason in `error`.
-ModuleHandle LoadModule(std::string_view path, std::string& error);
-
-// GetProcAddress / dlsym; null when absent.
-void* ModuleSymbol(ModuleHandle module, const char* name);
-
-// FreeLibrary / dlclose.
+// Releases a reference from AcquireThisModule (FreeLibrary / dlclose).
 void FreeModule(ModuleHandle module);
 
 // Takes a reference on the binary that holds this code, so that it stays loaded until the reference

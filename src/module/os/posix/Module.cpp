@@ -53,25 +53,6 @@ std::string ExecutablePath()
     }
 }
 
-ModuleHandle LoadModule(std::string_view path, std::string& error)
-{
-    error.clear();
-    const std::string name(path);
-    ModuleHandle module = ::dlopen(name.c_str(), RTLD_NOW);
-    if (!module) {
-        const char* reason = ::dlerror();
-        error = reason ? reason : "cannot load " + name;
-    }
-    return module;
-}
-
-void* ModuleSymbol(ModuleHandle module, const char* name)
-{
-    if (!module || !name)
-        return nullptr;
-    return ::dlsym(module, name);
-}
-
 void FreeModule(ModuleHandle module)
 {
     if (module)

@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "../Status.h"
 #include "Win32.h"
 
 namespace Quorlin::os {
@@ -40,27 +39,6 @@ std::string ExecutablePath()
             return WideToUtf8(std::wstring_view(path.data(), length));
         path.resize(path.size() * 2);
     }
-}
-
-ModuleHandle LoadModule(std::string_view path, std::string& error)
-{
-    error.clear();
-    // No "cannot find" dialog for a missing dependency: a failure is an error value here.
-    DWORD previousMode = 0;
-    ::SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previousMode);
-    const HMODULE module = ::LoadLibraryW(Utf8ToWide(path).c_str());
-    const DWORD code = ::GetLastError();
-    ::SetThreadErrorMode(previousMode, nullptr);
-    if (!module)
-        error = ErrorText(code);
-    return module;
-}
-
-void* ModuleSymbol(ModuleHandle module, const char* name)
-{
-    if (!module || !name)
-        return nullptr;
-    return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(module), name));
 }
 
 void FreeModule(ModuleHandle module)
