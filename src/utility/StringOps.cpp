@@ -73,25 +73,6 @@ std::int32_t Parse(StringView_Base<Ch> text)
     return static_cast<std::int32_t>(value);
 }
 
-void PutUtf8(std::string& out, char32_t cp)
-{
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 void PutWide(std::wstring& out, char32_t cp)
 {
     if constexpr (sizeof(wchar_t) == 2) {
@@ -174,27 +155,55 @@ std::wstring Utf8ToWide(StringView text)
     return out;
 }
 
+char32_t NextCodePoint(const wchar_t* text, std::int32_t length, std::int32_t& i)
+{
+    char32_t cp = static_cast<char32_t>(text[i++]);
+    if constexpr (sizeof(wchar_t) == 2) {
+        cp &= 0xFFFF;
+        if (cp >= 0xD800 && cp <= 0xDBFF && i < length) {
+            const char32_t low = static_cast<char32_t>(text[i]) & 0xFFFF;
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                ++i;
+                return 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+            }
+        }
+    }
+    if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
+        return kReplacement;
+    return cp;
+}
+
+int EncodeUtf8(char32_t cp, char (&bytes)[4])
+{
+    if (cp < 0x80) {
+        bytes[0] = static_cast<char>(cp);
+        return 1;
+    }
+    if (cp < 0x800) {
+        bytes[0] = static_cast<char>(0xC0 | (cp >> 6));
+        bytes[1] = static_cast<char>(0x80 | (cp & 0x3F));
+        return 2;
+    }
+    if (cp < 0x10000) {
+        bytes[0] = static_cast<char>(0xE0 | (cp >> 12));
+        bytes[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        bytes[2] = static_cast<char>(0x80 | (cp & 0x3F));
+        return 3;
+    }
+    bytes[0] = static_cast<char>(0xF0 | (cp >> 18));
+    bytes[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    bytes[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    bytes[3] = static_cast<char>(0x80 | (cp & 0x3F));
+    return 4;
+}
+
 std::string WideToUtf8(WStringView text)
 {
     std::string out;
     out.reserve(static_cast<std::size_t>(text.GetLength()));
-    const wchar_t* p = text.Data();
-    const wchar_t* end = p + text.GetLength();
-    while (p < end) {
-        char32_t cp = static_cast<char32_t>(*p++);
-        if constexpr (sizeof(wchar_t) == 2) {
-            cp &= 0xFFFF;
-            if (cp >= 0xD800 && cp <= 0xDBFF && p < end && (static_cast<char32_t>(*p) & 0xFFFF) >= 0xDC00 &&
-                (static_cast<char32_t>(*p) & 0xFFFF) <= 0xDFFF) {
-                cp = 0x10000 + ((cp - 0xD800) << 10) + ((static_cast<char32_t>(*p++) & 0xFFFF) - 0xDC00);
-            } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-                cp = kReplacement;
-            }
-        } else if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            cp = kReplacement;
-        }
-        PutUtf8(out, cp);
-    }
+    char bytes[4];
+    for (std::int32_t i = 0; i < text.GetLength();)
+        out.append(bytes, static_cast<std::size_t>(EncodeUtf8(NextCodePoint(text.Data(), text.GetLength(), i), bytes)));
     return out;
 }
 

@@ -24,6 +24,12 @@ ORBEK_UTILITY_API int CompareNoCase(WStringView a, WStringView b);
 ORBEK_UTILITY_API std::wstring Utf8ToWide(StringView text);
 ORBEK_UTILITY_API std::string WideToUtf8(WStringView text);
 
+// The pieces of WideToUtf8, for callers that must not allocate. NextCodePoint reads the character at
+// text[i] and moves i past it (past both halves of a surrogate pair); what UTF-8 cannot hold (a lone
+// surrogate, a value beyond U+10FFFF) gives U+FFFD. EncodeUtf8 writes its 1 to 4 bytes and says how many.
+ORBEK_UTILITY_API char32_t NextCodePoint(const wchar_t* text, std::int32_t length, std::int32_t& i);
+ORBEK_UTILITY_API int EncodeUtf8(char32_t cp, char (&bytes)[4]);
+
 // Decimal text to int32, the way atoi reads it: leading blanks, an optional sign, then digits up to the
 // first non-digit ("10MB" gives 10). Text without a leading number gives 0; values beyond the int32
 // range saturate at INT32_MIN / INT32_MAX. Never fails, never raises.

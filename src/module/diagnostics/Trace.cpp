@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "host/ThreadContext.h"
+#include "utility/StringOps.h"
 
 namespace Quorlin {
 namespace {
@@ -61,49 +62,11 @@ int ReadDigits(const char* text, std::int32_t n)
     return value;
 }
 
-// The code point at text[i], advancing i past a surrogate pair. What UTF-8 cannot hold (a lone
-// surrogate, or a wchar_t beyond U+10FFFF) becomes U+FFFD, so the output stays valid UTF-8.
-char32_t NextCodePoint(const wchar_t* text, std::int32_t length, std::int32_t& i)
-{
-    char32_t cp = static_cast<char32_t>(text[i]);
-    if constexpr (sizeof(wchar_t) == 2) {
-        cp &= 0xFFFF;
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < length) {
-            const char32_t low = static_cast<char32_t>(text[i + 1]) & 0xFFFF;
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                ++i;
-                return 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-            }
-        }
-    }
-    if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
-        return 0xFFFD;
-    return cp;
-}
-
-int Utf8Size(char32_t cp) { return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4; }
-
 void WriteWideAsUtf8(Output& out, const wchar_t* text, std::int32_t length)
 {
-    for (std::int32_t i = 0; i < length && out.Left() > 0; ++i) {
-        const char32_t cp = NextCodePoint(text, length, i);
-        char bytes[4];
-        int n = 0;
-        if (cp < 0x80) {
-            bytes[n++] = static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            bytes[n++] = static_cast<char>(0xC0 | (cp >> 6));
-            bytes[n++] = static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            bytes[n++] = static_cast<char>(0xE0 | (cp >> 12));
-            bytes[n++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            bytes[n++] = static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            bytes[n++] = static_cast<char>(0xF0 | (cp >> 18));
-            bytes[n++] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            bytes[n++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            bytes[n++] = static_cast<char>(0x80 | (cp & 0x3F));
-        }
+    char bytes[4];
+    for (std::int32_t i = 0; i < length && out.Left() > 0;) {
+        const int n = ORBEK::Utility::EncodeUtf8(ORBEK::Utility::NextCodePoint(text, length, i), bytes);
         if (n > out.Left())
             break;  // never half a character
         out.Put(bytes, n);
@@ -113,8 +76,9 @@ void WriteWideAsUtf8(Output& out, const wchar_t* text, std::int32_t length)
 std::int32_t Utf8Length(const wchar_t* text, std::int32_t length)
 {
     std::int32_t n = 0;
-    for (std::int32_t i = 0; i < length; ++i)
-        n += Utf8Size(NextCodePoint(text, length, i));
+    char bytes[4];
+    for (std::int32_t i = 0; i < length;)
+        n += ORBEK::Utility::EncodeUtf8(ORBEK::Utility::NextCodePoint(text, length, i), bytes);
     return n;
 }
 

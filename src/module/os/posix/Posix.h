@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "../Status.h"
+#include "utility/StringOps.h"
 
 namespace Quorlin::os::posix {
 
@@ -18,65 +19,9 @@ namespace Quorlin::os::posix {
 // (ERROR_SHARING_VIOLATION on Windows); FromNative maps it to ErrorKind::SharingViolation.
 inline constexpr int kSharingViolation = EBUSY;
 
-// Wide text (UTF-32 on Linux) to UTF-8 for system calls; values that are no code point become U+FFFD.
-inline std::string ToUtf8(std::wstring_view text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (wchar_t wc : text) {
-        auto c = static_cast<std::uint32_t>(wc);
-        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-            c = 0xFFFD;
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
-// UTF-8 from the system to wide text; a malformed sequence becomes one U+FFFD and decoding resumes
-// at the next byte.
-inline std::wstring FromUtf8(std::string_view text)
-{
-    std::wstring out;
-    out.reserve(text.size());
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
-        std::uint32_t c = length == 1 ? lead : length == 2 ? (lead & 0x1F) : length == 3 ? (lead & 0x0F) : (lead & 0x07);
-        bool valid = length > 0 && i + length <= text.size();
-        for (int k = 1; valid && k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            valid = (next & 0xC0) == 0x80;
-            c = (c << 6) | (next & 0x3F);
-        }
-        // Overlong forms and surrogates are malformed too.
-        static constexpr std::uint32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (valid && (c < kMinimum[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)))
-            valid = false;
-        if (!valid) {
-            out += static_cast<wchar_t>(0xFFFD);
-            ++i;
-            continue;
-        }
-        out += static_cast<wchar_t>(c);
-        i += length;
-    }
-    return out;
-}
+// Wide text (UTF-32 on Linux) to UTF-8 for system calls and back; what is no character becomes U+FFFD.
+inline std::string ToUtf8(std::wstring_view text) { return ORBEK::Utility::WideToUtf8(text); }
+inline std::wstring FromUtf8(std::string_view text) { return ORBEK::Utility::Utf8ToWide(text); }
 
 // The status of errno after a failed call.
 Status LastError() noexcept;

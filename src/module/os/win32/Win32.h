@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "../Status.h"
+#include "utility/StringOps.h"
 
 namespace Quorlin::os::win32 {
 
@@ -30,25 +31,9 @@ inline bool NamesAStream(std::wstring_view name)
     return colon != std::wstring_view::npos && (colon != 1 || name.find(L':', 2) != std::wstring_view::npos);
 }
 
-inline std::wstring Utf8ToWide(std::string_view text)
-{
-    if (text.empty())
-        return {};
-    const int size = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(size), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
-    return wide;
-}
-
-inline std::string WideToUtf8(std::wstring_view text)
-{
-    if (text.empty())
-        return {};
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), size, nullptr, nullptr);
-    return narrow;
-}
+// The system calls take UTF-16; the rest of the module speaks UTF-8.
+inline std::wstring Utf8ToWide(std::string_view text) { return ORBEK::Utility::Utf8ToWide(text); }
+inline std::string WideToUtf8(std::wstring_view text) { return ORBEK::Utility::WideToUtf8(text); }
 
 // A kernel handle closed when it goes out of scope; null and INVALID_HANDLE_VALUE hold nothing.
 class UniqueHandle {
