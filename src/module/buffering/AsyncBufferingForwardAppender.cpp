@@ -141,61 +141,18 @@ void AsyncBufferingForwardAppender::Close()
     LogLog::NewLine();
     LogLog::NewLine();
     Trace(LevelInfo, "[{$}] ----> Enter AsyncBufferingForward.Close", m_InstanceNumber);
-    // With this thread alone in the process there is no worker to wait for.
-    if (os::ThreadCountOfProcess() > 1) {
-        m_Schedule.Wakeup();
-        for (int pass = 0; pass < kClosePasses; ++pass) {
-            if (m_Queue.Size() == 0 || m_Schedule.GetWorkerCount() <= 0)
-                break;
-            m_Schedule.Wakeup();
-            os::SleepMs(kClosePassSleepMs);
-            Trace(LevelInfo, "[{$}] AsyncBufferingForward.Close.1, {$}", m_InstanceNumber, pass);
-        }
-        m_Schedule.Shutdown(kShutdownTimeout);
-    }
+    DrainAndStopWorker();
     Trace(LevelInfo, "[{$}] AsyncBufferingForward.Close.3", m_InstanceNumber);
 
     // A worker still forwarding after the time-out gets a last grace: its batch must reach the
     // appenders before the rest does.
     const bool workerDone = m_ForwardTurn.TakeWithin(kForwardGrace);
     const std::shared_ptr<const Targets> targets = CurrentTargets();
-    // Sealed in the same step as the rest is taken: an event is either forwarded here or refused.
-    LogPacketQueue::Packets rest = m_Queue.Seal();
-    int remain = 0;
-    Appender* stuckIn = nullptr;
-    if (workerDone) {
-        remain = Forward(rest.data(), rest.size(), targets ? *targets : Targets{});
-    } else {
-        m_Abandoned.store(true);
-        stuckIn = m_BusyIn.load();
-    }
-    const DString line = Format("[{$}] Leave AsyncBufferingForward.SendRemain, NbOfPkt : {$}", m_InstanceNumber, remain);
-    TraceText(LevelInfo, line);
-    PrintLine(line);
-    if (!workerDone) {
-        const std::int64_t lost = static_cast<std::int64_t>(rest.size()) + m_InFlight.load();
-        const DString gaveUp = Format(
-            "[{$}] AsyncBufferingForward.Close, Ref-Appender {$} did not return in time, NbOfPkt not delivered : {$}",
-            m_InstanceNumber, stuckIn ? stuckIn->GetName() : DString("?"), lost);
-        TraceText(LevelError, gaveUp);
-        PrintLine(gaveUp);
-        LostEvents::Add(m_Name, static_cast<std::uint64_t>(lost));
-    }
-    m_Queue.Recycle(rest);
-    if (const std::int64_t failed = m_FailedDeliveries.load()) {
-        Trace(LevelError, "[{$}] AsyncBufferingForward.Close, NbOfFailedDeliveries : {$}", m_InstanceNumber, failed);
-        LostEvents::Add(m_Name, static_cast<std::uint64_t>(failed));
-    }
+    Appender* const stuckIn = ForwardRest(workerDone, targets ? *targets : Targets{});
+    ReportFailedDeliveries();
     Trace(LevelInfo, "[{$}] AsyncBufferingForward.Close.4", m_InstanceNumber);
-    if (targets) {
-        for (const auto& appender : *targets) {
-            // The abandoned worker is still inside this one; closing it under the call could hang
-            // here too. Its own owner closes it.
-            if (appender.get() == stuckIn)
-                continue;
-            appender->Close();
-        }
-    }
+    if (targets)
+        CloseTargets(*targets, stuckIn);
     Trace(LevelInfo, "[{$}] AsyncBufferingForward.Close.5", m_InstanceNumber);
     SetTargets({});
     if (workerDone)
@@ -203,6 +160,73 @@ void AsyncBufferingForwardAppender::Close()
     BufferingAppender::Close();
     Trace(LevelInfo, "[{$}] Leave AsyncBufferingForward.Close", m_InstanceNumber);
     LogLog::NewLine();
+}
+
+void AsyncBufferingForwardAppender::DrainAndStopWorker()
+{
+    // With this thread alone in the process there is no worker to wait for.
+    if (os::ThreadCountOfProcess() <= 1)
+        return;
+    m_Schedule.Wakeup();
+    for (int pass = 0; pass < kClosePasses; ++pass) {
+        if (m_Queue.Size() == 0 || m_Schedule.GetWorkerCount() <= 0)
+            break;
+        m_Schedule.Wakeup();
+        os::SleepMs(kClosePassSleepMs);
+        Trace(LevelInfo, "[{$}] AsyncBufferingForward.Close.1, {$}", m_InstanceNumber, pass);
+    }
+    m_Schedule.Shutdown(kShutdownTimeout);
+}
+
+Appender* AsyncBufferingForwardAppender::ForwardRest(bool workerDone, const Targets& targets)
+{
+    // Sealed in the same step as the rest is taken: an event is either forwarded here or refused.
+    LogPacketQueue::Packets rest = m_Queue.Seal();
+    int remain = 0;
+    Appender* stuckIn = nullptr;
+    if (workerDone) {
+        remain = Forward(rest.data(), rest.size(), targets);
+    } else {
+        m_Abandoned.store(true);
+        stuckIn = m_BusyIn.load();
+    }
+    const DString line = Format("[{$}] Leave AsyncBufferingForward.SendRemain, NbOfPkt : {$}", m_InstanceNumber, remain);
+    TraceText(LevelInfo, line);
+    PrintLine(line);
+    if (!workerDone)
+        ReportAbandoned(static_cast<std::int64_t>(rest.size()), stuckIn);
+    m_Queue.Recycle(rest);
+    return stuckIn;
+}
+
+void AsyncBufferingForwardAppender::ReportAbandoned(std::int64_t unsent, const Appender* stuckIn)
+{
+    const std::int64_t lost = unsent + m_InFlight.load();
+    const DString gaveUp =
+        Format("[{$}] AsyncBufferingForward.Close, Ref-Appender {$} did not return in time, NbOfPkt not delivered : {$}",
+               m_InstanceNumber, stuckIn ? stuckIn->GetName() : DString("?"), lost);
+    TraceText(LevelError, gaveUp);
+    PrintLine(gaveUp);
+    LostEvents::Add(m_Name, static_cast<std::uint64_t>(lost));
+}
+
+void AsyncBufferingForwardAppender::ReportFailedDeliveries()
+{
+    if (const std::int64_t failed = m_FailedDeliveries.load()) {
+        Trace(LevelError, "[{$}] AsyncBufferingForward.Close, NbOfFailedDeliveries : {$}", m_InstanceNumber, failed);
+        LostEvents::Add(m_Name, static_cast<std::uint64_t>(failed));
+    }
+}
+
+void AsyncBufferingForwardAppender::CloseTargets(const Targets& targets, const Appender* stuckIn)
+{
+    for (const auto& appender : targets) {
+        // The abandoned worker is still inside this one; closing it under the call could hang
+        // here too. Its own owner closes it.
+        if (appender.get() == stuckIn)
+            continue;
+        appender->Close();
+    }
 }
 
 void AsyncBufferingForwardAppender::Append(const LoggingEvent* event)
@@ -223,13 +247,13 @@ void AsyncBufferingForwardAppender::StrategyStep(const LoggingEvent& event)
         return;
     }
     switch (m_Strategy(*this, event)) {
-    case 1:
+    case kStrategyWakeWorker:
         m_Schedule.Wakeup();
         break;
-    case 2:
+    case kStrategyDelayWorker:
         m_Schedule.Reschedule(kRescheduleDelay);
         break;
-    case 3:
+    case kStrategyKeepPosted:
         SleepShort();
         break;
     default:

@@ -22,6 +22,10 @@ class AsyncBufferingForwardAppender : public BufferingAppender {
 public:
     // Given the appender and the event after each Append; the result picks the step that follows.
     using Strategy = std::function<int(AsyncBufferingForwardAppender&, const LoggingEvent&)>;
+    // The steps a strategy (or "AsyncBufferingForward/Strategy/value") picks; any other number adds nothing.
+    static constexpr int kStrategyWakeWorker = 1;   // wake the worker now
+    static constexpr int kStrategyDelayWorker = 2;  // move its next run kRescheduleDelay ahead
+    static constexpr int kStrategyKeepPosted = 3;   // keep its kRepeatInterval run posted (also with no strategy)
 
     static constexpr const char* kPoolName = "Quorlin.AsyncBuf";
     static constexpr std::chrono::milliseconds kRepeatInterval{8'649};
@@ -77,6 +81,14 @@ private:
     // One event to one appender; an exception is counted, reported once per run of failures, and
     // does not keep the event from the other appenders or the later events from this one.
     void Deliver(Appender& appender, const LoggingEvent& event);
+    // The steps of Close: wake the worker until the queue is empty (bounded) and stop its schedule;
+    // forward what is left, or count it when the worker was abandoned, and return the appender that
+    // worker is stuck in; report failed deliveries; close the referenced appenders but that one.
+    void DrainAndStopWorker();
+    Appender* ForwardRest(bool workerDone, const Targets& targets);
+    void ReportAbandoned(std::int64_t unsent, const Appender* stuckIn);
+    void ReportFailedDeliveries();
+    static void CloseTargets(const Targets& targets, const Appender* stuckIn);
     std::shared_ptr<const Targets> CurrentTargets() const;
     void SetTargets(Targets targets);
     void StrategyStep(const LoggingEvent& event);
