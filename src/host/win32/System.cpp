@@ -1,6 +1,8 @@
 #include "../System.h"
 
 #include <windows.h>
+// winbase.h maps the 16-bit FreeModule to FreeLibrary, which would rewrite our FreeModule.
+#undef FreeModule
 
 #include "utility/StringOps.h"
 
@@ -26,7 +28,7 @@ std::string ErrorText(std::uint32_t code)
         text.pop_back();
     if (text.empty())
         return "Unknown error " + std::to_string(code);
-    return ORBEK::Utility::WideToUtf8(text);
+    return ORBEK::Utility::WideToUtf8(std::wstring_view(text));
 }
 
 void* LoadModule(const std::string& path, std::string& error)
@@ -35,7 +37,7 @@ void* LoadModule(const std::string& path, std::string& error)
     // No "cannot find" dialog for a missing dependency: a failure is an error value here.
     DWORD previousMode = 0;
     ::SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previousMode);
-    const HMODULE module = ::LoadLibraryW(ORBEK::Utility::Utf8ToWide(path).c_str());
+    const HMODULE module = ::LoadLibraryW(ORBEK::Utility::Utf8ToWide(std::string_view(path)).c_str());
     const DWORD code = ::GetLastError();
     ::SetThreadErrorMode(previousMode, nullptr);
     if (module == nullptr)

@@ -210,45 +210,58 @@ bool TimeBasedRollPolicy::CleanHistory()
     const std::int64_t first = Now() - step;
     const std::int64_t last = first - count * step;
 
+    // The first and the last name are written out; those between only when a file may have them.
     Rolling::HistoryListing listing;
-    Rolling::SlotNamer namer;
-    bool fast = NamerPays() && namer.Prepare(m_FileName, Seconds(last), Seconds(first));
-    std::wstring rendered;
-    WString name;
-    std::int32_t i = 0;
-    std::int64_t t = first;
-    while (i <= count) {
-        // The first and the last name are written out; the others are expanded only when a file may have them.
-        const bool ends = i == 0 || i == count;
-        if (fast && !ends) {
-            namer.NameAt(Seconds(t), rendered);
-            if (!listing.MayExist(WString(std::wstring_view(rendered)))) {
-                ++i, t -= step;
-                continue;
-            }
-        }
-        name = NameAt(m_FileName, t);
-        if (fast && !ends && name.StdView() != rendered) {
-            fast = false;  // start again after the first slot; slots already rolled over have no file left
-            i = 1, t = first - step;
-            continue;
-        }
-        if (i == 0)
-            Trace(LevelInfo, "SizeAndTimeBasedRollPolicy.CleanHistory, first FileName : [{$}]", name);
-        if (listing.Exists(name)) {
-            const std::int64_t at = t;
-            if (std::unique_ptr<RolloverDescription> description = RolloverAt(name, &at)) {
-                if (!description->synchronous || description->synchronous->Execute()) {
-                    if (description->asynchronous)
-                        description->asynchronous->Execute();
-                }
-            }
-            listing.Clear();  // the roll-over moved files
-        }
-        ++i, t -= step;
+    const WString firstName = NameAt(m_FileName, first);
+    Trace(LevelInfo, "SizeAndTimeBasedRollPolicy.CleanHistory, first FileName : [{$}]", firstName);
+    RollOverIfPresent(firstName, first, listing);
+    if (count == 0) {
+        Trace(LevelInfo, "SizeAndTimeBasedRollPolicy.CleanHistory, last  FileName : [{$}]", firstName);
+        return true;
     }
-    Trace(LevelInfo, "SizeAndTimeBasedRollPolicy.CleanHistory, last  FileName : [{$}]", name);
+    Rolling::SlotNamer namer;
+    const bool fast = NamerPays() && namer.Prepare(m_FileName, Seconds(last), Seconds(first));
+    // Should the namer ever name a slot otherwise than the host, the slots are walked again with the
+    // host alone: those already rolled over have no file left.
+    if (!CleanSlotsBetween(first - step, count - 1, fast ? &namer : nullptr, listing))
+        CleanSlotsBetween(first - step, count - 1, nullptr, listing);
+    const WString lastName = NameAt(m_FileName, last);
+    RollOverIfPresent(lastName, last, listing);
+    Trace(LevelInfo, "SizeAndTimeBasedRollPolicy.CleanHistory, last  FileName : [{$}]", lastName);
     return true;
+}
+
+bool TimeBasedRollPolicy::CleanSlotsBetween(std::int64_t from, std::int32_t count, Rolling::SlotNamer* namer,
+                                            Rolling::HistoryListing& listing)
+{
+    const std::int64_t step = m_PeriodMinutes * kTicksPerMinute;
+    std::wstring rendered;
+    std::int64_t t = from;
+    for (std::int32_t i = 0; i < count; ++i, t -= step) {
+        if (namer != nullptr) {
+            namer->NameAt(Seconds(t), rendered);
+            if (!listing.MayExist(WString(std::wstring_view(rendered))))
+                continue;
+        }
+        const WString name = NameAt(m_FileName, t);
+        if (namer != nullptr && name.StdView() != rendered)
+            return false;
+        RollOverIfPresent(name, t, listing);
+    }
+    return true;
+}
+
+void TimeBasedRollPolicy::RollOverIfPresent(const WString& activeFileName, std::int64_t at, Rolling::HistoryListing& listing)
+{
+    if (!listing.Exists(activeFileName))
+        return;
+    if (std::unique_ptr<RolloverDescription> description = RolloverAt(activeFileName, &at)) {
+        if (!description->synchronous || description->synchronous->Execute()) {
+            if (description->asynchronous)
+                description->asynchronous->Execute();
+        }
+    }
+    listing.Clear();  // the roll-over moved files
 }
 
 TimeBasedRollPolicy::PurgeSlots TimeBasedRollPolicy::PurgeSlotsAt(std::int64_t when) const

@@ -12,6 +12,7 @@
 namespace Quorlin {
 namespace Rolling {
 class HistoryListing;
+class SlotNamer;
 }
 
 class TimeBasedRollPolicy : public RollingPolicy {
@@ -67,6 +68,12 @@ protected:
     // token are looked for by their number 1. A slot named as the current period or a kept one is
     // skipped. Always true.
     bool WalkPurgeSlots(const char* owner, const std::int64_t* when, bool numbered, const PurgeSlotDeleter& deleteSlot);
+
+    // The steps of CleanHistory: the active files of `count` periods from `from` back, each rolled over
+    // into its history when it exists. With a namer, only the names a listed file may have are expanded
+    // by the host; false, from the first slot where the two disagree, when they do.
+    bool CleanSlotsBetween(std::int64_t from, std::int32_t count, Rolling::SlotNamer* namer, Rolling::HistoryListing& listing);
+    void RollOverIfPresent(const WString& activeFileName, std::int64_t at, Rolling::HistoryListing& listing);
 
     // Adds the history names of the current period at `when` and of every kept one before it; a purge
     // slot of one of these names is never deleted.
