@@ -137,6 +137,18 @@ bool TimeBasedRollPolicy::Purge(const std::int64_t* when)
                           });
 }
 
+struct TimeBasedRollPolicy::PurgeWalk {
+    std::int64_t at = 0;
+    PurgeSlots slots;
+    bool stemVariants = false;
+    Rolling::HistoryListing& listing;
+    Rolling::PurgeFilter& filter;
+    const PurgeSlotDeleter& deleteSlot;
+    // Made on the first slot that has files: most purges find none.
+    std::unordered_set<std::wstring> kept;
+    bool keptMade = false;
+};
+
 bool TimeBasedRollPolicy::WalkPurgeSlots(const char* owner, const std::int64_t* when, bool numbered,
                                          const PurgeSlotDeleter& deleteSlot)
 {
@@ -157,50 +169,49 @@ bool TimeBasedRollPolicy::WalkPurgeSlots(const char* owner, const std::int64_t* 
                                       ? Rolling::PurgeFilter(listing, Rolling::PurgeFilter::Mode::FirstNumber, false, {})
                                       : Rolling::PurgeFilter(listing, Rolling::PurgeFilter::Mode::Family, stemVariants,
                                                              ExtensionOf(widePattern));
+    PurgeWalk walk{at, slots, stemVariants, listing, filter, deleteSlot};
     Rolling::SlotNamer namer;
-    bool fast = !tracing && NamerPays() && namer.Prepare(pattern, Seconds(slots.Last()), Seconds(slots.first));
-    // Made on the first slot that has files: most purges find none.
-    std::unordered_set<std::wstring> kept;
-    bool keptMade = false;
+    const bool fast = !tracing && NamerPays() && namer.Prepare(pattern, Seconds(slots.Last()), Seconds(slots.first));
+    // Should the namer ever name a slot otherwise than the host, every slot is visited again with the host.
+    if (!fast || !VisitPurgeSlots(walk, &namer))
+        VisitPurgeSlots(walk, nullptr);
+    if (tracing)
+        Trace(LevelInfo, "{$}::Purge,  last FileName : {$}", owner, NameAt(pattern, slots.first - slots.count * slots.step));
+    return true;
+}
+
+bool TimeBasedRollPolicy::VisitPurgeSlots(PurgeWalk& walk, Rolling::SlotNamer* namer) const
+{
+    // With one directory for all names only the folded file part of each is made and looked up.
+    const Rolling::PurgeFilter::Keys* keys =
+        namer != nullptr && namer->FixedDirectory() ? &walk.filter.KeysOf(namer->Directory()) : nullptr;
     std::wstring rendered, key;
-    for (;;) {
-        bool agreed = true;
-        // With one directory for all names only the folded file part of each is made and looked up.
-        const Rolling::PurgeFilter::Keys* keys = fast && namer.FixedDirectory() ? &filter.KeysOf(namer.Directory()) : nullptr;
-        std::int64_t t = slots.first;
-        for (std::int32_t i = 0; i < slots.count; ++i, t -= slots.step) {
-            if (keys != nullptr) {
-                namer.KeyAt(Seconds(t), key);
-                if (!keys->MayHold(key))
-                    continue;
-                namer.NameAt(Seconds(t), rendered);
-            } else if (fast) {
-                namer.NameAt(Seconds(t), rendered);
-                if (!filter.MayHold(rendered))
-                    continue;
-            }
-            const WString name = NameAt(pattern, t);
-            if (fast && name.StdView() != rendered) {
-                agreed = false;  // the namer went wrong somewhere: visit every slot again with the host
-                break;
-            }
-            // A pattern that names periods alike ({dd} alone: the 6th of last month is named as today) must
-            // not delete what is kept; without a date token every period is the current one.
-            if (!keptMade) {
-                KeptNamesAt(at, kept);
-                keptMade = true;
-            }
-            if (kept.count(std::wstring(name.StdView())) != 0)
+    std::int64_t t = walk.slots.first;
+    for (std::int32_t i = 0; i < walk.slots.count; ++i, t -= walk.slots.step) {
+        if (keys != nullptr) {
+            namer->KeyAt(Seconds(t), key);
+            if (!keys->MayHold(key))
                 continue;
-            deleteSlot(name, stemVariants, listing);
+            namer->NameAt(Seconds(t), rendered);
+        } else if (namer != nullptr) {
+            namer->NameAt(Seconds(t), rendered);
+            if (!walk.filter.MayHold(rendered))
+                continue;
         }
-        if (agreed) {
-            if (tracing)
-                Trace(LevelInfo, "{$}::Purge,  last FileName : {$}", owner, NameAt(pattern, t));
-            return true;
+        const WString name = NameAt(m_HistoryFileNamePattern, t);
+        if (namer != nullptr && name.StdView() != rendered)
+            return false;
+        // A pattern that names periods alike ({dd} alone: the 6th of last month is named as today) must
+        // not delete what is kept; without a date token every period is the current one.
+        if (!walk.keptMade) {
+            KeptNamesAt(walk.at, walk.kept);
+            walk.keptMade = true;
         }
-        fast = false;
+        if (walk.kept.count(std::wstring(name.StdView())) != 0)
+            continue;
+        walk.deleteSlot(name, walk.stemVariants, walk.listing);
     }
+    return true;
 }
 
 bool TimeBasedRollPolicy::CleanHistory()

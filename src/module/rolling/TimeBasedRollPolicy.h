@@ -12,6 +12,7 @@
 namespace Quorlin {
 namespace Rolling {
 class HistoryListing;
+class PurgeFilter;
 class SlotNamer;
 }
 
@@ -68,6 +69,10 @@ protected:
     // token are looked for by their number 1. A slot named as the current period or a kept one is
     // skipped. Always true.
     bool WalkPurgeSlots(const char* owner, const std::int64_t* when, bool numbered, const PurgeSlotDeleter& deleteSlot);
+    // One visit of every slot of a walk, with the namer or (null) with the host alone; false, from the
+    // first slot where the namer and the host name it differently, when they do.
+    struct PurgeWalk;
+    bool VisitPurgeSlots(PurgeWalk& walk, Rolling::SlotNamer* namer) const;
 
     // The steps of CleanHistory: the active files of `count` periods from `from` back, each rolled over
     // into its history when it exists. With a namer, only the names a listed file may have are expanded
