@@ -15,6 +15,11 @@ std::vector<std::string> DiagnosticRecorder::Texts() const
     return texts;
 }
 
+int Mentions(const std::vector<std::string>& texts, const std::string& part)
+{
+    return static_cast<int>(std::count_if(texts.begin(), texts.end(), [&](const std::string& t) { return t.find(part) != std::string::npos; }));
+}
+
 bool DiagnosticRecorder::Contains(const std::string& text) const
 {
     const auto texts = Texts();

@@ -17,6 +17,9 @@ struct Diagnostic {
     bool operator==(const Diagnostic&) const = default;
 };
 
+// How many of the texts contain `part`.
+int Mentions(const std::vector<std::string>& texts, const std::string& part);
+
 // Turns diagnostics on into itself while it lives; restores the previous sink after.
 class DiagnosticRecorder : public Quorlin::LogSink {
 public:
@@ -41,6 +44,7 @@ public:
     // The texts only, NewLines left out.
     std::vector<std::string> Texts() const;
     bool Contains(const std::string& text) const;
+    int Mentions(const std::string& part) const { return QuorlinTest::Mentions(Texts(), part); }
     void Clear()
     {
         std::lock_guard<std::mutex> lock(m_Mutex);
