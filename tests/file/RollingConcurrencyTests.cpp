@@ -3,8 +3,6 @@
 // thread, across the history and the active file. The ThreadSanitizer tree runs this binary.
 #include <gtest/gtest.h>
 
-#include <cctype>
-
 #include "LineVerifier.h"
 #include "RollingTestSupport.h"
 #include "diagnostics/ModuleInfo.h"
@@ -27,29 +25,19 @@ const bool g_ModuleLocated = [] {
     return true;
 }();
 
-// Names compared with their runs of digits as numbers: app.2026-12-07.10.log after app.2026-12-07.9.log.
-bool NaturallyBefore(const std::string& a, const std::string& b)
+// The name with every run of digits padded to twelve, so that names compare as their numbers do:
+// app.2026-12-07.10.log after app.2026-12-07.9.log.
+std::string SortKey(const std::string& name)
 {
-    const auto digit = [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; };
-    std::size_t i = 0, j = 0;
-    while (i < a.size() && j < b.size()) {
-        if (!digit(a[i]) || !digit(b[j])) {
-            if (a[i] != b[j])
-                return a[i] < b[j];
-            ++i, ++j;
-            continue;
-        }
-        std::size_t ei = i, ej = j;
-        while (ei < a.size() && digit(a[ei]))
-            ++ei;
-        while (ej < b.size() && digit(b[ej]))
-            ++ej;
-        const auto x = std::stoull(a.substr(i, ei - i)), y = std::stoull(b.substr(j, ej - j));
-        if (x != y)
-            return x < y;
-        i = ei, j = ej;
+    std::string key;
+    for (std::size_t i = 0, end; i < name.size(); i = end) {
+        end = std::min(name.find_first_not_of("0123456789", i), name.size());
+        if (end == i)
+            key += name[end++];
+        else
+            key += std::string(12 - (end - i), '0') + name.substr(i, end - i);
     }
-    return a.size() - i < b.size() - j;
+    return key;
 }
 
 // The history of a dated or numbered pattern, oldest first (compressed or not), then the active file.
@@ -60,7 +48,7 @@ std::vector<fs::path> HistoryThenActive(const fs::path& folder)
         if (entry.path().filename() != "app.log")
             files.push_back(entry.path());
     std::sort(files.begin(), files.end(),
-              [](const fs::path& a, const fs::path& b) { return NaturallyBefore(a.filename().string(), b.filename().string()); });
+              [](const fs::path& a, const fs::path& b) { return SortKey(a.filename().string()) < SortKey(b.filename().string()); });
     files.push_back(folder / "app.log");
     return files;
 }
@@ -87,6 +75,8 @@ const Policy kPolicies[] = {
       {"rollingPolicy/maxHistory/value", "3"}},
      Clock::Real},
 };
+
+void PrintTo(const Policy& policy, std::ostream* out) { *out << policy.name; }
 
 class RollingConcurrency : public testing::TestWithParam<std::tuple<Policy, int>> {};
 
