@@ -21,6 +21,21 @@ using namespace Quorlin;
 using namespace QuorlinTest;
 namespace fs = std::filesystem;
 
+namespace {
+
+// Activates and opens the appender, logs `lines` numbered lines, closes it and waits for its compressions.
+void LogNumbered(RollingFileAppender& appender, int lines)
+{
+    appender.ActivateOptions();
+    ASSERT_TRUE(appender.Open());
+    for (int i = 0; i < lines; ++i)
+        Log(appender, NumberedLine(0, i));
+    appender.Close();
+    appender.WaitForCompressions();
+}
+
+} // namespace
+
 TEST(RollingFileAppender, PoliciesFollowTheSelectingKeys)
 {
     TempDir dir;
@@ -129,13 +144,7 @@ TEST(RollingFileAppender, ExactBytesAroundOneTimeRollOver)
 TEST(RollingFileAppender, SizeRollsIntoAFixedWindowOfCompressedFiles)
 {
     TempDir dir;
-    auto appender = RollingInto(dir.Path() / "logs", SizeWindow("4096", 20));
-    appender->ActivateOptions();
-    ASSERT_TRUE(appender->Open());
-    for (int i = 0; i < 3000; ++i)
-        Log(*appender, NumberedLine(0, i));
-    appender->Close();
-    appender->WaitForCompressions();
+    LogNumbered(*RollingInto(dir.Path() / "logs", SizeWindow("4096", 20)), 3000);
 
     // Oldest history first: app.N.log.gz ... app.1.log.gz, then the active file; gzip replaced each.
     const auto files = FixedWindowFiles(dir.Path() / "logs", "app", ".log", 20);
@@ -218,13 +227,7 @@ TEST(RollingFileAppender, SizeRollingWithoutAPatternKeepsEveryEventBesideTheActi
 {
     TempDir dir;
     const fs::path logs = dir.Path() / "logs";
-    auto appender = RollingInto(logs, {{"triggeringPolicy/maxFileSize/value", "64KB"}});
-    appender->ActivateOptions();
-    ASSERT_TRUE(appender->Open());
-    for (int i = 0; i < 20000; ++i)
-        Log(*appender, NumberedLine(0, i));
-    appender->Close();
-    appender->WaitForCompressions();
+    LogNumbered(*RollingInto(logs, {{"triggeringPolicy/maxFileSize/value", "64KB"}}), 20000);
 
     // Oldest first: app.1.log.gz, app.2.log.gz ... then the active file.
     std::vector<fs::path> files;

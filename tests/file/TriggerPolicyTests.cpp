@@ -368,30 +368,25 @@ TEST_F(EightKBOrFifteenMinutes, TriggersOnEitherLimit)
     EXPECT_TRUE(policy.IsTriggered(nullptr, nullptr, 0));
 }
 
-TEST_F(EightKBOrFifteenMinutes, ASizeRollBeforeTheBoundaryLeavesTheTimeScheduleAlone)
+// A size roll before the boundary leaves the time schedule alone; the boundary still rolls the fresh
+// file, and that roll advances the schedule and ends the file with the maintenance line.
+TEST_F(EightKBOrFifteenMinutes, OnlyATimeRollAdvancesTheScheduleAndEndsTheFile)
 {
     clock.Set(May14(10, 7, 40));
     ASSERT_TRUE(policy.IsTriggered(nullptr, nullptr, 9000));
-    RecordingWriter writer;
-    policy.AdvanceSchedule(&writer);
-
+    RecordingWriter sizeRoll;
+    policy.AdvanceSchedule(&sizeRoll);
     EXPECT_EQ(policy.GetTimePolicy().GetNextMntTime(), May14(10, 8, 0));
-    EXPECT_TRUE(writer.Calls().empty()) << "no maintenance line when only the size triggered";
+    EXPECT_TRUE(sizeRoll.Calls().empty()) << "no maintenance line when only the size triggered";
+
     clock.Set(May14(10, 8, 0) - 1);
-    EXPECT_FALSE(policy.IsTriggered(nullptr, nullptr, 0));
+    EXPECT_FALSE(policy.IsTriggered(nullptr, nullptr, 100));
     clock.Set(May14(10, 8, 0));
-    EXPECT_TRUE(policy.IsTriggered(nullptr, nullptr, 0)) << "the boundary still rolls the fresh file";
-}
-
-TEST_F(EightKBOrFifteenMinutes, ATimeRollAdvancesTheScheduleAndEndsTheFile)
-{
-    clock.Set(May14(10, 8, 1));
     ASSERT_TRUE(policy.IsTriggered(nullptr, nullptr, 100));
-    RecordingWriter writer;
-    policy.AdvanceSchedule(&writer);
-
+    RecordingWriter timeRoll;
+    policy.AdvanceSchedule(&timeRoll);
     EXPECT_EQ(policy.GetTimePolicy().GetNextMntTime(), May14(10, 23, 0));
-    EXPECT_EQ(writer.Bytes(), MaintenanceLine("2024-05-14 10:23:00"));
+    EXPECT_EQ(timeRoll.Bytes(), MaintenanceLine("2024-05-14 10:23:00"));
     EXPECT_FALSE(policy.IsTriggered(nullptr, nullptr, 100));
 }
 
