@@ -36,21 +36,6 @@ std::unique_ptr<RollingFileAppender> SizeRolling(const fs::path& folder, const c
 
 std::vector<fs::path> Window(const fs::path& folder) { return FixedWindowFiles(folder, "app", ".log", 50); }
 
-// Writes fail while `full` is set, as on a full disk; gzip never starts.
-class FullDisk : public ClockWithoutGzip {
-public:
-    using ClockWithoutGzip::ClockWithoutGzip;
-    os::Status WriteToFile(os::NativeFile file, const void* data, std::uint32_t size, std::uint32_t& written) override
-    {
-        if (full) {
-            written = 0;
-            return os::FromNative(28);
-        }
-        return os::Interposer::WriteToFile(file, data, size, written);
-    }
-    std::atomic<bool> full{false};
-};
-
 // The module looks for gzip in a folder of the test's choosing for as long as it lives.
 class GzipFolder {
 public:
@@ -149,24 +134,25 @@ TEST(RolloverFaults, AFullDiskRollsNothingOverAndHoldsTheEventsOrCountsThem)
     for (const char* backlog : {"1048576", "0"}) {
         TempDir dir;
         DiagnosticRecorder recorder;
-        FullDisk disk(LocalTicks(2026, 3, 2, 10, 0, 0));
+        ClockWithoutGzip disk(LocalTicks(2026, 3, 2, 10, 0, 0));
         auto appender = SizeRolling(dir.Path(), "4096", {{"backlogSize/value", backlog}});
         ASSERT_TRUE(appender->Open());
         int sequence = 0;
-        for (; sequence < 300; ++sequence)
-            Log(*appender, NumberedLine(0, sequence));
+        const auto logUpTo = [&](int end) {
+            for (; sequence < end; ++sequence)
+                Log(*appender, NumberedLine(0, sequence));
+        };
+        logUpTo(300);
         appender->WaitForCompressions();
         const int spawnsBefore = disk.spawns;
-        disk.full = true;
-        for (; sequence < 900; ++sequence)
-            Log(*appender, NumberedLine(0, sequence));
+        disk.diskFull = true;
+        logUpTo(900);
         appender->WaitForCompressions();
         EXPECT_EQ(disk.spawns, spawnsBefore);  // nothing reached the file: nothing to roll over
         EXPECT_TRUE(WriteStalls::Any());      // a host may hold its input back
-        disk.full = false;
+        disk.diskFull = false;
         disk.Advance(2 * os::kTicksPerSecond);  // the retry is due
-        for (; sequence < 1500; ++sequence)
-            Log(*appender, NumberedLine(0, sequence));
+        logUpTo(1500);
         EXPECT_FALSE(WriteStalls::Any());
         appender->Close();
 

@@ -116,7 +116,8 @@ inline std::map<std::string, std::string> ReadHistory(const std::filesystem::pat
     return files;
 }
 
-// A clock the test moves, whose gzip never starts (compressions leave the files as they are).
+// A clock the test moves, whose gzip never starts (compressions leave the files as they are), and
+// whose writes fail as on a full disk while `diskFull` is set.
 class ClockWithoutGzip : public FakeClock {
 public:
     using FakeClock::FakeClock;
@@ -125,7 +126,15 @@ public:
         ++spawns;
         return Quorlin::os::FromNative(2);
     }
+    Quorlin::os::Status WriteToFile(Quorlin::os::NativeFile file, const void* data, std::uint32_t size, std::uint32_t& written) override
+    {
+        if (!diskFull)
+            return Quorlin::os::Interposer::WriteToFile(file, data, size, written);
+        written = 0;
+        return Quorlin::os::FromNative(28);
+    }
     std::atomic<int> spawns{0};
+    std::atomic<bool> diskFull{false};
 };
 
 } // namespace QuorlinTest
