@@ -26,10 +26,10 @@ namespace fs = std::filesystem;
 namespace {
 
 // Size roll-overs into a window of 50; 4096 bytes is the smallest size allowed.
-std::unique_ptr<RollingFileAppender> SizeRolling(const fs::path& folder, const char* maxFileSize, Options more = {})
+std::unique_ptr<RollingFileAppender> SizeRolling(const fs::path& folder, const char* maxFileSize, const Options& more = {})
 {
-    more.emplace_back("appendToFile/value", "false");
     auto appender = RollingInto(folder, SizeWindow(maxFileSize, 50), more);
+    appender->SetOption("appendToFile/value", "false");
     appender->ActivateOptions();
     return appender;
 }
