@@ -1,51 +1,128 @@
-// Under ThreadSanitizer: producers racing each other and the roll-overs they trigger.
+// Producers racing each other and the roll-overs they trigger, for every rolling policy, with the
+// real compressor or none: hundreds of roll-overs, and every numbered line exactly once, in order per
+// thread, across the history and the active file. The ThreadSanitizer tree runs this binary.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <set>
-#include <thread>
-
+#include "LineVerifier.h"
 #include "RollingTestSupport.h"
+#include "diagnostics/ModuleInfo.h"
+#include "os/Module.h"
 
 using namespace Quorlin;
 using namespace QuorlinTest;
+namespace fs = std::filesystem;
 
-TEST(RollingConcurrency, ProducersAndRollOversRaceWithoutLosingALine)
+namespace {
+
+// Lines of about 30 bytes: a 4096-byte limit rolls at about every 8 KiB batch. A compressor process
+// under Wine costs tens of milliseconds.
+const int kLines = kWindows ? 12000 : 48000;
+const std::size_t kLeastRollOvers = kWindows ? 30 : 150;
+
+// gzip(.exe) is looked for beside the module, whose code is the test binary here.
+const bool g_ModuleLocated = [] {
+    ModuleInfo::RecordLocation(DString(os::ThisModulePath().c_str()));
+    return true;
+}();
+
+// The name with every run of digits padded to twelve, so that names compare as their numbers do:
+// app.2026-12-07.10.log after app.2026-12-07.9.log.
+std::string SortKey(const std::string& name)
 {
-    TempDir dir;
-    ClockWithoutGzip clock(LocalTicks(2026, 12, 6, 10, 0, 0));  // no gzip: the history stays readable
-    RollingFileAppender appender;
-    appender.SetLayout(std::make_shared<PatternLayout>("%m"));
-    appender.SetOption("fileName/value", Text(dir.Path() / "app.log"));
-    appender.SetOption("fileNamePattern/value", Text(dir.Path() / "app.{RollingIndex}.log"));
-    appender.SetOption("triggeringPolicy/maxFileSize/value", "4096");
-    appender.SetOption("rollingPolicy/maxIndex/value", "121");
-    appender.ActivateOptions();
-    ASSERT_TRUE(appender.Open());
-    constexpr int kThreads = 4, kPerThread = 2000;
-    std::vector<std::thread> producers;
-    for (int t = 0; t < kThreads; ++t)
-        producers.emplace_back([&appender, t] {
-            for (int i = 0; i < kPerThread; ++i)
-                Log(appender, std::to_string(t) + " " + std::to_string(i) + " xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx");
-        });
-    for (auto& p : producers)
-        p.join();
-    appender.Close();
-    appender.WaitForCompressions();
-    std::set<std::string> seen;
-    int lines = 0;
-    for (const auto& [name, content] : ReadHistory(dir.Path())) {
-        std::size_t pos = 0, end;
-        while ((end = content.find("\r\n", pos)) != std::string::npos) {
-            const std::string line = content.substr(pos, end - pos);
-            pos = end + 2;
-            if (line.empty() || line[0] == '-')
-                continue;
-            ++lines;
-            EXPECT_TRUE(seen.insert(line).second) << "twice: " << line;
-        }
+    std::string key;
+    for (std::size_t i = 0, end; i < name.size(); i = end) {
+        end = std::min(name.find_first_not_of("0123456789", i), name.size());
+        if (end == i)
+            key += name[end++];
+        else
+            key += std::string(12 - (end - i), '0') + name.substr(i, end - i);
     }
-    EXPECT_EQ(lines, kThreads * kPerThread);
-    EXPECT_GT(clock.spawns, 5);
+    return key;
 }
+
+// The history of a dated or numbered pattern, oldest first (compressed or not), then the active file.
+std::vector<fs::path> HistoryThenActive(const fs::path& folder)
+{
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.path().filename() != "app.log")
+            files.push_back(entry.path());
+    std::sort(files.begin(), files.end(),
+              [](const fs::path& a, const fs::path& b) { return SortKey(a.filename().string()) < SortKey(b.filename().string()); });
+    files.push_back(folder / "app.log");
+    return files;
+}
+
+enum class Clock { Real, MinuteSteps, NoCompressor };
+
+struct Policy {
+    const char* name;
+    int window;  // a fixed window's highest number, 0 for a dated history
+    Options options;
+    Clock clock;  // MinuteSteps: a clock moved on by a minute every 250 lines; NoCompressor: gzip never starts
+};
+
+const Policy kPolicies[] = {
+    // Two batches a file, so that the largest window, 121, holds the whole run.
+    {"FixedWindow", 121, SizeWindow("12000", 121), Clock::Real},
+    {"FixedWindowUncompressed", 121, SizeWindow("12000", 121), Clock::NoCompressor},
+    {"TimeByTheMinute", 0, {{"fileNamePattern/value", "app.{yyyy}-{MM}-{dd}-{HH}-{mm}.log"}, {"rollingPolicy/maxHistory/value", "1000"}},
+     Clock::MinuteSteps},
+    // A dated pattern numbered within the day, as a service rolling by size configures it: the
+    // compressions started at each roll-over must not make the next one fail.
+    {"SizeAndTime", 0,
+     {{"fileNamePattern/value", "app.{yyyy}-{MM}-{dd}.{RollingIndex}.log"}, {"triggeringPolicy/maxFileSize/value", "4096"},
+      {"rollingPolicy/maxHistory/value", "3"}},
+     Clock::Real},
+};
+
+void PrintTo(const Policy& policy, std::ostream* out) { *out << policy.name; }
+
+class RollingConcurrency : public testing::TestWithParam<std::tuple<Policy, int>> {};
+
+} // namespace
+
+TEST_P(RollingConcurrency, EveryLineOnceAcrossTheRollOvers)
+{
+    const auto& [policy, threads] = GetParam();
+    const int perThread = kLines / threads;
+    TempDir dir;
+    std::unique_ptr<ClockWithoutGzip> noGzip;
+    std::unique_ptr<FakeClock> minutes;
+    if (policy.clock == Clock::NoCompressor)
+        noGzip = std::make_unique<ClockWithoutGzip>(LocalTicks(2026, 12, 7, 10, 0, 0));
+    if (policy.clock == Clock::MinuteSteps)
+        minutes = std::make_unique<FakeClock>(LocalTicks(2026, 12, 7, 10, 0, 0));
+    auto appender = RollingInto(dir.Path(), policy.options, {{"appendToFile/value", "false"}});
+    appender->SetName(policy.name);
+    appender->ActivateOptions();
+    ASSERT_TRUE(appender->Open());
+    std::atomic<int> logged{0};
+    WriteNumberedLines(threads, perThread, [&](const std::string& line) {
+        Log(*appender, line);
+        if (minutes && logged.fetch_add(1) % 250 == 249)
+            minutes->Advance(60 * os::kTicksPerSecond);
+    });
+    appender->Close();
+    appender->WaitForCompressions();
+
+    const std::vector<fs::path> files =
+        policy.window > 0 ? FixedWindowFiles(dir.Path(), "app", ".log", policy.window) : HistoryThenActive(dir.Path());
+    EXPECT_GT(files.size(), policy.window > 0 ? kLeastRollOvers / 2 : kLeastRollOvers) << "too few roll-overs to tell";
+    if (noGzip) {
+        EXPECT_GE(static_cast<std::size_t>(noGzip->spawns), files.size() - 1);  // a compression begun with each
+    }
+    LineVerifier verifier(threads);
+    for (const fs::path& file : files) {
+        EXPECT_TRUE(noGzip || file.extension() == ".gz" || file.filename() == "app.log") << "left uncompressed: " << file;
+        verifier.ConsumeFile(file);
+    }
+    EXPECT_EQ(verifier.Problems(perThread), std::vector<std::string>{});
+    EXPECT_EQ(appender->LostEventCount(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(PoliciesAndThreads, RollingConcurrency, testing::Combine(testing::ValuesIn(kPolicies), testing::Values(2, 4)),
+                         [](const testing::TestParamInfo<RollingConcurrency::ParamType>& info) {
+                             return std::string(std::get<0>(info.param).name) + "_" + std::to_string(std::get<1>(info.param)) +
+                                    "Threads";
+                         });

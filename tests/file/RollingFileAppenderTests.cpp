@@ -4,8 +4,9 @@
 
 #include "LineVerifier.h"
 #include "Recorders.h"
-#include "Shell.h"
 #include "RollingTestSupport.h"
+#include "RunChecks.h"
+#include "Shell.h"
 #include "diagnostics/ModuleInfo.h"
 #include "file/SizeAndTimeBasedTriggerPolicy.h"
 #include "file/SizeBasedTriggerPolicy.h"
@@ -19,6 +20,21 @@
 using namespace Quorlin;
 using namespace QuorlinTest;
 namespace fs = std::filesystem;
+
+namespace {
+
+// Activates and opens the appender, logs `lines` numbered lines, closes it and waits for its compressions.
+void LogNumbered(RollingFileAppender& appender, int lines)
+{
+    appender.ActivateOptions();
+    ASSERT_TRUE(appender.Open());
+    for (int i = 0; i < lines; ++i)
+        Log(appender, NumberedLine(0, i));
+    appender.Close();
+    appender.WaitForCompressions();
+}
+
+} // namespace
 
 TEST(RollingFileAppender, PoliciesFollowTheSelectingKeys)
 {
@@ -101,13 +117,9 @@ TEST(RollingFileAppender, ExactBytesAroundOneTimeRollOver)
     TempDir dir;
     ClockWithoutGzip clock(LocalTicks(2026, 12, 6, 10, 7, 20));
     RollingFileAppender appender;
-    appender.SetLayout(std::make_shared<PatternLayout>("%m"));
-    appender.SetOption("fileName/value", Text(dir.Path() / "app.log"));
-    appender.SetOption("fileNamePattern/value", Text(dir.Path() / "app.{RollingIndex}.log"));
-    appender.SetOption("triggeringPolicy/interval/value", "1m");
-    appender.SetOption("rollingPolicy/maxIndex/value", "3");
-    appender.SetOption("header/value", "[head]\\r\\n");
-    appender.SetOption("footer/value", "[foot]");
+    MessagesInto(appender, dir.Path(),
+                 {{"fileNamePattern/value", "app.{RollingIndex}.log"}, {"triggeringPolicy/interval/value", "1m"},
+                  {"rollingPolicy/maxIndex/value", "3"}, {"header/value", "[head]\\r\\n"}, {"footer/value", "[foot]"}});
     appender.ActivateOptions();
     ASSERT_TRUE(appender.Open());
     Log(appender, "a");
@@ -132,40 +144,14 @@ TEST(RollingFileAppender, ExactBytesAroundOneTimeRollOver)
 TEST(RollingFileAppender, SizeRollsIntoAFixedWindowOfCompressedFiles)
 {
     TempDir dir;
-    RollingFileAppender appender;
-    appender.SetLayout(std::make_shared<PatternLayout>("%m"));
-    appender.SetOption("fileName/value", Text(dir.Path() / "logs" / "app.log"));
-    appender.SetOption("fileNamePattern/value", Text(dir.Path() / "logs" / "app.{RollingIndex}.log"));
-    appender.SetOption("triggeringPolicy/maxFileSize/value", "4096");
-    appender.SetOption("rollingPolicy/maxIndex/value", "20");
-    appender.ActivateOptions();
-    ASSERT_TRUE(appender.Open());
-    const std::string pad(90, 'p');
-    for (int i = 0; i < 1000; ++i)
-        Log(appender, std::to_string(i) + " " + pad);
-    appender.Close();
-    appender.WaitForCompressions();
+    LogNumbered(*RollingInto(dir.Path() / "logs", SizeWindow("4096", 20)), 3000);
 
-    const auto files = ReadHistory(dir.Path() / "logs");
-    int next = 0, archives = 0;
-    // Oldest history first: app.N.log.gz ... app.1.log.gz, then the active file.
-    for (int index = 20; index >= 1; --index) {
-        const auto it = files.find("app." + std::to_string(index) + ".log.gz");
-        if (it == files.end())
-            continue;
-        ++archives;
-        std::size_t pos = 0;
-        while ((pos = it->second.find(" " + pad + "\r\n", pos)) != std::string::npos) {
-            const std::size_t start = it->second.rfind('\n', pos);
-            EXPECT_EQ(std::stoi(it->second.substr(start == std::string::npos ? 0 : start + 1)), next++) << it->first;
-            pos += pad.size();
-        }
-        EXPECT_EQ(files.count("app." + std::to_string(index) + ".log"), 0u);  // gzip replaced it
-    }
-    EXPECT_GE(archives, 8);
-    const std::string& active = files.at("app.log");
-    EXPECT_NE(active.find(std::to_string(next) + " " + pad), std::string::npos);
-    EXPECT_NE(active.find("999 " + pad), std::string::npos);
+    // Oldest history first: app.N.log.gz ... app.1.log.gz, then the active file; gzip replaced each.
+    const auto files = FixedWindowFiles(dir.Path() / "logs", "app", ".log", 20);
+    EXPECT_GE(files.size(), 9u);
+    for (const auto& file : files)
+        EXPECT_TRUE(file.extension() == ".gz" || file.filename() == "app.log") << file;
+    EXPECT_EQ(ProblemsIn(files, 1, 3000), std::vector<std::string>{});
 }
 
 TEST(RollingFileAppender, AppendedFileCountsItsExistingSize)
@@ -198,46 +184,33 @@ TEST(RollingFileAppender, EndToEndThroughQuorlinRun)
               0)
         << ReadFile(dir.Path() / "err.txt");
     // The compressions run on after the program ends (gzip is a process of its own): give them time.
-    int archives = 0;
-    for (int attempt = 0; attempt < 200 && archives == 0; ++attempt) {
-        archives = 0;
-        for (const auto& entry : fs::directory_iterator(dir.Path() / "logs"))
-            archives += entry.path().extension() == ".gz";
-        if (archives == 0)
-            os::SleepMs(50);
-    }
-    EXPECT_GT(archives, 0);
+    EXPECT_TRUE(WaitFor([&] {
+        const auto files = Files(dir.Path() / "logs");
+        return std::any_of(files.begin(), files.end(), [](const std::string& name) { return name.ends_with(".gz"); });
+    }, 10));
 }
 
 TEST(RollingFileAppender, AQuietAppendersBatchReachesTheFileAndErrorsGoAtOnce)
 {
     TempDir dir;
-    auto make = [&](const char* name, const char* idle, const char* flushLevel) {
-        auto appender = std::make_unique<RollingFileAppender>();
-        appender->SetLayout(std::make_shared<PatternLayout>("%m"));
-        appender->SetOption("fileName/value", Text(dir.Path() / name));
-        appender->SetOption("triggeringPolicy/maxFileSize/value", "1MB");
-        appender->SetOption("idleFlush/value", idle);
-        if (flushLevel != nullptr)
-            appender->SetOption("flushLevel/value", flushLevel);
+    auto make = [&](const char* name, const char* idle, Options more = {}) {
+        more.insert(more.end(), {{"fileName/value", name}, {"triggeringPolicy/maxFileSize/value", "1MB"}, {"idleFlush/value", idle}});
+        auto appender = RollingInto(dir.Path(), more);
         appender->ActivateOptions();
         EXPECT_TRUE(appender->Open());
         return appender;
     };
-    auto quiet = make("quiet.log", "50", nullptr);
+    auto quiet = make("quiet.log", "50");
     Log(*quiet, "one quiet event");
-    std::string seen;
-    for (int i = 0; i < 1000 && seen.empty(); ++i) {  // written by the appender's own thread, no Close
-        os::SleepMs(10);
-        seen = ReadFile(dir.Path() / "quiet.log");
-    }
-    EXPECT_EQ(seen, "one quiet event\r\n");
+    // Written by the appender's own thread, no Close.
+    EXPECT_TRUE(WaitFor([&] { return !ReadFile(dir.Path() / "quiet.log").empty(); }, 10));
+    EXPECT_EQ(ReadFile(dir.Path() / "quiet.log"), "one quiet event\r\n");
     quiet->Close();
 
     // Without the idle flush, an error takes what the batch holds along with it; with the level
     // turned off, nothing reaches the file before the batch is full or closed.
-    auto batched = make("batched.log", "0", nullptr);
-    auto off = make("off.log", "0", "OFF");
+    auto batched = make("batched.log", "0");
+    auto off = make("off.log", "0", {{"flushLevel/value", "OFF"}});
     for (RollingFileAppender* appender : {batched.get(), off.get()}) {
         Log(*appender, "info", 50000);
         Log(*appender, "error", 80000);
@@ -253,25 +226,15 @@ TEST(RollingFileAppender, AQuietAppendersBatchReachesTheFileAndErrorsGoAtOnce)
 TEST(RollingFileAppender, SizeRollingWithoutAPatternKeepsEveryEventBesideTheActiveFile)
 {
     TempDir dir;
-    RollingFileAppender appender;
-    appender.SetLayout(std::make_shared<PatternLayout>("%m"));
-    appender.SetOption("fileName/value", Text(dir.Path() / "logs" / "app.log"));
-    appender.SetOption("triggeringPolicy/maxFileSize/value", "64KB");
-    appender.ActivateOptions();
-    ASSERT_TRUE(appender.Open());
-    const int lines = 20000;
-    WriteNumberedLines(1, lines, [&](const std::string& line) { Log(appender, line); });
-    appender.Close();
-    appender.WaitForCompressions();
+    const fs::path logs = dir.Path() / "logs";
+    LogNumbered(*RollingInto(logs, {{"triggeringPolicy/maxFileSize/value", "64KB"}}), 20000);
 
     // Oldest first: app.1.log.gz, app.2.log.gz ... then the active file.
-    LineVerifier verifier(1);
-    int history = 0;
-    for (int index = 1; fs::exists(dir.Path() / "logs" / ("app." + std::to_string(index) + ".log.gz")); ++index, ++history)
-        verifier.ConsumeFile(dir.Path() / "logs" / ("app." + std::to_string(index) + ".log.gz"));
-    verifier.ConsumeFile(dir.Path() / "logs" / "app.log");
-    EXPECT_EQ(verifier.Problems(lines), std::vector<std::string>{});
-    EXPECT_GE(history, 6);
-    const auto entries = fs::directory_iterator(dir.Path() / "logs");
-    EXPECT_EQ(std::distance(fs::begin(entries), fs::end(entries)), history + 1);  // nothing plain left, nothing else
+    std::vector<fs::path> files;
+    for (int index = 1; fs::exists(logs / ("app." + std::to_string(index) + ".log.gz")); ++index)
+        files.push_back(logs / ("app." + std::to_string(index) + ".log.gz"));
+    EXPECT_GE(files.size(), 6u);
+    EXPECT_EQ(Files(logs).size(), files.size() + 1);  // nothing plain left, nothing else
+    files.push_back(logs / "app.log");
+    EXPECT_EQ(ProblemsIn(files, 1, 20000), std::vector<std::string>{});
 }

@@ -2,13 +2,9 @@
 // ThreadSanitizer tree runs this binary), and one advance per due time.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <condition_variable>
 #include <functional>
-#include <mutex>
-#include <cstdint>
 #include <thread>
-#include <vector>
 
 #include "FakeClock.h"
 #include "Instants.h"
@@ -109,21 +105,15 @@ public:
 
 } // namespace
 
-TEST(TriggerConcurrency, TimePolicyIsAskedWhileItAdvances)
+TEST(TriggerConcurrency, TimeAndCombinedPoliciesAreAskedWhileTheyAdvance)
 {
     FakeClock clock(LocalTicks(2024, 5, 14, 10, 7, 20));
-    TimeBasedTriggerPolicy policy;
-    Configure(policy);
-    ReadWhileAdvancing(policy, clock, [](const TimeBasedTriggerPolicy& p) { return p.GetNextMntTime(); });
-}
-
-TEST(TriggerConcurrency, CombinedPolicyIsAskedWhileItAdvances)
-{
-    FakeClock clock(LocalTicks(2024, 5, 14, 10, 7, 20));
-    SizeAndTimeBasedTriggerPolicy policy;
-    Configure(policy);
-    ReadWhileAdvancing(policy, clock,
-                       [](const SizeAndTimeBasedTriggerPolicy& p) { return p.GetTimePolicy().GetNextMntTime(); });
+    TimeBasedTriggerPolicy time;
+    SizeAndTimeBasedTriggerPolicy combined;
+    Configure(time);
+    Configure(combined);
+    ReadWhileAdvancing(time, clock, [](const TimeBasedTriggerPolicy& p) { return p.GetNextMntTime(); });
+    ReadWhileAdvancing(combined, clock, [](const SizeAndTimeBasedTriggerPolicy& p) { return p.GetTimePolicy().GetNextMntTime(); });
 }
 
 // Several threads that all saw the same due time advance the schedule once between them.

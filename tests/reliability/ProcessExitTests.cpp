@@ -2,8 +2,6 @@
 // runs: both in a child process, checked afterwards by the numbered lines it left.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "RollingTestSupport.h"
 #include "ChildProcess.h"
 #include "LineVerifier.h"
@@ -22,16 +20,9 @@ namespace {
 constexpr int kLines = 1000;
 constexpr std::size_t kBatchBytes = 8192;  // what a rolling file appender holds back at most
 
-void Configure(Appender& appender, const fs::path& folder, const char* maxFileSize)
+void Configure(Appender& appender, const fs::path& folder, bool rolling)
 {
-    appender.SetLayout(std::make_shared<PatternLayout>("%m"));
-    appender.SetOption("fileName/value", Text(folder / "app.log"));
-    appender.SetOption("appendToFile/value", "false");
-    if (maxFileSize != nullptr) {
-        appender.SetOption("fileNamePattern/value", Text(folder / "app.{RollingIndex}.log"));
-        appender.SetOption("triggeringPolicy/maxFileSize/value", maxFileSize);
-        appender.SetOption("rollingPolicy/maxIndex/value", "50");
-    }
+    MessagesInto(appender, folder, {{"appendToFile/value", "false"}}, rolling ? SizeWindow("4096", 50) : Options{});
     appender.ActivateOptions();
 }
 
@@ -61,9 +52,9 @@ QUORLIN_CHILD(exit_with_open_appenders)
     auto* open = new RollingFileAppender();
     g_LeftOpen[0] = plain, g_LeftOpen[1] = open;
     g_DestroyedAtExit = std::make_unique<RollingFileAppender>();
-    Configure(*plain, folder / "plain", nullptr);
-    Configure(*open, folder / "open", "4096");
-    Configure(*g_DestroyedAtExit, folder / "closed", "4096");
+    Configure(*plain, folder / "plain", false);
+    Configure(*open, folder / "open", true);
+    Configure(*g_DestroyedAtExit, folder / "closed", true);
     for (Appender* appender : {g_LeftOpen[0], g_LeftOpen[1], static_cast<Appender*>(g_DestroyedAtExit.get())})
         if (!appender->Open())
             return 3;
@@ -79,12 +70,8 @@ TEST(ProcessExit, AppendersLeftOpenLoseAtMostTheirLastBatch)
     ASSERT_EQ(RunShell(ChildCommand("exit_with_open_appenders", dir.Path())), 0);
 
     // Written straight through, and closed while the statics went: every line.
-    for (const auto& files : {std::vector<fs::path>{dir.Path() / "plain" / "app.log"}, RollingFiles(dir.Path() / "closed")}) {
-        LineVerifier verifier(1);
-        for (const auto& file : files)
-            verifier.ConsumeFile(file);
-        EXPECT_EQ(verifier.Problems(kLines), std::vector<std::string>{}) << files.back();
-    }
+    for (const auto& files : {std::vector<fs::path>{dir.Path() / "plain" / "app.log"}, RollingFiles(dir.Path() / "closed")})
+        EXPECT_EQ(ProblemsIn(files, 1, kLines), std::vector<std::string>{}) << files.back();
     // Never closed: the lines that reached the file are the first ones, whole; the batch held back is lost.
     LineVerifier verifier(1);
     for (const auto& file : RollingFiles(dir.Path() / "open"))
@@ -116,7 +103,7 @@ QUORLIN_CHILD(unload_during_compression)
     Appender* appender = create != nullptr ? create("Appender.RollingFile", nullptr) : nullptr;
     if (appender == nullptr)
         return 4;
-    Configure(*appender, folder, "4096");
+    Configure(*appender, folder, true);
     if (!appender->Open())
         return 5;
     const int threads = os::ThreadCountOfProcess();
@@ -135,16 +122,13 @@ TEST(ProcessExit, UnloadingTheModuleWhileACompressionRunsEndsCleanly)
 {
     TempDir dir;
     std::string command = ChildCommand("unload_during_compression", dir.Path());
-#ifndef _WIN32
-    // A gzip that takes its time, found on the PATH as the module has none beside it.
     TempDir bin;
-    WriteFile(bin.Path() / "gzip", "#!/bin/sh\nsleep 1\nPATH=/usr/bin:/bin exec gzip \"$@\"\n");
-    fs::permissions(bin.Path() / "gzip", fs::perms::owner_all);
-    command = "PATH=" + Quote(bin.Path().string()) + ":$PATH " + command;
-#endif
+    if (!kWindows) {
+        // A gzip that takes its time, found on the PATH as the module has none beside it.
+        WriteFile(bin.Path() / "gzip", "#!/bin/sh\nsleep 1\nPATH=/usr/bin:/bin exec gzip \"$@\"\n");
+        fs::permissions(bin.Path() / "gzip", fs::perms::owner_all);
+        command = "PATH=" + Quote(bin.Path().string()) + ":$PATH " + command;
+    }
     ASSERT_EQ(RunShell(command), 0);
-    LineVerifier verifier(1);
-    for (const auto& file : FixedWindowFiles(dir.Path(), "app", ".log", 3))
-        verifier.ConsumeFile(file);
-    EXPECT_EQ(verifier.Problems(300), std::vector<std::string>{});
+    EXPECT_EQ(ProblemsIn(FixedWindowFiles(dir.Path(), "app", ".log", 3), 1, 300), std::vector<std::string>{});
 }

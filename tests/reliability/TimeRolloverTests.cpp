@@ -1,14 +1,10 @@
-// Time roll-overs checked with numbered lines: across the nights clocks change, and with a clock that
-// jumps. Central European Time: in 2024 it springs forward on 31 March at 01:00 UTC (02:00 -> 03:00
-// local) and falls back on 27 October at 01:00 UTC (03:00 -> 02:00 local), so that 02:xx comes twice.
+// Time roll-overs checked with numbered lines: across the nights clocks change in Central Europe, and
+// with a clock that jumps.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <map>
-#include <vector>
 
 #include "RollingTestSupport.h"
-#include "Instants.h"
 #include "LineVerifier.h"
 #include "Recorders.h"
 #include "TimeZone.h"
@@ -19,27 +15,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kCentralEurope = "CET-1CEST,M3.5.0,M10.5.0/3";
-constexpr const char* kTakenNote = "exists already; it is kept";
-
-std::unique_ptr<RollingFileAppender> TimeRolling(const TempDir& dir, const char* historyPattern)
-{
-    auto appender = std::make_unique<RollingFileAppender>();
-    appender->SetLayout(std::make_shared<PatternLayout>("%m"));
-    appender->SetOption("fileName/value", Text(dir.Path() / "app.log"));
-    appender->SetOption("fileNamePattern/value", Text(dir.Path() / historyPattern));
-    appender->SetOption("rollingPolicy/maxHistory/value", "400");
-    appender->SetOption("appendToFile/value", "false");
-    appender->ActivateOptions();
-    return appender;
-}
-
 // Every file of the folder, oldest first by the first numbered line it holds.
 std::vector<fs::path> ByFirstLine(const fs::path& folder)
 {
     std::multimap<long, fs::path> files;
     for (const auto& entry : fs::directory_iterator(folder)) {
-        const std::string content = QuorlinTest::ReadFile(entry.path());
+        const std::string content = ReadFile(entry.path());
         std::size_t pos = 0;
         long first = -1;
         while (first < 0 && pos < content.size()) {
@@ -79,10 +60,9 @@ std::vector<int> Join(std::vector<std::vector<int>> parts)
 
 TEST(TimeRollovers, NothingIsLostOrOverwrittenWhenClocksChangeOrJump)
 {
-    QuorlinTest::ScopedTimeZone zone(kCentralEurope);
+    ScopedTimeZone zone(kCentralEurope);
     // The Windows C runtime knows no daylight-saving rules in TZ: there only the clock jumps are run.
-    const bool followsRule = QuorlinTest::LocalText(UtcTicks(2024, 10, 27, 0, 30, 0)) == "2024-10-27 02:30:00" &&
-                             QuorlinTest::LocalText(UtcTicks(2024, 10, 27, 1, 30, 0)) == "2024-10-27 02:30:00";
+    const bool followsRule = LocalTimeIsCentralEuropean();
     const char* hourly = "app.{yyyy}-{MM}-{dd}-{HH}.log";
     const char* daily = "app.{yyyy}-{MM}-{dd}.log";
     const ClockCase cases[] = {
@@ -105,30 +85,27 @@ TEST(TimeRollovers, NothingIsLostOrOverwrittenWhenClocksChangeOrJump)
         TempDir dir;
         DiagnosticRecorder diagnostics;
         ClockWithoutGzip clock(c.start);
-        auto appender = TimeRolling(dir, c.historyPattern);
+        auto appender = RollingInto(dir.Path(), {{"fileNamePattern/value", c.historyPattern},
+                                                 {"rollingPolicy/maxHistory/value", "400"},
+                                                 {"appendToFile/value", "false"}});
+        appender->ActivateOptions();
         ASSERT_TRUE(appender->Open());
         std::map<fs::path, std::string> history;  // every history file once seen, with its content
         int sequence = 0;
         for (const int minutes : c.moves) {
-            clock.Advance(minutes * QuorlinTest::kTicksPerMinute);
+            clock.Advance(minutes * kTicksPerMinute);
             for (int i = 0; i < 3; ++i)
                 Log(*appender, NumberedLine(0, sequence++));
             for (const auto& entry : fs::directory_iterator(dir.Path()))
                 if (entry.path().filename() != "app.log")
-                    history.emplace(entry.path(), QuorlinTest::ReadFile(entry.path()));
+                    history.emplace(entry.path(), ReadFile(entry.path()));
         }
         appender->Close();
 
         EXPECT_GT(history.size(), 2u);
         for (const auto& [path, content] : history)
-            EXPECT_EQ(QuorlinTest::ReadFile(path), content) << path << " was overwritten or deleted";
-        LineVerifier verifier(1);
-        for (const auto& file : ByFirstLine(dir.Path()))
-            verifier.ConsumeFile(file);
-        EXPECT_EQ(verifier.Problems(sequence), std::vector<std::string>{});
-        int notes = 0;
-        for (const std::string& text : diagnostics.Texts())
-            notes += text.find(kTakenNote) != std::string::npos;
-        EXPECT_EQ(notes, c.takenEpisodes);
+            EXPECT_EQ(ReadFile(path), content) << path << " was overwritten or deleted";
+        EXPECT_EQ(ProblemsIn(ByFirstLine(dir.Path()), 1, sequence), std::vector<std::string>{});
+        EXPECT_EQ(diagnostics.Mentions("exists already; it is kept"), c.takenEpisodes);
     }
 }

@@ -38,6 +38,14 @@ std::vector<std::filesystem::path> FixedWindowFiles(const std::filesystem::path&
     return files;
 }
 
+std::vector<std::string> ProblemsIn(const std::vector<std::filesystem::path>& files, int threads, int perThread)
+{
+    LineVerifier verifier(threads);
+    for (const auto& file : files)
+        verifier.ConsumeFile(file);
+    return verifier.Problems(perThread);
+}
+
 void LineVerifier::Problem(std::string text)
 {
     if (m_Problems.size() < 20)

@@ -21,6 +21,9 @@ void WriteNumberedLines(int threads, int perThread, const std::function<void(con
 std::vector<std::filesystem::path> FixedWindowFiles(const std::filesystem::path& folder, const std::string& stem,
                                                     const std::string& extension, int maxIndex);
 
+// The problems LineVerifier finds in these files, read in this order.
+std::vector<std::string> ProblemsIn(const std::vector<std::filesystem::path>& files, int threads, int perThread);
+
 class LineVerifier {
 public:
     // allowMissing: lines may be absent (they were reported lost), but those present must still be

@@ -15,16 +15,22 @@ std::vector<std::string> DiagnosticRecorder::Texts() const
     return texts;
 }
 
+int Mentions(const std::vector<std::string>& texts, const std::string& part)
+{
+    return static_cast<int>(std::count_if(texts.begin(), texts.end(), [&](const std::string& t) { return t.find(part) != std::string::npos; }));
+}
+
 bool DiagnosticRecorder::Contains(const std::string& text) const
 {
     const auto texts = Texts();
     return std::find(texts.begin(), texts.end(), text) != texts.end();
 }
 
-void RecordingOs::Add(std::string call)
+void RecordingOs::Add(const std::string& call, const std::string& console)
 {
     std::lock_guard<std::mutex> lock(m_Mutex);
-    m_Calls.push_back(std::move(call));
+    m_Calls.push_back(call + console);
+    m_Console += console;
 }
 
 std::vector<std::string> RecordingOs::Calls() const
@@ -46,36 +52,6 @@ void RecordingOs::Clear()
     m_Console.clear();
 }
 
-bool RecordingOs::AllocateConsole()
-{
-    Add("AllocateConsole");
-    return consoleAllocates;
-}
-
-void RecordingOs::ReleaseConsole() { Add("ReleaseConsole"); }
-
-Quorlin::os::ConsoleHandle RecordingOs::StdOutConsole() { return console; }
-
-void RecordingOs::SetConsoleOutputMode(Quorlin::os::ConsoleHandle handle, std::uint32_t mode)
-{
-    Add("SetConsoleOutputMode|" + std::to_string(handle) + "|" + std::to_string(mode));
-}
-
-void RecordingOs::WriteToConsole(Quorlin::os::ConsoleHandle handle, const char* text, std::uint32_t size)
-{
-    const std::string bytes(text, size);
-    Add("WriteToConsole|" + std::to_string(handle) + "|" + bytes);
-    std::lock_guard<std::mutex> lock(m_Mutex);
-    m_Console += bytes;
-}
-
-void RecordingOs::PutConsoleText(const char* text)
-{
-    Add(std::string("PutConsoleText|") + text);
-    std::lock_guard<std::mutex> lock(m_Mutex);
-    m_Console += text;
-}
-
 Quorlin::os::EventSource RecordingOs::RegisterSource(const char* source)
 {
     Add(std::string("RegisterSource|") + (source == nullptr ? "(null)" : source));
@@ -83,23 +59,10 @@ Quorlin::os::EventSource RecordingOs::RegisterSource(const char* source)
     return sourceRegisters ? &token : nullptr;
 }
 
-void RecordingOs::ReportToSource(Quorlin::os::EventSource, std::uint16_t type, std::uint16_t category, std::uint32_t eventId,
-                                 const char* text)
+void RecordingOs::ReportToSource(EventSource, std::uint16_t type, std::uint16_t category, std::uint32_t eventId, const char* text)
 {
     Add("ReportToSource|" + std::to_string(type) + "|" + std::to_string(category) + "|" + std::to_string(eventId) + "|" +
         (text == nullptr ? "(none)" : text));
-}
-
-void RecordingOs::DeregisterSource(Quorlin::os::EventSource source)
-{
-    Add(std::string("DeregisterSource|") + (source == nullptr ? "null" : "handle"));
-}
-
-void RecordingOs::DebugOutput(const char* text) { Add(std::string("DebugOutput|") + text); }
-
-void RecordingOs::Beep(std::uint32_t frequency, std::uint32_t milliseconds)
-{
-    Add("Beep|" + std::to_string(frequency) + "|" + std::to_string(milliseconds));
 }
 
 void SleepRecorder::SleepMs(std::uint32_t milliseconds)

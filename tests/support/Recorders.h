@@ -17,6 +17,9 @@ struct Diagnostic {
     bool operator==(const Diagnostic&) const = default;
 };
 
+// How many of the texts contain `part`.
+int Mentions(const std::vector<std::string>& texts, const std::string& part);
+
 // Turns diagnostics on into itself while it lives; restores the previous sink after.
 class DiagnosticRecorder : public Quorlin::LogSink {
 public:
@@ -41,6 +44,7 @@ public:
     // The texts only, NewLines left out.
     std::vector<std::string> Texts() const;
     bool Contains(const std::string& text) const;
+    int Mentions(const std::string& part) const { return QuorlinTest::Mentions(Texts(), part); }
     void Clear()
     {
         std::lock_guard<std::mutex> lock(m_Mutex);
@@ -56,25 +60,40 @@ private:
 // Records console, debugger, event-log and beep calls instead of making them.
 class RecordingOs : public Quorlin::os::Interposer {
 public:
+    using ConsoleHandle = Quorlin::os::ConsoleHandle;
+    using EventSource = Quorlin::os::EventSource;
     RecordingOs() : m_Previous(Quorlin::os::Interpose(this)) {}
     ~RecordingOs() override { Quorlin::os::Interpose(m_Previous); }
 
-    bool AllocateConsole() override;
-    void ReleaseConsole() override;
-    Quorlin::os::ConsoleHandle StdOutConsole() override;
-    void SetConsoleOutputMode(Quorlin::os::ConsoleHandle console, std::uint32_t mode) override;
-    void WriteToConsole(Quorlin::os::ConsoleHandle console, const char* text, std::uint32_t size) override;
-    void PutConsoleText(const char* text) override;
-    Quorlin::os::EventSource RegisterSource(const char* source) override;
-    void ReportToSource(Quorlin::os::EventSource source, std::uint16_t type, std::uint16_t category, std::uint32_t eventId,
+    bool AllocateConsole() override
+    {
+        Add("AllocateConsole");
+        return consoleAllocates;
+    }
+    void ReleaseConsole() override { Add("ReleaseConsole"); }
+    ConsoleHandle StdOutConsole() override { return console; }
+    void SetConsoleOutputMode(ConsoleHandle handle, std::uint32_t mode) override
+    {
+        Add("SetConsoleOutputMode|" + std::to_string(handle) + "|" + std::to_string(mode));
+    }
+    void WriteToConsole(ConsoleHandle handle, const char* text, std::uint32_t size) override
+    {
+        Add("WriteToConsole|" + std::to_string(handle) + "|", std::string(text, size));
+    }
+    void PutConsoleText(const char* text) override { Add("PutConsoleText|", text); }
+    EventSource RegisterSource(const char* source) override;
+    void ReportToSource(EventSource source, std::uint16_t type, std::uint16_t category, std::uint32_t eventId,
                         const char* text) override;
-    void DeregisterSource(Quorlin::os::EventSource source) override;
-    void DebugOutput(const char* text) override;
-    void Beep(std::uint32_t frequency, std::uint32_t milliseconds) override;
+    void DeregisterSource(EventSource source) override { Add(std::string("DeregisterSource|") + (source == nullptr ? "null" : "handle")); }
+    void DebugOutput(const char* text) override { Add(std::string("DebugOutput|") + text); }
+    void Beep(std::uint32_t frequency, std::uint32_t milliseconds) override
+    {
+        Add("Beep|" + std::to_string(frequency) + "|" + std::to_string(milliseconds));
+    }
 
     // What the fake does.
     bool consoleAllocates = false;
-    Quorlin::os::ConsoleHandle console = 7;
+    ConsoleHandle console = 7;
     bool sourceRegisters = true;
 
     // What it saw, in order: one line per call ("PutConsoleText|text", "SetConsoleOutputMode|7|1", ...).
@@ -84,7 +103,8 @@ public:
     void Clear();
 
 private:
-    void Add(std::string call);
+    // One call, with the bytes it wrote to the console (part of the call's line too).
+    void Add(const std::string& call, const std::string& console = {});
     Quorlin::os::Interposer* m_Previous;
     mutable std::mutex m_Mutex;
     std::vector<std::string> m_Calls;

@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
-
+#include "RunChecks.h"
 #include "os/Process.h"
 
 namespace QuorlinTest {
@@ -28,35 +26,30 @@ void RecordingAppender::Append(const Quorlin::LoggingEvent* event)
         onAppend(*event);
 }
 
+void RecordingAppender::Record(std::string call)
+{
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    m_Calls.push_back(std::move(call));
+}
+
 bool RecordingAppender::Open()
 {
-    {
-        std::lock_guard<std::mutex> lock(m_Mutex);
-        m_Calls.push_back("Open");
-    }
+    Record("Open");
     return Appender::Open();
 }
 
 void RecordingAppender::Close()
 {
-    {
-        std::lock_guard<std::mutex> lock(m_Mutex);
-        m_Calls.push_back("Close");
-    }
+    Record("Close");
     Appender::Close();
 }
 
 void RecordingAppender::SetOption(const Quorlin::DString& key, const Quorlin::DString& value)
 {
-    std::lock_guard<std::mutex> lock(m_Mutex);
-    m_Calls.push_back("SetOption|" + std::string(key.StdView()) + "|" + std::string(value.StdView()));
+    Record("SetOption|" + std::string(key.StdView()) + "|" + std::string(value.StdView()));
 }
 
-void RecordingAppender::ActivateOptions()
-{
-    std::lock_guard<std::mutex> lock(m_Mutex);
-    m_Calls.push_back("ActivateOptions");
-}
+void RecordingAppender::ActivateOptions() { Record("ActivateOptions"); }
 
 std::vector<Delivered> RecordingAppender::Events() const
 {
@@ -85,15 +78,6 @@ std::string CloseQuietly(Quorlin::Appender& appender)
     return testing::internal::GetCapturedStdout();
 }
 
-bool Eventually(const std::function<bool()>& done)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
+bool Eventually(const std::function<bool()>& done) { return WaitFor(done, 60, 2); }
 
 } // namespace QuorlinTest

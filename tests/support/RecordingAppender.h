@@ -39,6 +39,7 @@ public:
     std::function<void(const Quorlin::LoggingEvent&)> onAppend;
 
 private:
+    void Record(std::string call);
     mutable std::mutex m_Mutex;
     std::vector<Delivered> m_Events;
     std::vector<std::string> m_Calls;

@@ -9,6 +9,8 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "Events.h"
 #include "FakeClock.h"
@@ -65,6 +67,38 @@ inline std::unique_ptr<Quorlin::TimeBasedRollPolicy> NewTimePolicy(bool sizeAndT
 
 inline Quorlin::DString Text(const std::filesystem::path& path) { return Quorlin::DString(path.string().c_str()); }
 
+// Appender options, (key, value), in the order given.
+using Options = std::vector<std::pair<std::string, std::string>>;
+
+// Bare messages ("%m") into folder/app.log, then `options` and `more`; the value of a key naming a
+// file (fileName, fileNamePattern) is taken inside the folder.
+inline void MessagesInto(Quorlin::Appender& appender, const std::filesystem::path& folder, const Options& options,
+                         const Options& more = {})
+{
+    appender.SetLayout(std::make_shared<Quorlin::PatternLayout>("%m"));
+    appender.SetOption("fileName/value", Text(folder / "app.log"));
+    for (const Options* list : {&options, &more})
+        for (const auto& [key, value] : *list)
+            appender.SetOption(key.c_str(), key.find("ileName") != std::string::npos ? Text(folder / value) : N(value));
+}
+
+// A rolling file appender set up by MessagesInto, not activated yet.
+inline std::unique_ptr<Quorlin::RollingFileAppender> RollingInto(const std::filesystem::path& folder, const Options& options,
+                                                                 const Options& more = {})
+{
+    auto appender = std::make_unique<Quorlin::RollingFileAppender>();
+    MessagesInto(*appender, folder, options, more);
+    return appender;
+}
+
+// Size roll-overs into the fixed window app.1.log ... app.<maxIndex>.log.
+inline Options SizeWindow(const std::string& maxFileSize, int maxIndex)
+{
+    return {{"fileNamePattern/value", "app.{RollingIndex}.log"},
+            {"triggeringPolicy/maxFileSize/value", maxFileSize},
+            {"rollingPolicy/maxIndex/value", std::to_string(maxIndex)}};
+}
+
 // Every file of a folder, .gz ones decompressed, by name.
 inline std::map<std::string, std::string> ReadHistory(const std::filesystem::path& folder)
 {
@@ -82,7 +116,8 @@ inline std::map<std::string, std::string> ReadHistory(const std::filesystem::pat
     return files;
 }
 
-// A clock the test moves, whose gzip never starts (compressions leave the files as they are).
+// A clock the test moves, whose gzip never starts (compressions leave the files as they are), and
+// whose writes fail as on a full disk while `diskFull` is set.
 class ClockWithoutGzip : public FakeClock {
 public:
     using FakeClock::FakeClock;
@@ -91,7 +126,15 @@ public:
         ++spawns;
         return Quorlin::os::FromNative(2);
     }
+    Quorlin::os::Status WriteToFile(Quorlin::os::NativeFile file, const void* data, std::uint32_t size, std::uint32_t& written) override
+    {
+        if (!diskFull)
+            return Quorlin::os::Interposer::WriteToFile(file, data, size, written);
+        written = 0;
+        return Quorlin::os::FromNative(28);
+    }
     std::atomic<int> spawns{0};
+    std::atomic<bool> diskFull{false};
 };
 
 } // namespace QuorlinTest

@@ -9,15 +9,15 @@
 
 namespace QuorlinTest {
 
-// Polls `done` every 20 ms until it holds or the deadline, which only guards against a hang.
+// Polls `done` every pollMs until it holds or the deadline, which only guards against a hang.
 template <typename Predicate>
-bool WaitFor(Predicate done, int seconds = 60)
+bool WaitFor(Predicate done, int seconds = 60, int pollMs = 20)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     while (!done()) {
         if (std::chrono::steady_clock::now() > deadline)
             return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::this_thread::sleep_for(std::chrono::milliseconds(pollMs));
     }
     return true;
 }
