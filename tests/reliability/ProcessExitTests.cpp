@@ -112,8 +112,13 @@ QUORLIN_CHILD(unload_during_compression)
     appender->Close();
     delete appender;
     Detail::System::FreeModule(module);
-    // Until the compression thread has ended too, so that whatever it does last is part of the run.
-    for (int i = 0; i < 600 && (!fs::exists(folder / "app.1.log.gz") || os::ThreadCountOfProcess() > threads); ++i)
+    // Until the compression has removed its source and its thread has ended too, so that whatever it
+    // does last is part of the run. The thread count alone can fall back early: a thread of the
+    // module's own that was counted before may end first.
+    const auto done = [&] {
+        return fs::exists(folder / "app.1.log.gz") && !fs::exists(folder / "app.1.log") && os::ThreadCountOfProcess() <= threads;
+    };
+    for (int i = 0; i < 600 && !done(); ++i)
         os::SleepMs(50);
     return fs::exists(folder / "app.1.log.gz") && !fs::exists(folder / "app.1.log") ? 0 : 6;
 }
