@@ -169,7 +169,7 @@ bool TimeBasedRollPolicy::WalkPurgeSlots(const char* owner, const std::int64_t* 
                                       ? Rolling::PurgeFilter(listing, Rolling::PurgeFilter::Mode::FirstNumber, false, {})
                                       : Rolling::PurgeFilter(listing, Rolling::PurgeFilter::Mode::Family, stemVariants,
                                                              ExtensionOf(widePattern));
-    PurgeWalk walk{at, slots, stemVariants, listing, filter, deleteSlot};
+    PurgeWalk walk{at, slots, stemVariants, listing, filter, deleteSlot, {}, false};
     Rolling::SlotNamer namer;
     const bool fast = !tracing && NamerPays() && namer.Prepare(pattern, Seconds(slots.Last()), Seconds(slots.first));
     // Should the namer ever name a slot otherwise than the host, every slot is visited again with the host.
