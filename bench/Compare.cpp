@@ -87,10 +87,7 @@ const char* WorkloadKey(Workload w)
 // and the rolling ones (how long an event waits when it triggers a roll-over).
 bool TimesEachCall(Workload w) { return w == Workload::Async || w == Workload::Rolling; }
 
-const char* SideName(Side s)
-{
-    return s == Side::Module ? "module" : s == Side::Peer ? "spdlog" : "limit";
-}
+const char* SideName(Side s) { return s == Side::Module ? "module" : s == Side::Peer ? "spdlog" : "limit"; }
 
 struct Options {
     std::int64_t events = 1'000'000;
@@ -112,10 +109,7 @@ struct Sample {
     std::string error;                  // empty: the check passed
 };
 
-std::int64_t Share(std::int64_t events, int threads, int t)
-{
-    return events / threads + (t < events % threads ? 1 : 0);
-}
+std::int64_t Share(std::int64_t events, int threads, int t) { return events / threads + (t < events % threads ? 1 : 0); }
 
 // "ev T SSSSSSSSSS " then 'x' up to kMessageLength.
 void MakeMessage(char* out, int thread, std::int64_t sequence)
@@ -148,7 +142,8 @@ std::uint64_t Produce(std::int64_t events, int threads, bool latencies, std::vec
                 if (lat) {
                     const auto a = Clock::now();
                     log(message);
-                    lat[i] = static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - a).count());
+                    lat[i] = static_cast<std::uint32_t>(
+                        std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - a).count());
                 } else {
                     log(message);
                 }
@@ -290,9 +285,7 @@ std::string ModuleConfiguration(Workload w, const fs::path& dir)
     const std::string layout = std::string("layout = ") + kModulePattern + "\n";
     std::string text;
     switch (w) {
-    case Workload::Null:
-        text = "[appender a]\ntype = Appender.Null\n" + layout;
-        break;
+    case Workload::Null: text = "[appender a]\ntype = Appender.Null\n" + layout; break;
     case Workload::File:
         text = "[appender a]\ntype = Appender.File\n" + layout + "fileName/value = " + (dir / "module.log").string() +
                "\nappendToFile/value = false\n";
@@ -307,10 +300,10 @@ std::string ModuleConfiguration(Workload w, const fs::path& dir)
         text = "[appender roll]\ntype = Appender.RollingFile\n" + layout + "fileName/value = " + (dir / "module.log").string() +
                "\nfileNamePattern/value = " + (dir / "module.{RollingIndex}.log").string() +
                "\nappendToFile/value = false\ntriggeringPolicy/maxFileSize/value = 4GB\nrollingPolicy/maxIndex/value = 5\n"
-               "[appender a]\ntype = Appender.AsyncBufferingForward\n" + layout + "appender-ref/ref = roll\n";
+               "[appender a]\ntype = Appender.AsyncBufferingForward\n" +
+               layout + "appender-ref/ref = roll\n";
         break;
-    default:
-        break;
+    default: break;
     }
     return text + "[root]\nlevel = INFO\nappender-ref = a\n";
 }
@@ -355,9 +348,8 @@ Sample RunModule(Workload w, int threads, const Options& o)
             s.error = error;
             return s;
         }
-        allocations = Produce(o.events, threads, TimesEachCall(w), times, start, [&](const char* message) {
-            framework.Log(Quorlin::LevelInfo, message, kMessageLength);
-        });
+        allocations = Produce(o.events, threads, TimesEachCall(w), times, start,
+                              [&](const char* message) { framework.Log(Quorlin::LevelInfo, message, kMessageLength); });
         framework.Stop();
     }
     s.seconds = std::chrono::duration<double>(Clock::now() - start).count();
@@ -405,7 +397,8 @@ Sample RunPeer(Workload w, int threads, const Options& o)
         } else {
             logger = std::make_shared<spdlog::logger>("peer", sink);
         }
-        logger->set_formatter(std::make_unique<spdlog::pattern_formatter>(kPeerPattern, spdlog::pattern_time_type::local, "\r\n"));
+        logger->set_formatter(
+            std::make_unique<spdlog::pattern_formatter>(kPeerPattern, spdlog::pattern_time_type::local, "\r\n"));
         allocations = Produce(o.events, threads, TimesEachCall(w), times, start, [&](const char* message) {
             logger->log(spdlog::level::info, spdlog::string_view_t(message, kMessageLength));
         });
@@ -519,16 +512,26 @@ bool ParseArguments(int argc, char** argv, Options& o)
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto next = [&]() -> std::string { return i + 1 < argc ? argv[++i] : std::string(); };
-        if (a == "--smoke") o.smoke = true;
-        else if (a == "--quick") quick = true;
-        else if (a == "--events") o.events = std::atoll(next().c_str());
-        else if (a == "--runs") o.runs = std::atoi(next().c_str());
-        else if (a == "--dir") o.dir = next();
-        else if (a == "--json") o.json = next();
-        else if (a == "--dat") o.dat = next();
-        else if (a == "--only") o.only = next();
+        if (a == "--smoke")
+            o.smoke = true;
+        else if (a == "--quick")
+            quick = true;
+        else if (a == "--events")
+            o.events = std::atoll(next().c_str());
+        else if (a == "--runs")
+            o.runs = std::atoi(next().c_str());
+        else if (a == "--dir")
+            o.dir = next();
+        else if (a == "--json")
+            o.json = next();
+        else if (a == "--dat")
+            o.dat = next();
+        else if (a == "--only")
+            o.only = next();
         else {
-            std::fprintf(stderr, "usage: compare_bench [--smoke | --quick] [--events N] [--runs N] [--only W] [--dir D] [--json F] [--dat F]\n");
+            std::fprintf(
+                stderr,
+                "usage: compare_bench [--smoke | --quick] [--events N] [--runs N] [--only W] [--dir D] [--json F] [--dat F]\n");
             return false;
         }
     }
@@ -561,7 +564,7 @@ std::string Thousands(double v)
     return digits;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -596,7 +599,8 @@ int main(int argc, char** argv)
             if (run % 2 == 1 && rows[i].side != Side::Limit)
                 k = rows[i].side == Side::Module ? i + 1 : i - 1;
             Row& r = rows[k];
-            std::fprintf(stderr, "run %d/%d: %s, %s, %d thread(s)\n", run + 1, o.runs, WorkloadName(r.workload), SideName(r.side), r.threads);
+            std::fprintf(stderr, "run %d/%d: %s, %s, %d thread(s)\n", run + 1, o.runs, WorkloadName(r.workload), SideName(r.side),
+                         r.threads);
             Sample s = r.side == Side::Module ? RunModule(r.workload, r.threads, o)
                        : r.side == Side::Peer ? RunPeer(r.workload, r.threads, o)
                                               : RunLimit(r.workload, o);
@@ -612,8 +616,10 @@ int main(int argc, char** argv)
     for (const auto& r : rows)
         sums.push_back(Summarise(r, o.events));
 
-    std::printf("%lld events of %d bytes per line, medians of %d run(s) (min-max)\n\n", static_cast<long long>(o.events), kLineLength, o.runs);
-    std::printf("| workload | threads | implementation | events/s | MB/s | producer p50 / p99 / p99.9 (ns) | allocations/event | peak RSS (MiB) | event lines on disk | check |\n");
+    std::printf("%lld events of %d bytes per line, medians of %d run(s) (min-max)\n\n", static_cast<long long>(o.events),
+                kLineLength, o.runs);
+    std::printf("| workload | threads | implementation | events/s | MB/s | producer p50 / p99 / p99.9 (ns) | allocations/event | "
+                "peak RSS (MiB) | event lines on disk | check |\n");
     std::printf("|---|---|---|---|---|---|---|---|---|---|\n");
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const Row& r = rows[i];
@@ -622,10 +628,11 @@ int main(int argc, char** argv)
                                         ? Fixed(m.p50, 0) + " / " + Fixed(m.p99, 0) + " / " + Fixed(m.p999, 0)
                                         : "";
         const std::string name = r.side == Side::Module ? "module" : r.side == Side::Peer ? "spdlog" : "write(2)";
-        std::printf("| %s | %d | %s | %s (%s-%s) | %s | %s | %s | %s | %s | %s |\n", WorkloadName(r.workload), r.threads, name.c_str(),
-                    Thousands(m.eps).c_str(), Thousands(m.epsMin).c_str(), Thousands(m.epsMax).c_str(), Fixed(m.mbps, 1).c_str(),
-                    latency.c_str(), Fixed(m.allocations, 4).c_str(), Fixed(m.rss, 1).c_str(),
-                    Thousands(static_cast<double>(m.eventLines)).c_str(), m.error.empty() ? "ok" : ("FAILED: " + m.error).c_str());
+        std::printf("| %s | %d | %s | %s (%s-%s) | %s | %s | %s | %s | %s | %s |\n", WorkloadName(r.workload), r.threads,
+                    name.c_str(), Thousands(m.eps).c_str(), Thousands(m.epsMin).c_str(), Thousands(m.epsMax).c_str(),
+                    Fixed(m.mbps, 1).c_str(), latency.c_str(), Fixed(m.allocations, 4).c_str(), Fixed(m.rss, 1).c_str(),
+                    Thousands(static_cast<double>(m.eventLines)).c_str(),
+                    m.error.empty() ? "ok" : ("FAILED: " + m.error).c_str());
         failed = failed || !m.error.empty();
     }
     if (!o.only.empty())
@@ -643,8 +650,8 @@ int main(int argc, char** argv)
     std::printf("\n| target | threads | measured | goal | met |\n|---|---|---|---|---|\n");
     auto target = [&](const char* what, int threads, double value, double goal, bool higherIsBetter) {
         const bool met = higherIsBetter ? value >= goal : value <= goal;
-        std::printf("| %s | %d | %s | %s %s | %s |\n", what, threads, Fixed(value, 3).c_str(), higherIsBetter ? ">=" : "<=",
-                    Fixed(goal, 3).c_str(), met ? "yes" : "no");
+        std::printf("| %s | %d | %s | %s %s | %s |\n", what, threads, Fixed(value, 3).c_str(),
+                    higherIsBetter ? ">=" : "<=", Fixed(goal, 3).c_str(), met ? "yes" : "no");
     };
     for (int t : {1, 2}) {
         const Summary& rm = find(Workload::Rolling, Side::Module, t);
@@ -655,17 +662,20 @@ int main(int argc, char** argv)
         target("async producer p50 / spdlog's", t, am.p50 / ap.p50, 1.0, false);
         target("async producer p99 / spdlog's", t, am.p99 / ap.p99, 1.0, false);
         target("async end-to-end / spdlog's (events/s)", t, am.eps / ap.eps, 1.0, true);
-        target("null / spdlog null sink (events/s)", t, find(Workload::Null, Side::Module, t).eps / find(Workload::Null, Side::Peer, t).eps, 1.0, true);
+        target("null / spdlog null sink (events/s)", t,
+               find(Workload::Null, Side::Module, t).eps / find(Workload::Null, Side::Peer, t).eps, 1.0, true);
         target("one-write floor / file appender (time)", t, perEvent.eps / find(Workload::File, Side::Module, t).eps, 1.3, false);
         for (Workload w : {Workload::Null, Workload::File, Workload::Rolling})
             // Steady state: the first event of each thread (its thread-local event) may allocate once.
-            target((std::string("allocations per event, ") + WorkloadKey(w)).c_str(), t, find(w, Side::Module, t).allocations, 0.001, false);
+            target((std::string("allocations per event, ") + WorkloadKey(w)).c_str(), t, find(w, Side::Module, t).allocations,
+                   0.001, false);
         target("allocations per event, async (packet and its text)", t, am.allocations, 2.0, false);
     }
 
     if (!o.json.empty()) {
         std::ofstream json(o.json);
-        json << "{\n  \"events\": " << o.events << ",\n  \"runs\": " << o.runs << ",\n  \"lineLength\": " << kLineLength << ",\n  \"rows\": [\n";
+        json << "{\n  \"events\": " << o.events << ",\n  \"runs\": " << o.runs << ",\n  \"lineLength\": " << kLineLength
+             << ",\n  \"rows\": [\n";
         for (std::size_t i = 0; i < rows.size(); ++i) {
             const Row& r = rows[i];
             const Summary& m = sums[i];
@@ -675,8 +685,8 @@ int main(int argc, char** argv)
                  << ", \"megabytesPerSecond\": " << Fixed(m.mbps, 2) << ", \"latencyP50ns\": " << Fixed(m.p50, 0)
                  << ", \"latencyP99ns\": " << Fixed(m.p99, 0) << ", \"latencyP999ns\": " << Fixed(m.p999, 0)
                  << ", \"allocationsPerEvent\": " << Fixed(m.allocations, 4) << ", \"peakRssMiB\": " << Fixed(m.rss, 1)
-                 << ", \"diskBytes\": " << m.diskBytes << ", \"eventLines\": " << m.eventLines << ", \"ok\": "
-                 << (m.error.empty() ? "true" : "false") << "}" << (i + 1 < rows.size() ? "," : "") << "\n";
+                 << ", \"diskBytes\": " << m.diskBytes << ", \"eventLines\": " << m.eventLines
+                 << ", \"ok\": " << (m.error.empty() ? "true" : "false") << "}" << (i + 1 < rows.size() ? "," : "") << "\n";
         }
         json << "  ]\n}\n";
     }
@@ -687,7 +697,8 @@ int main(int argc, char** argv)
         for (Workload w : {Workload::Null, Workload::File, Workload::Rolling, Workload::Async})
             for (int t : {1, 2})
                 dat << "\"" << WorkloadKey(w) << ", " << t << "t\" " << Fixed(find(w, Side::Module, t).eps, 0) << " "
-                    << Fixed(find(w, Side::Peer, t).eps, 0) << " " << Fixed(limit64.eps, 0) << " " << Fixed(perEvent.eps, 0) << "\n";
+                    << Fixed(find(w, Side::Peer, t).eps, 0) << " " << Fixed(limit64.eps, 0) << " " << Fixed(perEvent.eps, 0)
+                    << "\n";
     }
     return failed ? 1 : 0;
 }

@@ -27,21 +27,29 @@ void* AllocateAligned(std::size_t size, std::align_val_t align)
         return p;
     throw std::bad_alloc();
 }
-} // namespace
+}  // namespace
 
 namespace BenchAlloc {
 std::uint64_t Count() noexcept { return g_Allocations.load(std::memory_order_relaxed); }
-}
+}  // namespace BenchAlloc
 
 BENCH_EXPORT void* operator new(std::size_t size) { return Allocate(size); }
 BENCH_EXPORT void* operator new[](std::size_t size) { return Allocate(size); }
 BENCH_EXPORT void* operator new(std::size_t size, const std::nothrow_t&) noexcept
 {
-    try { return Allocate(size); } catch (...) { return nullptr; }
+    try {
+        return Allocate(size);
+    } catch (...) {
+        return nullptr;
+    }
 }
 BENCH_EXPORT void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
 {
-    try { return Allocate(size); } catch (...) { return nullptr; }
+    try {
+        return Allocate(size);
+    } catch (...) {
+        return nullptr;
+    }
 }
 BENCH_EXPORT void* operator new(std::size_t size, std::align_val_t align) { return AllocateAligned(size, align); }
 BENCH_EXPORT void* operator new[](std::size_t size, std::align_val_t align) { return AllocateAligned(size, align); }

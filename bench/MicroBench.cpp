@@ -139,6 +139,6 @@ void AsyncProducerAppend(benchmark::State& state)
 }
 BENCHMARK(AsyncProducerAppend)->UseRealTime();
 
-} // namespace
+}  // namespace
 
 BENCHMARK_MAIN();

@@ -11,12 +11,9 @@ namespace BenchIO {
 namespace {
 int g_SavedStdout = -1;
 std::string g_CapturePath;
-}
+}  // namespace
 
-int OpenTruncated(const std::string& path)
-{
-    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-}
+int OpenTruncated(const std::string& path) { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644); }
 
 bool WriteAll(int fd, const char* data, std::size_t length)
 {
@@ -30,10 +27,7 @@ bool WriteAll(int fd, const char* data, std::size_t length)
     return true;
 }
 
-void Close(int fd)
-{
-    ::close(fd);
-}
+void Close(int fd) { ::close(fd); }
 
 void BeginCapture(const std::string& path)
 {
@@ -57,10 +51,7 @@ std::string EndCapture()
     return text.str();
 }
 
-void ResetPeakRss()
-{
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
+void ResetPeakRss() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
 std::int64_t PeakRssKiB()
 {
@@ -72,4 +63,4 @@ std::int64_t PeakRssKiB()
     return 0;
 }
 
-} // namespace BenchIO
+}  // namespace BenchIO

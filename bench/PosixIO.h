@@ -20,4 +20,4 @@ std::string EndCapture();
 void ResetPeakRss();
 std::int64_t PeakRssKiB();
 
-} // namespace BenchIO
+}  // namespace BenchIO

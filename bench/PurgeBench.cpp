@@ -53,8 +53,9 @@ History Lay(const std::string& name, bool numbered)
     history.directory = fs::temp_directory_path() / ("quorlin-bench-" + name);
     fs::remove_all(history.directory);
     fs::create_directories(history.directory);
-    history.pattern = (history.directory / (numbered ? "app.{yyyy}{MM}{dd}-{HH}{mm}.{RollingIndex}.log"
-                                                      : "app.{yyyy}{MM}{dd}-{HH}{mm}.log")).string();
+    history.pattern = (history.directory /
+                       (numbered ? "app.{yyyy}{MM}{dd}-{HH}{mm}.{RollingIndex}.log" : "app.{yyyy}{MM}{dd}-{HH}{mm}.log"))
+                          .string();
     history.now = os::NowTicks();
     auto file = [&](std::int64_t minutesBack) {
         std::string path = NameAt(history.pattern, history.now - minutesBack * kTicksPerMinute) + ".gz";
@@ -153,7 +154,7 @@ public:
     std::map<std::string, double> milliseconds;
 };
 
-} // namespace
+}  // namespace
 
 // --smoke (make test): the runs must complete, the timing verdict is printed but never fails the run.
 int main(int argc, char** argv)

@@ -19,7 +19,7 @@ std::size_t Defined(const Quorlin::Configuration& config, const std::string& nam
     return n;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

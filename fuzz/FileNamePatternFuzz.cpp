@@ -21,7 +21,7 @@ std::size_t Count(const S& text, const S& token)
     return n;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -33,7 +33,7 @@ std::int32_t Expected(const std::string& text)
     return value > INT_MAX ? INT_MAX : value < INT_MIN ? INT_MIN : static_cast<std::int32_t>(value);
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -45,7 +45,7 @@ std::string TakeLine(const std::uint8_t*& p, const std::uint8_t* end)
     return line;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -18,7 +18,7 @@ int main(int argc, char** argv)
     Quorlin::BufferingForwardAppender forwarder;
     forwarder.SetName("forwarder");
     forwarder.SetLayout(std::make_shared<Quorlin::PatternLayout>("%-5p %m"));  // shared with what it adds
-    forwarder.SetOption("limitOfLogPacket/value", "4");                         // forward in batches of four
+    forwarder.SetOption("limitOfLogPacket/value", "4");                        // forward in batches of four
     // Open rebuilds the list from configured names (none here), so appenders are added after it.
     forwarder.Open();
 

@@ -28,7 +28,7 @@ DString Unescape(const DString& value)
     return out;
 }
 
-} // namespace
+}  // namespace
 
 Filter::~Filter() = default;
 
@@ -79,8 +79,8 @@ void Appender::SetOption(const DString& key, const DString& value)
     } else if (Begins(key, "footer/value")) {
         m_Footer = Unescape(value);
     } else {
-        std::fprintf(stderr, "quorlin: appender '%s' (%s): unknown option '%s' ignored\n", m_Name.c_str(),
-                     m_TypeName.c_str(), key.c_str());
+        std::fprintf(stderr, "quorlin: appender '%s' (%s): unknown option '%s' ignored\n", m_Name.c_str(), m_TypeName.c_str(),
+                     key.c_str());
     }
 }
 
@@ -182,4 +182,4 @@ void WriterAppender::WriteFooter()
         m_Writer->Write(0, m_Footer.c_str(), m_Footer.GetLength(), nullptr, 0);
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -112,4 +112,4 @@ private:
     std::mutex m_AppendMutex;
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -22,7 +22,7 @@ bool ContainsNoCase(const std::string& text, const std::string& name)
     return ORBEK::Utility::FindText(ORBEK::Utility::StringView(text), ORBEK::Utility::StringView(name), 0, true) >= 0;
 }
 
-} // namespace
+}  // namespace
 
 void ConfigManager::Register(const ORBEK::Utility::StringView& type, const ORBEK::Utility::StringView& modulePath)
 {
@@ -90,4 +90,4 @@ void ConfigManager::ClearRegistrations()
     r.types.clear();
 }
 
-} // namespace Quorlin::Detail
+}  // namespace Quorlin::Detail

@@ -34,4 +34,4 @@ public:
     static void ClearRegistrations();
 };
 
-} // namespace Quorlin::Detail
+}  // namespace Quorlin::Detail

@@ -58,7 +58,10 @@ public:
                 return FailAt(m_RefLines[i], "[root] refers to appender '" + m_Config.rootRefs[i] + "', which is not defined");
         if (m_Config.rootRefs.empty())
             // An empty text has no line 0 to point at: its line 1 is where the settings are missing.
-            return FailAt(m_Config.rootLine > 0 ? m_Config.rootLine : m_Line > 0 ? m_Line : 1, "no appender receives events: add 'appender-ref = NAME' under [root]");
+            return FailAt(m_Config.rootLine > 0 ? m_Config.rootLine
+                          : m_Line > 0          ? m_Line
+                                                : 1,
+                          "no appender receives events: add 'appender-ref = NAME' under [root]");
         return true;
     }
 
@@ -150,7 +153,7 @@ private:
     std::vector<int> m_RefLines;
 };
 
-} // namespace
+}  // namespace
 
 const AppenderConfig* Configuration::Find(std::string_view name) const
 {
@@ -190,4 +193,4 @@ bool LoadConfiguration(const std::string& path, Configuration& config, std::stri
     return ParseConfiguration(text.str(), path, config, error);
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -28,14 +28,14 @@ namespace Quorlin {
 struct AppenderConfig {
     std::string name;
     std::string type;
-    std::string layout;     // empty: the default pattern
+    std::string layout;  // empty: the default pattern
     std::int32_t threshold = 0;
     std::vector<std::pair<std::string, std::string>> options;
-    int line = 0;           // where the section starts
+    int line = 0;  // where the section starts
 };
 
 struct Configuration {
-    std::string source;     // the file name, for messages
+    std::string source;  // the file name, for messages
     bool debug = false;
     std::int32_t rootLevel = 0;
     std::vector<AppenderConfig> appenders;
@@ -50,4 +50,4 @@ QUORLIN_API bool ParseConfiguration(std::string_view text, const std::string& so
 // Reads and parses a file; a file that cannot be read is an error naming it.
 QUORLIN_API bool LoadConfiguration(const std::string& path, Configuration& config, std::string& error);
 
-} // namespace Quorlin
+}  // namespace Quorlin

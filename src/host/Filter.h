@@ -25,4 +25,4 @@ private:
     std::int32_t m_Min, m_Max;
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -39,7 +39,7 @@ struct ThreadState {
 
 bool IsReferenceKey(const std::string& key) { return key.rfind("appender-ref", 0) == 0; }
 
-} // namespace
+}  // namespace
 
 Framework::Framework() = default;
 
@@ -182,4 +182,4 @@ std::shared_ptr<Appender> Framework::Find(const std::string& name) const
     return {};
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -50,4 +50,4 @@ private:
     std::int32_t m_RootLevel = 0;
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

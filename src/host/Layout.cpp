@@ -127,7 +127,7 @@ std::int32_t FormatDate(char* out, std::int64_t ticks)
     return kDateLength;
 }
 
-} // namespace
+}  // namespace
 
 Layout::~Layout() = default;
 
@@ -141,8 +141,8 @@ PatternLayout::PatternLayout(std::string_view pattern)
             m_Items.back().offset + m_Items.back().length == m_Literals.size()) {
             m_Items.back().length += static_cast<std::uint32_t>(length);
         } else {
-            m_Items.push_back({Kind::Literal, false, 0, static_cast<std::uint32_t>(m_Literals.size()),
-                               static_cast<std::uint32_t>(length)});
+            m_Items.push_back(
+                {Kind::Literal, false, 0, static_cast<std::uint32_t>(m_Literals.size()), static_cast<std::uint32_t>(length)});
         }
         m_Literals.append(text, length);
     };
@@ -206,17 +206,15 @@ struct PatternLayout::Prefix {
     char text[kPrefixCapacity] = {};
 };
 
-void PatternLayout::RenderItems(Cursor& out, std::size_t begin, std::size_t end, const LoggingEvent* event,
-                                std::int32_t* msAt, std::int32_t maxDates) const
+void PatternLayout::RenderItems(Cursor& out, std::size_t begin, std::size_t end, const LoggingEvent* event, std::int32_t* msAt,
+                                std::int32_t maxDates) const
 {
     char scratch[32];
     std::int32_t dates = 0;
     for (std::size_t i = begin; i < end; ++i) {
         const Item& item = m_Items[i];
         switch (item.kind) {
-        case Kind::Literal:
-            out.Put(m_Literals.data() + item.offset, static_cast<std::int32_t>(item.length));
-            break;
+        case Kind::Literal: out.Put(m_Literals.data() + item.offset, static_cast<std::int32_t>(item.length)); break;
         case Kind::Date: {
             const std::int32_t pad = item.width > kDateLength ? item.width - kDateLength : 0;
             if (dates < maxDates)
@@ -237,8 +235,7 @@ void PatternLayout::RenderItems(Cursor& out, std::size_t begin, std::size_t end,
             out.Field(event->m_LoggerName.c_str(), event->m_LoggerName.GetLength(), item.width, item.leftAlign);
             break;
         case Kind::Message:
-            out.Field(event->m_Message, event->m_Message == nullptr ? 0 : event->m_MessageLength, item.width,
-                      item.leftAlign);
+            out.Field(event->m_Message, event->m_Message == nullptr ? 0 : event->m_MessageLength, item.width, item.leftAlign);
             break;
         }
     }
@@ -297,4 +294,4 @@ std::int32_t PatternLayout::Format(char* buffer, std::int32_t size, const Loggin
     return out.Length();
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -48,12 +48,12 @@ private:
     bool RenderPrefix(Prefix& prefix, const LoggingEvent* event, std::int64_t second) const;
     static Prefix& ThreadPrefix();
 
-    std::uint64_t m_Id;          // tells this layout's cached prefix from another's on the same thread
-    std::size_t m_PrefixItems;   // the leading items that depend only on the second, level and thread
-    bool m_MessageTail;          // the prefix is followed by the message alone, without a width
+    std::uint64_t m_Id;         // tells this layout's cached prefix from another's on the same thread
+    std::size_t m_PrefixItems;  // the leading items that depend only on the second, level and thread
+    bool m_MessageTail;         // the prefix is followed by the message alone, without a width
     std::string m_Pattern;
     std::string m_Literals;
     std::vector<Item> m_Items;
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -10,8 +10,8 @@ struct NamedLevel {
     std::int32_t level;
 };
 constexpr NamedLevel kNames[] = {
-    {"FATAL", LevelFatal}, {"ERROR", LevelError}, {"WARN", LevelWarn}, {"INFO", LevelInfo},
-    {"DEBUG", LevelDebug}, {"TRACE", LevelTrace},
+    {"FATAL", LevelFatal}, {"ERROR", LevelError}, {"WARN", LevelWarn},
+    {"INFO", LevelInfo},   {"DEBUG", LevelDebug}, {"TRACE", LevelTrace},
 };
 
 bool EqualsNoCase(std::string_view a, std::string_view b)
@@ -24,7 +24,7 @@ bool EqualsNoCase(std::string_view a, std::string_view b)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 const char* LevelName(std::int32_t level) noexcept
 {
@@ -63,4 +63,4 @@ bool ParseLevel(std::string_view text, std::int32_t& level) noexcept
     return true;
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -24,4 +24,4 @@ QUORLIN_API const char* LevelName(std::int32_t level) noexcept;
 // non-negative decimal number; false for anything else.
 QUORLIN_API bool ParseLevel(std::string_view text, std::int32_t& level) noexcept;
 
-} // namespace Quorlin
+}  // namespace Quorlin

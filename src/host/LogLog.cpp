@@ -26,7 +26,7 @@ private:
     std::mutex m_Mutex;
 };
 
-} // namespace
+}  // namespace
 
 std::atomic<LogSink*> LogLog::gLogger{nullptr};
 
@@ -58,4 +58,4 @@ LogSink* LogLog::StandardErrorSink()
     return &sink;
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -33,4 +33,4 @@ public:
     static bool IsOn() { return gLogger.load(std::memory_order_relaxed) != nullptr; }
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -39,4 +39,4 @@ inline wchar_t PathSeparator() noexcept { return std::filesystem::path::preferre
 // '/' everywhere, and the platform's own separator ('\\' on Windows).
 inline bool IsPathSeparator(wchar_t c) noexcept { return c == L'/' || c == PathSeparator(); }
 
-} // namespace Quorlin::Detail::System
+}  // namespace Quorlin::Detail::System

@@ -17,4 +17,4 @@ struct QUORLIN_API TLSLayout {
     static std::int32_t Size();
 };
 
-} // namespace Quorlin::ThreadContext
+}  // namespace Quorlin::ThreadContext

@@ -42,10 +42,12 @@ bool ExpandToken(std::string_view token, const std::tm& t, std::string& out)
         int width;
     };
     const Field fields[] = {
-        {"yyyy", t.tm_year + 1900, 4}, {"yy", (t.tm_year + 1900) % 100, 2}, {"MM", t.tm_mon + 1, 2},
-        {"M", t.tm_mon + 1, 1},        {"dd", t.tm_mday, 2},                 {"d", t.tm_mday, 1},
-        {"HH", t.tm_hour, 2},          {"H", t.tm_hour, 1},                  {"mm", t.tm_min, 2},
-        {"m", t.tm_min, 1},            {"ss", t.tm_sec, 2},                  {"s", t.tm_sec, 1},
+        {"yyyy", t.tm_year + 1900, 4}, {"yy", (t.tm_year + 1900) % 100, 2},
+        {"MM", t.tm_mon + 1, 2},       {"M", t.tm_mon + 1, 1},
+        {"dd", t.tm_mday, 2},          {"d", t.tm_mday, 1},
+        {"HH", t.tm_hour, 2},          {"H", t.tm_hour, 1},
+        {"mm", t.tm_min, 2},           {"m", t.tm_min, 1},
+        {"ss", t.tm_sec, 2},           {"s", t.tm_sec, 1},
     };
     for (const Field& f : fields) {
         if (token == f.name) {
@@ -80,12 +82,15 @@ WString Expand(const char* pattern, std::int64_t seconds)
     return WString(ORBEK::Utility::DString(out.data(), static_cast<std::int32_t>(out.size())));
 }
 
-} // namespace
+}  // namespace
 
 bool IsLogOn() { return g_LogOn.load(); }
 void SetLogOn(bool on) { g_LogOn.store(on); }
 
-WString PatternToFileName(const char* pattern) { return Expand(pattern, Detail::System::NowTicks() / Detail::System::kTicksPerSecond); }
+WString PatternToFileName(const char* pattern)
+{
+    return Expand(pattern, Detail::System::NowTicks() / Detail::System::kTicksPerSecond);
+}
 
 WString PatternToFileName(const char* pattern, const std::int64_t* seconds)
 {
@@ -120,8 +125,8 @@ DString toYMDHMS(std::int64_t ticks)
     if (!Detail::System::ToLocalTime(seconds, t))
         t = std::tm{};
     char text[32];
-    const int n = std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.tm_year + 1900, t.tm_mon + 1,
-                                t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+    const int n = std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday,
+                                t.tm_hour, t.tm_min, t.tm_sec);
     return DString(text, n);
 }
 
@@ -145,4 +150,4 @@ std::string GetGlobalValue(const std::string& name)
     return it == GlobalMap().end() ? std::string() : it->second;
 }
 
-} // namespace Quorlin::Utility
+}  // namespace Quorlin::Utility

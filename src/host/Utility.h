@@ -36,4 +36,4 @@ QUORLIN_API DString toYMDHMS(std::int64_t ticks);
 QUORLIN_API void SetGlobalValue(const std::string& name, const std::string& value);
 QUORLIN_API std::string GetGlobalValue(const std::string& name);
 
-} // namespace Quorlin::Utility
+}  // namespace Quorlin::Utility

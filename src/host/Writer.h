@@ -17,4 +17,4 @@ public:
                        std::int32_t secondLength) = 0;
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

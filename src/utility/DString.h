@@ -31,8 +31,7 @@ public:
     BasicString(const Ch* text) : BasicString(View(text)) {}
     BasicString(std::basic_string_view<Ch> text) : BasicString(View(text)) {}
     // Wide copy of UTF-8 text.
-    explicit BasicString(const BasicString<char>& narrow)
-        requires(!std::is_same_v<Ch, char>)
+    explicit BasicString(const BasicString<char>& narrow) requires(!std::is_same_v<Ch, char>)
     {
         const std::wstring wide = Utf8ToWide(narrow);
         Assign(wide.data(), static_cast<std::int32_t>(wide.size()));
@@ -285,15 +284,17 @@ public:
     static BasicString From(std::int32_t value) { return From(static_cast<std::int64_t>(value)); }
 
     // Narrow (UTF-8) copy of a wide string.
-    BasicString<char> ToDString() const
-        requires(!std::is_same_v<Ch, char>)
+    BasicString<char> ToDString() const requires(!std::is_same_v<Ch, char>)
     {
         const std::string narrow = WideToUtf8(*this);
         return BasicString<char>(narrow.data(), static_cast<std::int32_t>(narrow.size()));
     }
 
 private:
-    static bool IsBlank(Ch c) noexcept { return c == Ch(' ') || c == Ch('\t') || c == Ch('\r') || c == Ch('\n') || c == Ch('\v') || c == Ch('\f'); }
+    static bool IsBlank(Ch c) noexcept
+    {
+        return c == Ch(' ') || c == Ch('\t') || c == Ch('\r') || c == Ch('\n') || c == Ch('\v') || c == Ch('\f');
+    }
 
     BasicString& AssignView(View text)
     {
@@ -375,4 +376,4 @@ using WString = BasicString<wchar_t>;
 ORBEK_UTILITY_API char* DString_TLSBuffer_Get();
 ORBEK_UTILITY_API std::int32_t DString_TLSBuffer_Size();
 
-} // namespace ORBEK::Utility
+}  // namespace ORBEK::Utility

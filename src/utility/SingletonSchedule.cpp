@@ -34,7 +34,7 @@ void CallWords(const ScheduledCall& call, std::uintptr_t* words)
     std::memcpy(words + 2, call.function, sizeof call.function);
 }
 
-} // namespace
+}  // namespace
 
 SingletonSchedule::SingletonSchedule() = default;
 
@@ -277,4 +277,4 @@ void SingletonSchedule::Log(const char* what, long long value, int level) const
     logger(level, text);
 }
 
-} // namespace ORBEK::Utility
+}  // namespace ORBEK::Utility

@@ -147,4 +147,4 @@ private:
 
 inline std::future<void> SchedulePoolWrapper::Post(const ScheduledCall& call) { return m_Schedule->Post(call, m_Interval); }
 
-} // namespace ORBEK::Utility
+}  // namespace ORBEK::Utility

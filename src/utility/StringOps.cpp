@@ -88,7 +88,7 @@ void PutWide(std::wstring& out, char32_t cp)
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-} // namespace
+}  // namespace
 
 std::int32_t FindText(StringView hay, StringView needle, std::int32_t start, bool ignoreCase)
 {
@@ -231,4 +231,4 @@ bool ParseBool(StringView text)
     return TryParseBool(text, value) && value;
 }
 
-} // namespace ORBEK::Utility
+}  // namespace ORBEK::Utility

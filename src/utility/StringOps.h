@@ -41,4 +41,4 @@ ORBEK_UTILITY_API bool ParseBool(StringView text);
 // Strict form: true when the text is one of the words above or "false", "no", "off", "0"; `value` gets it.
 ORBEK_UTILITY_API bool TryParseBool(StringView text, bool& value);
 
-} // namespace ORBEK::Utility
+}  // namespace ORBEK::Utility

@@ -69,10 +69,7 @@ struct StringView_Base {
     }
     constexpr std::uint64_t ComputeHash() const noexcept { return Fnv1a64(Data(), static_cast<std::size_t>(m_nLen)); }
 
-    friend constexpr bool operator==(const StringView_Base& a, const StringView_Base& b) noexcept
-    {
-        return a.View() == b.View();
-    }
+    friend constexpr bool operator==(const StringView_Base& a, const StringView_Base& b) noexcept { return a.View() == b.View(); }
 
 private:
     static constexpr const Ch* EmptyText() noexcept
@@ -96,6 +93,6 @@ constexpr WStringView operator""_qv(const wchar_t* text, std::size_t n) noexcept
 {
     return WStringView(text, static_cast<std::int32_t>(n), Fnv1a64(text, n));
 }
-} // namespace Literals
+}  // namespace Literals
 
-} // namespace ORBEK::Utility
+}  // namespace ORBEK::Utility

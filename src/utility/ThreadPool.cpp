@@ -23,7 +23,7 @@ ManagerState& State()
 
 void StandardErrorLogger(int level, const char* text) { std::fprintf(stderr, "[pool %d] %s\n", level, text); }
 
-} // namespace
+}  // namespace
 
 void Manager::SetLogger(PoolLogger logger)
 {
@@ -59,4 +59,4 @@ std::vector<std::string> Manager::Calls()
     return s.calls;
 }
 
-} // namespace ORBEK::Utility
+}  // namespace ORBEK::Utility

@@ -22,4 +22,4 @@ public:
     static std::vector<std::string> Calls();
 };
 
-} // namespace ORBEK::Utility
+}  // namespace ORBEK::Utility

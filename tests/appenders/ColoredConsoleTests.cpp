@@ -14,7 +14,7 @@ namespace {
 
 const std::string kReset = "\x1b[39m\x1b[49m\r\n";
 
-} // namespace
+}  // namespace
 
 TEST(ColoredConsole, BytesByLevelForEachConfiguration)
 {

@@ -12,12 +12,12 @@ TEST(ConsoleWriter, WritesExactlyTheGivenLengthsAndSkipsEmptyParts)
     QuorlinTest::RecordingOs os;
     ConsoleWriter writer;
     const char text[] = "abcdef";
-    writer.Write(0, text, 3, nullptr, 0);    // not zero-terminated at its length: only "abc"
-    writer.Write(0, text, 0, text + 3, 0);   // lengths 0: nothing
+    writer.Write(0, text, 3, nullptr, 0);   // not zero-terminated at its length: only "abc"
+    writer.Write(0, text, 0, text + 3, 0);  // lengths 0: nothing
     writer.Write(0, nullptr, 5, "xy", 2);
     writer.NewLine();
     EXPECT_EQ(os.ConsoleBytes(), "abcxy\r\n");
-    const std::string big(3000, 'q');        // longer than one chunk of direct console output
+    const std::string big(3000, 'q');  // longer than one chunk of direct console output
     os.Clear();
     writer.Write(0, big.data(), static_cast<std::int32_t>(big.size()), nullptr, 0);
     EXPECT_EQ(os.ConsoleBytes(), big);

@@ -42,13 +42,13 @@ TEST(WinEventLogAppender, DefaultsReopeningAndAnUnregisteredSource)
     WinEventLogAppender appender;
     EXPECT_EQ(appender.GetSource(), "Quorlin (Default Source)");
     appender.Open();
-    appender.Open();  // the new registration replaces, and deregisters, the previous one
+    appender.Open();     // the new registration replaces, and deregisters, the previous one
     LoggingEvent empty;  // no text at all: information, no strings
     empty.m_Level = 80000;
     appender.Append(&empty);
-    EXPECT_EQ(os.Calls(), (std::vector<std::string>{"RegisterSource|Quorlin (Default Source)",
-                                                    "RegisterSource|Quorlin (Default Source)", "DeregisterSource|handle",
-                                                    "ReportToSource|4|0|0|(none)"}));
+    EXPECT_EQ(os.Calls(),
+              (std::vector<std::string>{"RegisterSource|Quorlin (Default Source)", "RegisterSource|Quorlin (Default Source)",
+                                        "DeregisterSource|handle", "ReportToSource|4|0|0|(none)"}));
     os.Clear();
     os.sourceRegisters = false;
     appender.Open();

@@ -39,7 +39,10 @@ std::shared_ptr<AsyncBufferingForwardAppender> Async(ConfiguredAppenders& config
     return config.Forwarder<AsyncBufferingForwardAppender>(name, refs);
 }
 
-std::string Prefixed(const Appender& a, const std::string& text) { return "[" + std::to_string(a.GetInstanceNumber()) + "] " + text; }
+std::string Prefixed(const Appender& a, const std::string& text)
+{
+    return "[" + std::to_string(a.GetInstanceNumber()) + "] " + text;
+}
 
 // The name the calling thread carries, where the platform shows it.
 std::string ThreadName()
@@ -65,7 +68,7 @@ std::vector<std::uint32_t> PausesWith(std::size_t waiting, const char* limit = n
     return pauses;
 }
 
-} // namespace
+}  // namespace
 
 TEST(AsyncBufferingForwardAppender, EachStrategyTakesItsStep)
 {
@@ -129,9 +132,8 @@ TEST(AsyncBufferingForwardAppender, OpenPostsTheSendTaskAndTheWorkerForwardsInOr
     if (workerName != "|") {
         EXPECT_EQ(workerName, "Quorlin.AsyncBu|");  // Linux keeps 15 characters of "Quorlin.AsyncBuf"
     }
-    EXPECT_TRUE(Eventually([&] {
-        return recorder.Contains(Prefixed(*async, "Leave AsyncBufferingForward.THSendBuffer, NbOfPkt : 16"));
-    }));
+    EXPECT_TRUE(Eventually(
+        [&] { return recorder.Contains(Prefixed(*async, "Leave AsyncBufferingForward.THSendBuffer, NbOfPkt : 16")); }));
 
     CloseQuietly(*async);
     EXPECT_EQ(pool.Count(kPool + "Shutdown 4796"), 1);
@@ -219,10 +221,15 @@ TEST(AsyncBufferingForwardAppender, PausesProducersByTiersOfWaitingPackets)
         const char* limit;
         std::vector<std::uint32_t> pauses;
     } cases[] = {
-        {4'096, nullptr, {}}, {4'097, nullptr, {50}}, {20'000, nullptr, {100}}, {70'000, nullptr, {200}},
-        {1'100'000, nullptr, {500}}, {5'000, "-1", {}},
+        {4'096, nullptr, {}},
+        {4'097, nullptr, {50}},
+        {20'000, nullptr, {100}},
+        {70'000, nullptr, {200}},
+        {1'100'000, nullptr, {500}},
+        {5'000, "-1", {}},
         // Thresholds in 64 bits: 32,768 x 65,536 and 100,663,296 x 256 overflow 32.
-        {10, "32768", {}}, {10, "100663296", {}},
+        {10, "32768", {}},
+        {10, "100663296", {}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(PausesWith(c.waiting, c.limit), c.pauses) << c.waiting << " waiting, limit " << (c.limit ? c.limit : "default");

@@ -29,7 +29,7 @@ struct OpenBuffer {
     CountingBuffer appender;
 };
 
-} // namespace
+}  // namespace
 
 TEST(LogPacket, OutlivesTheCallersEventAndTextAndLeavesTheContextSlot)
 {

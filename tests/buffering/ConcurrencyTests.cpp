@@ -77,7 +77,7 @@ private:
     bool m_Open = false;
 };
 
-} // namespace
+}  // namespace
 
 TEST(AsyncForwardConcurrency, ProducersTheWorkerAndCloseRace)
 {

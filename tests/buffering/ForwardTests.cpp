@@ -22,7 +22,7 @@ std::shared_ptr<BufferingForwardAppender> Forwarder(ConfiguredAppenders& config,
 
 using Strings = std::vector<std::string>;
 
-} // namespace
+}  // namespace
 
 TEST(BufferingForwardAppender, ForwardsEachEventBeforeAppendReturnsByDefault)
 {

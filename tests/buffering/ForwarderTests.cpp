@@ -42,7 +42,7 @@ protected:
 using ForwarderTypes = ::testing::Types<BufferingForwardAppender, AsyncBufferingForwardAppender>;
 TYPED_TEST_SUITE(Forwarders, ForwarderTypes);
 
-} // namespace
+}  // namespace
 
 TYPED_TEST(Forwarders, OpenCountsTheAppendersFoundAndOpensOnlyClosedOnes)
 {

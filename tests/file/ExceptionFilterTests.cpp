@@ -19,7 +19,7 @@ void Succeeds(void* flag) { *static_cast<bool*>(flag) = true; }
 
 const ORBEK::Utility::DString kName("rolling-main");
 
-} // namespace
+}  // namespace
 
 TEST(ExceptionFilter, AnAccessViolationIsNamedBeepedAndReported)
 {
@@ -47,8 +47,8 @@ TEST(ExceptionFilter, ExceptionsAndOtherFaultsAreCaughtTooAndTheGuardCanBeUsedAg
         QuorlinTest::DiagnosticRecorder recorder;
         EXPECT_FALSE(RunGuardedRollover(kName, &Throws, nullptr));
         // A code outside the table: only the entry message, the beep and the report.
-        EXPECT_EQ(recorder.Texts(), (std::vector<std::string>{"Enter ExceptionFilter.",
-                                                              "Exception at RollingFileAppender::Rollover"}));
+        EXPECT_EQ(recorder.Texts(),
+                  (std::vector<std::string>{"Enter ExceptionFilter.", "Exception at RollingFileAppender::Rollover"}));
     }
     {
         QuorlinTest::DiagnosticRecorder recorder;

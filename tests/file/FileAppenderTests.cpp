@@ -21,7 +21,7 @@ std::unique_ptr<FileAppender> MakeAppender(const TempDir& dir, const std::string
     return appender;
 }
 
-} // namespace
+}  // namespace
 
 TEST(FileAppender, WritesEventsWithLineEndsHeaderAndFooter)
 {
@@ -47,7 +47,7 @@ TEST(FileAppender, OptionsMatchByPrefixAndBadBooleansKeepTheDefault)
     auto appender = MakeAppender(dir, "app.log");
     appender->SetOption("fileName/valueX", DString((dir.Path() / "app.log").string().c_str()));  // begins with the key
     appender->SetOption("xfileName/value", "elsewhere.log");  // does not: goes to the framework
-    appender->SetOption("appendToFile/value", "ture");         // not a boolean: appending stays on
+    appender->SetOption("appendToFile/value", "ture");        // not a boolean: appending stays on
     appender->SetOption("enableNewLine/value", "false");
     appender->ActivateOptions();
     ASSERT_TRUE(appender->Open());
@@ -89,11 +89,11 @@ TEST(FileAppender, EndToEndThroughQuorlinRun)
     TempDir dir;
     const std::string log = (dir.Path() / "out" / "app.log").string();
     auto run = [&](const std::string& options, const std::string& input) {
-        WriteFile(dir.Path() / "q.conf", "[appender file]\ntype = Appender.File\nlayout = %p %m\nfileName/value = " + log +
-                                             "\n" + options + "[root]\nappender-ref = file\n");
+        WriteFile(dir.Path() / "q.conf", "[appender file]\ntype = Appender.File\nlayout = %p %m\nfileName/value = " + log + "\n" +
+                                             options + "[root]\nappender-ref = file\n");
         WriteFile(dir.Path() / "in.txt", input);
-        return RunShell(Quote(SiblingProgram("quorlin-run")) + " --config " + Quote((dir.Path() / "q.conf").string()) +
-                        " < " + Quote((dir.Path() / "in.txt").string()) + " 2> " + Quote((dir.Path() / "err.txt").string()));
+        return RunShell(Quote(SiblingProgram("quorlin-run")) + " --config " + Quote((dir.Path() / "q.conf").string()) + " < " +
+                        Quote((dir.Path() / "in.txt").string()) + " 2> " + Quote((dir.Path() / "err.txt").string()));
     };
     ASSERT_EQ(run("", "one\nWARN: two\n"), 0) << ReadFile(dir.Path() / "err.txt");
     EXPECT_EQ(ReadFile(log), "INFO one\r\nWARN two\r\n");
@@ -143,6 +143,7 @@ TEST(FileAppender, ACutShortLastLineIsEndedBeforeTheNextEvent)
         Log(*appender, "next");
         appender->Close();
         // Without line ends of its own the appender leaves the file's text as it is.
-        EXPECT_EQ(ReadFile(dir.Path() / "app.log"), newLines[0] == 't' ? "whole\r\nhalf\r\nnext\r\n" : "whole\r\nhalfnext") << newLines;
+        EXPECT_EQ(ReadFile(dir.Path() / "app.log"), newLines[0] == 't' ? "whole\r\nhalf\r\nnext\r\n" : "whole\r\nhalfnext")
+            << newLines;
     }
 }

@@ -47,8 +47,9 @@ std::vector<fs::path> HistoryThenActive(const fs::path& folder)
     for (const auto& entry : fs::directory_iterator(folder))
         if (entry.path().filename() != "app.log")
             files.push_back(entry.path());
-    std::sort(files.begin(), files.end(),
-              [](const fs::path& a, const fs::path& b) { return SortKey(a.filename().string()) < SortKey(b.filename().string()); });
+    std::sort(files.begin(), files.end(), [](const fs::path& a, const fs::path& b) {
+        return SortKey(a.filename().string()) < SortKey(b.filename().string());
+    });
     files.push_back(folder / "app.log");
     return files;
 }
@@ -66,12 +67,16 @@ const Policy kPolicies[] = {
     // Two batches a file, so that the largest window, 121, holds the whole run.
     {"FixedWindow", 121, SizeWindow("12000", 121), Clock::Real},
     {"FixedWindowUncompressed", 121, SizeWindow("12000", 121), Clock::NoCompressor},
-    {"TimeByTheMinute", 0, {{"fileNamePattern/value", "app.{yyyy}-{MM}-{dd}-{HH}-{mm}.log"}, {"rollingPolicy/maxHistory/value", "1000"}},
+    {"TimeByTheMinute",
+     0,
+     {{"fileNamePattern/value", "app.{yyyy}-{MM}-{dd}-{HH}-{mm}.log"}, {"rollingPolicy/maxHistory/value", "1000"}},
      Clock::MinuteSteps},
     // A dated pattern numbered within the day, as a service rolling by size configures it: the
     // compressions started at each roll-over must not make the next one fail.
-    {"SizeAndTime", 0,
-     {{"fileNamePattern/value", "app.{yyyy}-{MM}-{dd}.{RollingIndex}.log"}, {"triggeringPolicy/maxFileSize/value", "4096"},
+    {"SizeAndTime",
+     0,
+     {{"fileNamePattern/value", "app.{yyyy}-{MM}-{dd}.{RollingIndex}.log"},
+      {"triggeringPolicy/maxFileSize/value", "4096"},
       {"rollingPolicy/maxHistory/value", "3"}},
      Clock::Real},
 };
@@ -80,7 +85,7 @@ void PrintTo(const Policy& policy, std::ostream* out) { *out << policy.name; }
 
 class RollingConcurrency : public testing::TestWithParam<std::tuple<Policy, int>> {};
 
-} // namespace
+}  // namespace
 
 TEST_P(RollingConcurrency, EveryLineOnceAcrossTheRollOvers)
 {
@@ -106,8 +111,8 @@ TEST_P(RollingConcurrency, EveryLineOnceAcrossTheRollOvers)
     appender->Close();
     appender->WaitForCompressions();
 
-    const std::vector<fs::path> files =
-        policy.window > 0 ? FixedWindowFiles(dir.Path(), "app", ".log", policy.window) : HistoryThenActive(dir.Path());
+    const std::vector<fs::path> files = policy.window > 0 ? FixedWindowFiles(dir.Path(), "app", ".log", policy.window)
+                                                          : HistoryThenActive(dir.Path());
     EXPECT_GT(files.size(), policy.window > 0 ? kLeastRollOvers / 2 : kLeastRollOvers) << "too few roll-overs to tell";
     if (noGzip) {
         EXPECT_GE(static_cast<std::size_t>(noGzip->spawns), files.size() - 1);  // a compression begun with each
@@ -121,7 +126,8 @@ TEST_P(RollingConcurrency, EveryLineOnceAcrossTheRollOvers)
     EXPECT_EQ(appender->LostEventCount(), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(PoliciesAndThreads, RollingConcurrency, testing::Combine(testing::ValuesIn(kPolicies), testing::Values(2, 4)),
+INSTANTIATE_TEST_SUITE_P(PoliciesAndThreads, RollingConcurrency,
+                         testing::Combine(testing::ValuesIn(kPolicies), testing::Values(2, 4)),
                          [](const testing::TestParamInfo<RollingConcurrency::ParamType>& info) {
                              return std::string(std::get<0>(info.param).name) + "_" + std::to_string(std::get<1>(info.param)) +
                                     "Threads";

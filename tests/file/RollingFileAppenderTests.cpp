@@ -34,7 +34,7 @@ void LogNumbered(RollingFileAppender& appender, int lines)
     appender.WaitForCompressions();
 }
 
-} // namespace
+}  // namespace
 
 TEST(RollingFileAppender, PoliciesFollowTheSelectingKeys)
 {
@@ -48,8 +48,13 @@ TEST(RollingFileAppender, PoliciesFollowTheSelectingKeys)
         {{"triggeringPolicy/maxFileSize/value"}, true, false, false, false, true, false},
         {{"rollingPolicy/maxIndex/value"}, false, false, true, true, false, false},
         {{"triggeringPolicy/interval/value", "triggeringPolicy/maxFileSize/value"}, false, true, false, false, true, false},
-        {{"triggeringPolicy/interval/value", "triggeringPolicy/maxFileSize/value", "rollingPolicy/maxIndex/value"}, false, true,
-         false, true, false, false},
+        {{"triggeringPolicy/interval/value", "triggeringPolicy/maxFileSize/value", "rollingPolicy/maxIndex/value"},
+         false,
+         true,
+         false,
+         true,
+         false,
+         false},
         {{}, false, false, true, false, false, true},
     };
     for (const Case& c : cases) {
@@ -118,8 +123,11 @@ TEST(RollingFileAppender, ExactBytesAroundOneTimeRollOver)
     ClockWithoutGzip clock(LocalTicks(2026, 12, 6, 10, 7, 20));
     RollingFileAppender appender;
     MessagesInto(appender, dir.Path(),
-                 {{"fileNamePattern/value", "app.{RollingIndex}.log"}, {"triggeringPolicy/interval/value", "1m"},
-                  {"rollingPolicy/maxIndex/value", "3"}, {"header/value", "[head]\\r\\n"}, {"footer/value", "[foot]"}});
+                 {{"fileNamePattern/value", "app.{RollingIndex}.log"},
+                  {"triggeringPolicy/interval/value", "1m"},
+                  {"rollingPolicy/maxIndex/value", "3"},
+                  {"header/value", "[head]\\r\\n"},
+                  {"footer/value", "[foot]"}});
     appender.ActivateOptions();
     ASSERT_TRUE(appender.Open());
     Log(appender, "a");
@@ -134,9 +142,10 @@ TEST(RollingFileAppender, ExactBytesAroundOneTimeRollOver)
     EXPECT_EQ(ReadFile(dir.Path() / "app.1.log"),
               "[head]\r\na\r\nb\r\n"
               "\r\n\r\n-- (Quorlin) TriggeringPolicy.TimeBased.Next maintenance time : 2026-12-06 10:09:00\r\n\r\n"
-              "\r\n-- (Quorlin) Started at " + loaded +
-              "\r\n-- (Quorlin) New FileName : [" + activeName + "]\r\n\r\n"
-              "[foot]");
+              "\r\n-- (Quorlin) Started at " +
+                  loaded + "\r\n-- (Quorlin) New FileName : [" + activeName +
+                  "]\r\n\r\n"
+                  "[foot]");
     EXPECT_EQ(ReadFile(dir.Path() / "app.log"), "[head]\r\n\r\n-- (Quorlin) Started at " + loaded + "\r\n\r\nc\r\n[foot]");
     EXPECT_EQ(clock.spawns, 1);  // the compression was started, and failed to start gzip
 }
@@ -184,17 +193,20 @@ TEST(RollingFileAppender, EndToEndThroughQuorlinRun)
               0)
         << ReadFile(dir.Path() / "err.txt");
     // The compressions run on after the program ends (gzip is a process of its own): give them time.
-    EXPECT_TRUE(WaitFor([&] {
-        const auto files = Files(dir.Path() / "logs");
-        return std::any_of(files.begin(), files.end(), [](const std::string& name) { return name.ends_with(".gz"); });
-    }, 10));
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            const auto files = Files(dir.Path() / "logs");
+            return std::any_of(files.begin(), files.end(), [](const std::string& name) { return name.ends_with(".gz"); });
+        },
+        10));
 }
 
 TEST(RollingFileAppender, AQuietAppendersBatchReachesTheFileAndErrorsGoAtOnce)
 {
     TempDir dir;
     auto make = [&](const char* name, const char* idle, Options more = {}) {
-        more.insert(more.end(), {{"fileName/value", name}, {"triggeringPolicy/maxFileSize/value", "1MB"}, {"idleFlush/value", idle}});
+        more.insert(more.end(),
+                    {{"fileName/value", name}, {"triggeringPolicy/maxFileSize/value", "1MB"}, {"idleFlush/value", idle}});
         auto appender = RollingInto(dir.Path(), more);
         appender->ActivateOptions();
         EXPECT_TRUE(appender->Open());

@@ -77,7 +77,7 @@ std::string AllText(const TempDir& dir)
     return all;
 }
 
-} // namespace
+}  // namespace
 
 TEST(RolloverFailure, ARefusedRenameKeepsTheFileAppendsToItAndStartsNoCompression)
 {
@@ -171,7 +171,8 @@ TEST(RolloverFailure, WhatDoesNotFitTheBacklogIsCountedNotedAndReported)
 
         const std::string active = ReadFile(dir.Path() / "app.log");
         if (opensAgain) {
-            EXPECT_NE(active.find("w1_" + line + "\r\n-- (Quorlin) 4 events could not be written while ["), std::string::npos) << active;
+            EXPECT_NE(active.find("w1_" + line + "\r\n-- (Quorlin) 4 events could not be written while ["), std::string::npos)
+                << active;
             EXPECT_EQ(active.find("w2_"), std::string::npos);
             EXPECT_EQ(appender->LostEventCount(), 4u);
         } else {

@@ -103,7 +103,7 @@ public:
     }
 };
 
-} // namespace
+}  // namespace
 
 TEST(TriggerConcurrency, TimeAndCombinedPoliciesAreAskedWhileTheyAdvance)
 {
@@ -113,7 +113,8 @@ TEST(TriggerConcurrency, TimeAndCombinedPoliciesAreAskedWhileTheyAdvance)
     Configure(time);
     Configure(combined);
     ReadWhileAdvancing(time, clock, [](const TimeBasedTriggerPolicy& p) { return p.GetNextMntTime(); });
-    ReadWhileAdvancing(combined, clock, [](const SizeAndTimeBasedTriggerPolicy& p) { return p.GetTimePolicy().GetNextMntTime(); });
+    ReadWhileAdvancing(combined, clock,
+                       [](const SizeAndTimeBasedTriggerPolicy& p) { return p.GetTimePolicy().GetNextMntTime(); });
 }
 
 // Several threads that all saw the same due time advance the schedule once between them.

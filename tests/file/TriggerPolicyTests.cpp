@@ -51,7 +51,7 @@ struct Activated {
     DiagnosticRecorder diagnostics;
 };
 
-} // namespace
+}  // namespace
 
 TEST(SizeBasedTriggerPolicy, SizeTextsGiveTheLimitAtWhichTheFileRolls)
 {
@@ -59,12 +59,26 @@ TEST(SizeBasedTriggerPolicy, SizeTextsGiveTheLimitAtWhichTheFileRolls)
         const char* value;
         std::uint64_t bytes;
     } cases[] = {
-        {"10MB", 10485760}, {"10mb", 10485760}, {"10M", 10485760}, {"10m", 10485760},
-        {"2048KB", 2097152}, {"2048kb", 2097152}, {"512K", 524288}, {"512k", 524288},
-        {"1GB", 1073741824}, {"1gb", 1073741824}, {"3G", 3221225472}, {"3g", 3221225472},
-        {"8192", 8192}, {"4096", 4096},
+        {"10MB", 10485760},
+        {"10mb", 10485760},
+        {"10M", 10485760},
+        {"10m", 10485760},
+        {"2048KB", 2097152},
+        {"2048kb", 2097152},
+        {"512K", 524288},
+        {"512k", 524288},
+        {"1GB", 1073741824},
+        {"1gb", 1073741824},
+        {"3G", 3221225472},
+        {"3g", 3221225472},
+        {"8192", 8192},
+        {"4096", 4096},
         // mixed case is no unit: 10 bytes, then raised to the floor
-        {"10Mb", 4096}, {"10kB", 4096}, {"3000", 4096}, {"0", 4096}, {"MB", 4096},
+        {"10Mb", 4096},
+        {"10kB", 4096},
+        {"3000", 4096},
+        {"0", 4096},
+        {"MB", 4096},
         // a negative number is a limit never reached, left as it is
         {"-1", std::numeric_limits<std::uint64_t>::max()},
     };
@@ -134,7 +148,7 @@ protected:
     TimeBasedTriggerPolicy& policy = activated.policy;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(FifteenMinutes, StartsAtTheNextWholeMinuteThenStepsByFifteen)
 {
@@ -207,7 +221,7 @@ Diagnostic Precision(const char* unit, const char* interval)
     return {50000, std::string("TimeBasedRollPolicy::ActivateOptions, Precision : ") + unit + " of " + interval};
 }
 
-} // namespace
+}  // namespace
 
 TEST(TimeBasedTriggerPolicy, UnitComesFromThePatternOrTheIntervalSmallestFirst)
 {
@@ -254,7 +268,7 @@ TEST(TimeBasedTriggerPolicy, KeysAreMatchedByContainmentAndTheLastPairWins)
     policy.SetOption(DString("triggeringPolicy/interval/value"), DString("15m"));
     policy.SetOption(DString("triggeringPolicy/maxFileSize/value"), DString("10m"));  // not an interval
     policy.SetOption(DString("triggeringPolicy/interval/value"), DString("2H"));
-    policy.SetOption(DString("fileName/value"), DString("logs/app.{mm}.log"));        // not the pattern key
+    policy.SetOption(DString("fileName/value"), DString("logs/app.{mm}.log"));  // not the pattern key
     policy.SetOption(DString("/fileNamePattern/value"), DString("logs/app.{mm}.log"));
     policy.SetOption(DString("/fileNamePattern/value"), DString("logs/app.{dd}.log"));
     policy.ActivateOptions();
@@ -273,9 +287,12 @@ TEST(TimeBasedTriggerPolicy, ACountBelowOneOrTooLargeIsCorrectedWithAWarning)
         std::int32_t minutes;
         const char* correction;
     } cases[] = {
-        {"logs/app.{HH}.log", nullptr, 60, belowOne}, {"logs/app.{dd}.log", "", 1440, belowOne},
-        {"logs/app.log", "m", 1, belowOne},           {"logs/app.log", "0d", 1440, belowOne},
-        {"logs/app.log", "-3H", 60, belowOne},        {"logs/app.{mm}.log", "x", 1, belowOne},
+        {"logs/app.{HH}.log", nullptr, 60, belowOne},
+        {"logs/app.{dd}.log", "", 1440, belowOne},
+        {"logs/app.log", "m", 1, belowOne},
+        {"logs/app.log", "0d", 1440, belowOne},
+        {"logs/app.log", "-3H", 60, belowOne},
+        {"logs/app.{mm}.log", "x", 1, belowOne},
         // 2,160,000,000 minutes: more than an int32 holds
         {"logs/app.log", "1500000d", 1491308 * 1440, "is too long, auto correct to 2147483520 minutes"},
     };
@@ -283,7 +300,8 @@ TEST(TimeBasedTriggerPolicy, ACountBelowOneOrTooLargeIsCorrectedWithAWarning)
         SCOPED_TRACE("pattern " + Shown(c.pattern) + ", interval " + Shown(c.interval));
         Activated a(c.pattern, c.interval);
         EXPECT_EQ(a.policy.GetIntervalMinutes(), c.minutes);
-        const std::string warning = "TimeBasedTriggerPolicy::ActivateOptions, interval [" + std::string(c.interval ? c.interval : "") + "] " + c.correction;
+        const std::string warning = "TimeBasedTriggerPolicy::ActivateOptions, interval [" +
+                                    std::string(c.interval ? c.interval : "") + "] " + c.correction;
         const auto lines = a.diagnostics.Lines();
         EXPECT_NE(std::find(lines.begin(), lines.end(), Diagnostic{70000, warning}), lines.end());
     }
@@ -347,7 +365,7 @@ protected:
     DiagnosticRecorder diagnostics;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(EightKBOrFifteenMinutes, PassesOptionsToTheSizePolicyThenTheTimePolicy)
 {
@@ -403,11 +421,11 @@ protected:
     ScopedTimeZone m_Zone{kCentralEurope};
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(DaylightSaving, BoundariesFollowTheLocalClockOnTheShortAndTheLongDay)
 {
-    const std::int64_t april1 = UtcTicks(2024, 3, 31, 22, 0, 0);     // 00:00 CEST
+    const std::int64_t april1 = UtcTicks(2024, 3, 31, 22, 0, 0);      // 00:00 CEST
     const std::int64_t october28 = UtcTicks(2024, 10, 27, 23, 0, 0);  // 00:00 CET
     const struct {
         const char* now;

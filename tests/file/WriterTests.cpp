@@ -44,7 +44,7 @@ private:
     Calls& m_Calls;
 };
 
-} // namespace
+}  // namespace
 
 TEST(FileWriter, CreatesTheDirectoryChainThenTheFile)
 {

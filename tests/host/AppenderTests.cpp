@@ -66,7 +66,7 @@ LoggingEvent Event(const std::string& text, std::int32_t level)
     return e;
 }
 
-} // namespace
+}  // namespace
 
 TEST(WriterAppender, WritesHeaderEventsFooterAndRefusesWhenClosedOrBelowThreshold)
 {

@@ -7,25 +7,24 @@ using namespace Quorlin;
 
 TEST(Configuration, ReadsGlobalsSectionsOptionsInFileOrderAndRoot)
 {
-    const char* text =
-        "# comment\n"
-        "; another comment\n"
-        "debug = true\n"
-        "\n"
-        "[appender main]\r\n"
-        "type = Appender.RollingFile\n"
-        "layout =   %d [%p] [%t] %m  \n"
-        "threshold = WARN\n"
-        "fileName/value = logs/app.log\n"
-        "triggeringPolicy/maxFileSize/value = 10MB\n"
-        "fileName/value = logs/other = name.log\n"
-        "[appender second]\n"
-        "type = Appender.Null\n"
-        "threshold = 12345\n"
-        "[root]\n"
-        "level = debug\n"
-        "appender-ref = main\n"
-        "appender-ref = second\n";
+    const char* text = "# comment\n"
+                       "; another comment\n"
+                       "debug = true\n"
+                       "\n"
+                       "[appender main]\r\n"
+                       "type = Appender.RollingFile\n"
+                       "layout =   %d [%p] [%t] %m  \n"
+                       "threshold = WARN\n"
+                       "fileName/value = logs/app.log\n"
+                       "triggeringPolicy/maxFileSize/value = 10MB\n"
+                       "fileName/value = logs/other = name.log\n"
+                       "[appender second]\n"
+                       "type = Appender.Null\n"
+                       "threshold = 12345\n"
+                       "[root]\n"
+                       "level = debug\n"
+                       "appender-ref = main\n"
+                       "appender-ref = second\n";
     Configuration config;
     std::string error;
     ASSERT_TRUE(ParseConfiguration(text, "q.conf", config, error)) << error;

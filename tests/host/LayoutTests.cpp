@@ -32,7 +32,7 @@ std::string Render(const Layout& layout, const LoggingEvent& e)
     return std::string(buffer, static_cast<std::size_t>(n));
 }
 
-} // namespace
+}  // namespace
 
 TEST(PatternLayout, RendersEveryConversion)
 {
@@ -77,8 +77,7 @@ TEST(PatternLayout, RendersEachEventAfreshAcrossSecondsDaysLevelsThreadsAndLayou
         {lastSecond + 10'000'000, LevelInfo, 42, &layout, "2027-01-01 00:00:00.000 [INFO ] [42      ] m"},
         {lastSecond + 10'070'000, LevelError, 42, &layout, "2027-01-01 00:00:00.007 [ERROR] [42      ] m"},
         {lastSecond + 10'070'000, LevelError, 7, &layout, "2027-01-01 00:00:00.007 [ERROR] [7       ] m"},
-        {lastSecond + 10'560'000, LevelError, 7, &padded,
-         "<  2027-01-01 00:00:00.056|2027-01-01 00:00:00.056  >m"},
+        {lastSecond + 10'560'000, LevelError, 7, &padded, "<  2027-01-01 00:00:00.056|2027-01-01 00:00:00.056  >m"},
         {lastSecond + 10'570'000, LevelError, 7, &layout, "2027-01-01 00:00:00.057 [ERROR] [7       ] m"},
         {lastSecond + 9'000'000, LevelError, 7, &layout, "2026-12-31 23:59:59.900 [ERROR] [7       ] m"},
     };

@@ -23,7 +23,7 @@ std::string Expand(const char* pattern, std::int64_t seconds)
     return Utility::PatternToFileName(pattern, &seconds).ToDString().c_str();
 }
 
-} // namespace
+}  // namespace
 
 TEST(PatternToFileName, ExpandsDateAndTimeTokensInLocalTime)
 {

@@ -21,7 +21,7 @@ int RunExample(const TempDir& dir, const std::string& name, const std::string& e
                     Quote((ExamplesFolder() / name).string()) + extra + " < in.txt > out.txt 2> err.txt");
 }
 
-} // namespace
+}  // namespace
 
 TEST(Examples, EveryConfigurationStartsAndTakesEvents)
 {

@@ -21,9 +21,12 @@ using QuorlinTest::DiagnosticRecorder;
 
 namespace {
 
-std::unique_ptr<Appender> Create(const char* type) { return std::unique_ptr<Appender>(Factory::CreateAppender(StringView(type))); }
+std::unique_ptr<Appender> Create(const char* type)
+{
+    return std::unique_ptr<Appender>(Factory::CreateAppender(StringView(type)));
+}
 
-} // namespace
+}  // namespace
 
 TEST(Factory, EmptyOrNullTypeGivesNullWithoutDiagnostic)
 {
@@ -85,9 +88,16 @@ TEST(Startup, RecordsTheModuleLocationRegistersTenTypesInOrderAndPreparesThePool
 
     const auto registrations = Detail::ConfigManager::Registrations();
     const std::vector<std::string> expected = {
-        "Appender.File", "Appender.RollingFile", "Appender.ColoredConsole", "Appender.Console",
-        "Appender.Null", "Appender.AsyncBufferingForward", "Appender.BufferingForward", "Appender.Memory",
-        "Appender.WindowsEventLog", "Appender.WindowsDebug",
+        "Appender.File",
+        "Appender.RollingFile",
+        "Appender.ColoredConsole",
+        "Appender.Console",
+        "Appender.Null",
+        "Appender.AsyncBufferingForward",
+        "Appender.BufferingForward",
+        "Appender.Memory",
+        "Appender.WindowsEventLog",
+        "Appender.WindowsDebug",
     };
     ASSERT_EQ(registrations.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {

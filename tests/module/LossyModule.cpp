@@ -23,7 +23,7 @@ public:
     }
 };
 
-} // namespace
+}  // namespace
 
 extern "C" QUORLIN_TEST_MODULE_API Quorlin::Appender* CreateAppender(const char*, void*) { return new LossyAppender; }
 

@@ -21,7 +21,7 @@ namespace {
 
 std::wstring Widen(const std::string& text) { return ORBEK::Utility::Utf8ToWide(std::string_view(text)); }
 
-} // namespace
+}  // namespace
 
 // Started with a console of its own: runs the generator there and interrupts it once both files have events.
 QUORLIN_CHILD(interrupted_generator)
@@ -29,10 +29,10 @@ QUORLIN_CHILD(interrupted_generator)
     if (argc < 1)
         return 100;
     const std::filesystem::path dir = argv[0];
-    const std::string command = Quote(SiblingProgram("quorlin-run")) + " --config q.conf --generate 2000000000 --threads 2 --message-size 40";
-    return RunAndInterrupt(Widen(command), dir.wstring(), [&] {
-        return CountLines(dir / "forwarded.log") > 1000 && CountLines(dir / "rolling.log") > 1000;
-    });
+    const std::string command = Quote(SiblingProgram("quorlin-run")) +
+                                " --config q.conf --generate 2000000000 --threads 2 --message-size 40";
+    return RunAndInterrupt(Widen(command), dir.wstring(),
+                           [&] { return CountLines(dir / "forwarded.log") > 1000 && CountLines(dir / "rolling.log") > 1000; });
 }
 
 TEST(QuorlinRunConsole, CtrlCWhileGeneratingKeepsEveryAcceptedEvent)
@@ -42,7 +42,8 @@ TEST(QuorlinRunConsole, CtrlCWhileGeneratingKeepsEveryAcceptedEvent)
     WriteFile(dir.Path() / "q.conf", kRollingAndAsync);
     os::ProcessHandle child;
     const std::wstring self = Widen(os::ExecutablePath());
-    ASSERT_TRUE(os::Spawn(self, L"\"" + self + L"\" --child=interrupted_generator \"" + dir.Path().wstring() + L"\"", child).Ok());
+    ASSERT_TRUE(
+        os::Spawn(self, L"\"" + self + L"\" --child=interrupted_generator \"" + dir.Path().wstring() + L"\"", child).Ok());
     std::uint32_t code = os::kStillActive;
     for (int i = 0; i < 1200 && os::ExitCodeOf(child, code).Ok() && code == os::kStillActive; ++i)
         os::AwaitExit(child, 100);

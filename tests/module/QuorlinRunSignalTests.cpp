@@ -73,13 +73,14 @@ private:
 const char* const kStopSignals[] = {"TERM", "HUP", "PIPE"};
 
 // Rolling: batches of 8 KB held in memory until full or closed. Marker: writes each event through.
-const char* const kRollingAndMarker = "[appender rolling]\ntype = Appender.RollingFile\nlayout = %m\n"
-                                      "fileName/value = rolling.log\nfileNamePattern/value = rolling.{RollingIndex}.log\nrollingPolicy/maxIndex/value = 3\n"
-                                      "triggeringPolicy/maxFileSize/value = 10MB\n"
-                                      "[appender marker]\ntype = Appender.File\nlayout = %m\nfileName/value = marker.log\n"
-                                      "[root]\nappender-ref = rolling\nappender-ref = marker\n";
+const char* const kRollingAndMarker =
+    "[appender rolling]\ntype = Appender.RollingFile\nlayout = %m\n"
+    "fileName/value = rolling.log\nfileNamePattern/value = rolling.{RollingIndex}.log\nrollingPolicy/maxIndex/value = 3\n"
+    "triggeringPolicy/maxFileSize/value = 10MB\n"
+    "[appender marker]\ntype = Appender.File\nlayout = %m\nfileName/value = marker.log\n"
+    "[root]\nappender-ref = rolling\nappender-ref = marker\n";
 
-} // namespace
+}  // namespace
 
 TEST(QuorlinRunSignals, AStopSignalWhileReadingClosesTheAppendersWithEveryLine)
 {
@@ -115,8 +116,9 @@ TEST(QuorlinRunSignals, AStopSignalWhileGeneratingKeepsEveryAcceptedEvent)
         WriteFile(dir.Path() / "empty.txt", "");
         BackgroundRun run(dir, "--config q.conf --generate 2000000000 --threads 2 --message-size 40", "empty.txt");
         // Under way: the forwarded file has events, the rolling one has written batches.
-        ASSERT_TRUE(WaitFor([&] { return CountLines(dir.Path() / "forwarded.log") > 1000 && CountLines(dir.Path() / "rolling.log") > 1000; }))
-            << run.Err();
+        ASSERT_TRUE(WaitFor([&] {
+            return CountLines(dir.Path() / "forwarded.log") > 1000 && CountLines(dir.Path() / "rolling.log") > 1000;
+        })) << run.Err();
         run.Signal(signal);
         ASSERT_EQ(run.ExitCode(), 0) << run.Err();
         const long accepted = SummaryEvents(run.Err());
@@ -142,9 +144,11 @@ TEST(QuorlinRunSignals, AWriteToAGoneReaderStopsTheRunAndKeepsEveryAcceptedEvent
 {
     TempDir dir;
     // The debugger stream is standard error on Linux: its first event meets the gone reader.
-    WriteFile(dir.Path() / "q.conf", std::string(kRollingAndMarker) + "appender-ref = debugger\n"
-                                     "[appender debugger]\ntype = Appender.WindowsDebug\nlayout = %m\n");
-    EXPECT_EQ(RunWithDeadPipe(dir, "--config q.conf --generate 2000000000 --message-size 20 < /dev/null > out.txt", "2> dead"), 0);
+    WriteFile(dir.Path() / "q.conf", std::string(kRollingAndMarker) +
+                                         "appender-ref = debugger\n"
+                                         "[appender debugger]\ntype = Appender.WindowsDebug\nlayout = %m\n");
+    EXPECT_EQ(RunWithDeadPipe(dir, "--config q.conf --generate 2000000000 --message-size 20 < /dev/null > out.txt", "2> dead"),
+              0);
     const long written = CheckGenerated(dir.Path() / "marker.log", 1);
     EXPECT_GT(written, 0);
     // The rolling appender's batch in memory reached its file as well.
@@ -157,10 +161,11 @@ TEST(QuorlinRunSignals, AGoneReaderOfStandardOutputDoesNotCutTheClosing)
     TempDir dir;
     // The forwarder prints what it forwarded while closing to standard output, before the rolling
     // appender it feeds is closed.
-    WriteFile(dir.Path() / "q.conf", "[appender async]\ntype = Appender.AsyncBufferingForward\nappender-ref/ref = rolling\n"
-                                     "[appender rolling]\ntype = Appender.RollingFile\nlayout = %m\nfileName/value = rolling.log\n"
-                                     "fileNamePattern/value = rolling.{RollingIndex}.log\nrollingPolicy/maxIndex/value = 3\n"
-                                     "[root]\nappender-ref = async\n");
+    WriteFile(dir.Path() / "q.conf",
+              "[appender async]\ntype = Appender.AsyncBufferingForward\nappender-ref/ref = rolling\n"
+              "[appender rolling]\ntype = Appender.RollingFile\nlayout = %m\nfileName/value = rolling.log\n"
+              "fileNamePattern/value = rolling.{RollingIndex}.log\nrollingPolicy/maxIndex/value = 3\n"
+              "[root]\nappender-ref = async\n");
     std::string input;
     for (int i = 0; i < kLines; ++i)
         input += NumberedLine(0, i) + "\n";
@@ -180,8 +185,9 @@ TEST(QuorlinRunSignals, PastAFileSizeLimitDroppedEventsAreReported)
 {
     TempDir dir;
     WriteFile(dir.Path() / "q.conf", kRollingAndMarker);
-    const int rc = RunShell(InDirectory(dir.Path().string()) + "(" + kFileSizeLimit + Program() +
-                            " --quiet --drop --config q.conf --generate 20000 --message-size 40 < /dev/null > out.txt 2> err.txt)");
+    const int rc = RunShell(
+        InDirectory(dir.Path().string()) + "(" + kFileSizeLimit + Program() +
+        " --quiet --drop --config q.conf --generate 20000 --message-size 40 < /dev/null > out.txt 2> err.txt)");
     const std::string err = ReadFile(dir.Path() / "err.txt");
     EXPECT_NE(rc, 128 + 25) << "ended by SIGXFSZ";
     EXPECT_EQ(rc, 4) << err;

@@ -65,7 +65,8 @@ std::string ChainConfig(const TempDir& dir, const std::vector<std::string>& orde
     std::map<std::string, std::string> sections = {
         {"async", "[appender async]\ntype = Appender.AsyncBufferingForward\nappender-ref/ref = fwd\n"},
         {"fwd", "[appender fwd]\ntype = Appender.BufferingForward\nappender-ref/ref = file\nlimitOfLogPacket/value = 3\n"},
-        {"file", "[appender file]\ntype = Appender.File\nlayout = %m\nfileName/value = " + (dir.Path() / "out.log").string() + "\n"},
+        {"file",
+         "[appender file]\ntype = Appender.File\nlayout = %m\nfileName/value = " + (dir.Path() / "out.log").string() + "\n"},
     };
     std::string text;
     for (const std::string& name : order)
@@ -75,7 +76,7 @@ std::string ChainConfig(const TempDir& dir, const std::vector<std::string>& orde
     return Quote((dir.Path() / "chain.conf").string());
 }
 
-} // namespace
+}  // namespace
 
 TEST(QuorlinRun, HelpVersionAndUsageErrors)
 {
@@ -108,9 +109,9 @@ TEST(QuorlinRun, ConfigurationErrorsNameFileAndLine)
 TEST(QuorlinRun, AnAppenderThatCannotBeCreatedIsNamed)
 {
     TempDir dir;
-    const std::string config =
-        WriteConfig(dir, "[appender ok]\ntype = Appender.Console\n[appender broken]\ntype = Appender.Nothing\n"
-                         "[root]\nappender-ref = ok\n");
+    const std::string config = WriteConfig(dir,
+                                           "[appender ok]\ntype = Appender.Console\n[appender broken]\ntype = Appender.Nothing\n"
+                                           "[root]\nappender-ref = ok\n");
     RunResult r = RunQuorlin(dir, "--config " + config);
     EXPECT_EQ(r.exitCode, 3);
     EXPECT_NE(r.err.find("q.conf:3: appender 'broken' could not be created: type 'Appender.Nothing' is unknown"),
@@ -121,13 +122,11 @@ TEST(QuorlinRun, AnAppenderThatCannotBeCreatedIsNamed)
 TEST(QuorlinRun, FeedsStandardInputAndGeneratedEventsThroughTheModule)
 {
     TempDir dir;
-    const std::string config =
-        WriteConfig(dir, "[appender console]\ntype = Appender.Console\n[root]\nappender-ref = console\n");
+    const std::string config = WriteConfig(dir, "[appender console]\ntype = Appender.Console\n[root]\nappender-ref = console\n");
     RunResult input = RunQuorlin(dir, "--config " + config + " --debug", "first line\nERROR second {$} line\n");
     EXPECT_EQ(input.exitCode, 0) << input.err;
     // The diagnostics show the factory at work in the module.
-    EXPECT_NE(input.err.find("[50000] Enter Factory::CreateAppender, type : [Appender.Console]"), std::string::npos)
-        << input.err;
+    EXPECT_NE(input.err.find("[50000] Enter Factory::CreateAppender, type : [Appender.Console]"), std::string::npos) << input.err;
 
     RunResult generated = RunQuorlin(dir, "--config " + config + " --generate 500 --threads 2 --message-size 50");
     EXPECT_EQ(generated.exitCode, 0) << generated.err;
@@ -173,10 +172,12 @@ TEST(QuorlinRun, AppendersThatLostEventsAreNamedAndTheExitCodeIs4)
 {
     TempDir dir;
     const auto beside = std::filesystem::path(Quorlin::os::ExecutablePath()).parent_path();
-    const std::string module = Quote((beside / (std::string("quorlin_lossy_module") + Quorlin::os::SharedLibrarySuffix())).string());
-    const std::string config = WriteConfig(dir, "[appender lossyA]\ntype = T\n[appender kept]\ntype = T\n[appender lossyB]\ntype = T\n"
-                                                "threshold = ERROR\n[root]\nappender-ref = lossyA\nappender-ref = kept\n"
-                                                "appender-ref = lossyB\n");
+    const std::string module = Quote(
+        (beside / (std::string("quorlin_lossy_module") + Quorlin::os::SharedLibrarySuffix())).string());
+    const std::string config = WriteConfig(dir,
+                                           "[appender lossyA]\ntype = T\n[appender kept]\ntype = T\n[appender lossyB]\ntype = T\n"
+                                           "threshold = ERROR\n[root]\nappender-ref = lossyA\nappender-ref = kept\n"
+                                           "appender-ref = lossyB\n");
     for (const char* quiet : {"", " --quiet"}) {
         RunResult r = RunQuorlin(dir, "--module " + module + " --config " + config + quiet, "one\nERROR two\nthree\n");
         EXPECT_EQ(r.exitCode, 4) << r.err;
@@ -193,7 +194,8 @@ TEST(QuorlinRun, AppendersThatLostEventsAreNamedAndTheExitCodeIs4)
     RunResult missing = RunQuorlin(dir, "--module quorlin-no-such-module.bin --config " + config, "");
     EXPECT_EQ(missing.exitCode, 2) << missing.err;
     EXPECT_NE(missing.err.find("cannot load module 'quorlin-no-such-module.bin': "), std::string::npos) << missing.err;
-    EXPECT_GT(missing.err.size(), std::string("quorlin-run: cannot load module 'quorlin-no-such-module.bin': \n").size()) << missing.err;
+    EXPECT_GT(missing.err.size(), std::string("quorlin-run: cannot load module 'quorlin-no-such-module.bin': \n").size())
+        << missing.err;
 }
 
 TEST(QuorlinRunForwarders, EveryEventReachesTheFileWhateverTheOrderOfTheSections)
@@ -204,8 +206,8 @@ TEST(QuorlinRunForwarders, EveryEventReachesTheFileWhateverTheOrderOfTheSections
         expected.push_back("line " + std::to_string(i));
         input += expected.back() + "\n";
     }
-    for (const auto& order : std::vector<std::vector<std::string>>{{"async", "fwd", "file"}, {"file", "fwd", "async"},
-                                                                   {"fwd", "file", "async"}}) {
+    for (const auto& order :
+         std::vector<std::vector<std::string>>{{"async", "fwd", "file"}, {"file", "fwd", "async"}, {"fwd", "file", "async"}}) {
         SCOPED_TRACE(order[0] + "," + order[1] + "," + order[2]);
         TempDir dir;
         const RunResult r = RunProgram(dir, "quorlin-run", "--config " + ChainConfig(dir, order), input);
@@ -218,8 +220,8 @@ TEST(QuorlinRunForwarders, EveryEventReachesTheFileWhateverTheOrderOfTheSections
 TEST(QuorlinRunForwarders, GeneratedEventsArriveOncePerThreadInOrder)
 {
     TempDir dir;
-    const RunResult r =
-        RunProgram(dir, "quorlin-run", "--config " + ChainConfig(dir, {"file", "async", "fwd"}) + " --generate 3000 --threads 3");
+    const RunResult r = RunProgram(dir, "quorlin-run",
+                                   "--config " + ChainConfig(dir, {"file", "async", "fwd"}) + " --generate 3000 --threads 3");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(CheckGenerated(dir.Path() / "out.log", 3), 3000);
 }
@@ -242,9 +244,9 @@ TEST(EmbeddingExample, LinksAgainstTheModuleAndForwardsThroughIt)
     const std::string log = (dir.Path() / "embedded.log").string();
     const RunResult r = RunProgram(dir, "embedding-example", Quote(log));
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(Lines(ReadFile(log)), (std::vector<std::string>{"INFO  event 1", "INFO  event 2", "WARN  event 3", "INFO  event 4",
-                                                               "INFO  event 5", "WARN  event 6", "INFO  event 7", "INFO  event 8",
-                                                               "WARN  event 9", "INFO  event 10"}));
+    EXPECT_EQ(Lines(ReadFile(log)),
+              (std::vector<std::string>{"INFO  event 1", "INFO  event 2", "WARN  event 3", "INFO  event 4", "INFO  event 5",
+                                        "WARN  event 6", "INFO  event 7", "INFO  event 8", "WARN  event 9", "INFO  event 10"}));
     EXPECT_EQ(Lines(r.out), (std::vector<std::string>{"embedding-example: forwarding to 'file' and 'counter'",
                                                       "NullAppender.Close, m_nCount=8", "embedding-example: wrote " + log}));
 }

@@ -23,19 +23,19 @@ std::string F(const char* pattern, const A&... args)
     return std::string(buffer, static_cast<std::size_t>(n));
 }
 
-} // namespace
+}  // namespace
 
 TEST(Trace, PlaceholdersSequentialNumberedAndInvalid)
 {
     EXPECT_EQ(F("[{$}] Leave MemoryAppender.Open", 3), "[3] Leave MemoryAppender.Open");
     EXPECT_EQ(F("{$}-{$}", 7, 9), "7-9");
     EXPECT_EQ(F("{1}/{0}", 7, 9), "9/7");
-    EXPECT_EQ(F("{1}{$}", 7, 9, 11), "911");         // the counter follows the last number
-    EXPECT_EQ(F("a{}b{$}", 5), "ab5");               // after an invalid placeholder {$} is 0 again
+    EXPECT_EQ(F("{1}{$}", 7, 9, 11), "911");  // the counter follows the last number
+    EXPECT_EQ(F("a{}b{$}", 5), "ab5");        // after an invalid placeholder {$} is 0 again
     EXPECT_EQ(F("{5}", 1), "");
-    EXPECT_EQ(F("{x1}", 4, 8), "8");                 // characters before the first digit are ignored
+    EXPECT_EQ(F("{x1}", 4, 8), "8");                                        // characters before the first digit are ignored
     EXPECT_EQ(F("{123}", 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12), "12");  // two digits at most
-    EXPECT_EQ(F("end {$", 1), "end 1");              // the template's end closes a placeholder
+    EXPECT_EQ(F("end {$", 1), "end 1");                                     // the template's end closes a placeholder
     EXPECT_EQ(F("no placeholders"), "no placeholders");
 }
 
@@ -48,7 +48,7 @@ TEST(Trace, IntegerFormatParts)
     EXPECT_EQ(F("{$:f}", 3), "3.000000");
     EXPECT_EQ(F("[{$:d5}]", -42), "[  -42]");
     EXPECT_EQ(F("{$:D}/{$:U}", 7, 8u), "7/8");
-    EXPECT_EQ(F("{$:q}", 7), "");                    // an unknown letter writes nothing
+    EXPECT_EQ(F("{$:q}", 7), "");  // an unknown letter writes nothing
     EXPECT_EQ(F("{$}", -2147483647 - 1), "-2147483648");
     EXPECT_EQ(F("{$}", std::uint64_t{18446744073709551615ull}), "18446744073709551615");
     EXPECT_EQ(F("{$:x}", std::uint64_t{0x123456789abull}), "123456789ab");
@@ -123,7 +123,7 @@ private:
     char m_Last[256] = {};
     std::int32_t m_Length = 0;
 };
-} // namespace
+}  // namespace
 
 TEST(Trace, FrameworkBufferPathAllocatesNothing)
 {

@@ -25,7 +25,7 @@ bool WaitUntil(const std::atomic<bool>& flag)
     return flag.load();
 }
 
-} // namespace
+}  // namespace
 
 TEST(RwLock, WriterExcludesReadersAndReadersShare)
 {

@@ -46,7 +46,7 @@ std::string ReadAll(os::NativeFile file)
     return content;
 }
 
-} // namespace
+}  // namespace
 
 TEST(Directory, ChainIsCreatedOneLevelAtATime)
 {
@@ -75,7 +75,9 @@ TEST(Directory, ListsEntriesWithoutDots)
     // A name beyond ASCII and beyond the 16-bit range makes the round trip through the system's encoding.
     const std::wstring unusual = L"\u00fcber-\u65e5\u672c-\U0001F600.log";
     os::NativeFile file = os::kInvalidFile;
-    ASSERT_TRUE(os::OpenFile(dir.Wide() + os::PathSeparator() + unusual, os::Access::Write, os::Disposition::CreateAlways, os::ShareRead, file).Ok());
+    ASSERT_TRUE(os::OpenFile(dir.Wide() + os::PathSeparator() + unusual, os::Access::Write, os::Disposition::CreateAlways,
+                             os::ShareRead, file)
+                    .Ok());
     os::CloseFile(file);
 
     std::vector<std::wstring> names{L"stale"};

@@ -49,7 +49,7 @@ std::wstring ChildCommandLine(const std::wstring& child, const std::wstring& arg
     return L"\"" + TestBinary() + L"\" --child=" + child + (args.empty() ? L"" : L" " + args);
 }
 
-} // namespace
+}  // namespace
 
 // Exits with 7 when it got exactly the arguments that ProcessTest.ChildSeesQuotedArguments passes.
 QUORLIN_CHILD(arguments)
@@ -115,7 +115,8 @@ TEST(ProcessTest, FaultOutsideAStepStillEndsTheProcess)
 TEST(ProcessTest, ChildSeesQuotedArgumentsAndExitCode)
 {
     os::ProcessHandle child;
-    const os::Status started = os::Spawn(TestBinary(), ChildCommandLine(L"arguments", LR"("two words" say\"hi\" "trail\\" "" plain)"), child);
+    const os::Status started = os::Spawn(TestBinary(),
+                                         ChildCommandLine(L"arguments", LR"("two words" say\"hi\" "trail\\" "" plain)"), child);
     ASSERT_TRUE(started.Ok()) << os::ErrorText(started.native);
     // Returns when the child ends, not at the end of its bound.
     os::AwaitExit(child, 600'000);
@@ -164,17 +165,19 @@ TEST(ProcessTest, ShareModesHoldAcrossProcesses)
     const std::string release = Utf8(dir.Path() / "release");
     const std::string ready = Utf8(dir.Path() / "ready");
     os::ProcessHandle child;
-    ASSERT_TRUE(os::Spawn(TestBinary(),
-                          ChildCommandLine(L"holder", L"\"" + Widen(file) + L"\" \"" + Widen(release) + L"\" \"" + Widen(ready) + L"\""),
-                          child)
-                    .Ok());
+    ASSERT_TRUE(
+        os::Spawn(TestBinary(),
+                  ChildCommandLine(L"holder", L"\"" + Widen(file) + L"\" \"" + Widen(release) + L"\" \"" + Widen(ready) + L"\""),
+                  child)
+            .Ok());
     for (int i = 0; i < 600 && !os::PathExists(Widen(ready)); ++i)
         os::SleepMs(50);
     ASSERT_TRUE(os::PathExists(Widen(ready)));
 
     os::NativeFile second = os::kInvalidFile;
-    EXPECT_EQ(os::OpenFile(Widen(file), os::Access::Write, os::Disposition::OpenExisting, os::ShareRead | os::ShareWrite, second).kind,
-              os::ErrorKind::SharingViolation);
+    EXPECT_EQ(
+        os::OpenFile(Widen(file), os::Access::Write, os::Disposition::OpenExisting, os::ShareRead | os::ShareWrite, second).kind,
+        os::ErrorKind::SharingViolation);
     EXPECT_EQ(os::RemoveFile(Widen(file)).kind, os::ErrorKind::SharingViolation);
 
     WriteFile(PathOf(release), "");
@@ -311,7 +314,8 @@ TEST(SystemLog, SourceLifecycle)
 
 TEST(Clock, TicksAndLocalTime)
 {
-    const auto system = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+    const auto system =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
     const std::int64_t ticks = os::NowTicks();
     EXPECT_LT(std::llabs(ticks / 10'000 - system), 2'000);
 
@@ -338,7 +342,8 @@ TEST(Status, ErrorTextAndKinds)
 {
     TempDir dir;
     os::NativeFile file = os::kInvalidFile;
-    const os::Status missing = os::OpenFile(dir.Wide("absent"), os::Access::Read, os::Disposition::OpenExisting, os::ShareRead, file);
+    const os::Status missing = os::OpenFile(dir.Wide("absent"), os::Access::Read, os::Disposition::OpenExisting, os::ShareRead,
+                                            file);
     ASSERT_EQ(missing.kind, os::ErrorKind::NotFound);
     EXPECT_EQ(os::FromNative(missing.native).kind, os::ErrorKind::NotFound);
     const std::string text = os::ErrorText(missing.native);
@@ -357,7 +362,7 @@ struct FakeSystem : os::Interposer {
     void WriteToConsole(os::ConsoleHandle, const char* text, std::uint32_t size) override { console.append(text, size); }
 };
 
-} // namespace
+}  // namespace
 
 TEST(Interposer, RedirectsWhileInstalled)
 {
@@ -406,7 +411,7 @@ struct FakeHandles : os::Interposer {
     }
 };
 
-} // namespace
+}  // namespace
 
 TEST(Interposer, EveryCallOnAFakeHandleReachesTheFake)
 {

@@ -20,7 +20,7 @@ std::unique_ptr<RollingFileAppender> RollingAt(const fs::path& folder, const std
     return appender;
 }
 
-} // namespace
+}  // namespace
 
 TEST(NameRefusal, NamesThePlatformCannotTakeAreRefusedAndHarmNothingElse)
 {

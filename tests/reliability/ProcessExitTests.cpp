@@ -38,7 +38,7 @@ std::string ChildCommand(const std::string& child, const fs::path& folder)
     return Quote(SiblingProgram("reliability_tests")) + " --child=" + child + " " + Quote(folder.string());
 }
 
-} // namespace
+}  // namespace
 
 // Logs the same numbered lines through a file appender (plain/), a rolling one (open/) and a rolling one
 // that static destruction closes (closed/), then leaves through exit() with all of them open.

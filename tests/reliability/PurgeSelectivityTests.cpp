@@ -31,21 +31,21 @@ std::map<std::string, std::string> Contents(const TempDir& dir)
 // and files of other kinds; each holds its own name.
 void LayLookAlikes(const TempDir& dir, const std::string& stem, const std::string& extension)
 {
-    for (const std::string& name : std::vector<std::string>
-         {stem + extension + ".bak", stem + extension + ".gz.part", stem + extension + ".1", stem + ".gz.tmp",
-          "old-" + stem + extension, stem + "x" + extension, stem + ".txt", stem + extension + "x", "notes.txt",
-          "app.log.lock", "app.log"})
+    for (const std::string& name :
+         std::vector<std::string>{stem + extension + ".bak", stem + extension + ".gz.part", stem + extension + ".1",
+                                  stem + ".gz.tmp", "old-" + stem + extension, stem + "x" + extension, stem + ".txt",
+                                  stem + extension + "x", "notes.txt", "app.log.lock", "app.log"})
         Touch(dir, name, "");
 }
 
 struct TimeCase {
     const char* pattern;
     bool sizeAndTime;
-    std::vector<std::string> realSuffixes;  // after the day's name (its index given as {RollingIndex})
+    std::vector<std::string> realSuffixes;   // after the day's name (its index given as {RollingIndex})
     std::vector<std::string> lookAlikeDays;  // names of the expired day written another way
 };
 
-} // namespace
+}  // namespace
 
 TEST(PurgeSelectivity, TimePurgesDeleteExpiredHistoryAndNothingThatOnlyLooksLikeIt)
 {
@@ -53,9 +53,13 @@ TEST(PurgeSelectivity, TimePurgesDeleteExpiredHistoryAndNothingThatOnlyLooksLike
     const std::int64_t expired = now - 10 * kTicksPerDay;  // maxHistory 3: days 4 to 33 back go
     const std::int64_t kept = now - 2 * kTicksPerDay;
     const TimeCase cases[] = {
-        {"app.{yyyy}-{MM}-{dd}.log", false, {".log", ".log.gz", ".gz", ".log.zip"},
+        {"app.{yyyy}-{MM}-{dd}.log",
+         false,
+         {".log", ".log.gz", ".gz", ".log.zip"},
          {"app.2026-11-2.log", "app.2026-11-026.log", "app.2026-1-26.log", "app.2026-11-2a.log", "app.26-11-26.log"}},
-        {"app.{yyyy}-{MM}-{dd}.{RollingIndex}.log", true, {".1.log.gz", ".2.log.gz", ".3.log"},
+        {"app.{yyyy}-{MM}-{dd}.{RollingIndex}.log",
+         true,
+         {".1.log.gz", ".2.log.gz", ".3.log"},
          {"app.2026-11-26.01.log", "app.2026-11-26.x.log", "app.2026-11-26..log", "app.2026-11-26.1.1.log",
           "app.2026-11-026.1.log"}},
     };
@@ -100,8 +104,9 @@ TEST(PurgeSelectivity, AWindowShiftMovesAndDeletesOnlyItsOwnNumbers)
     Touch(dir, "app.2.log.gz", "two");
     Touch(dir, "app.3.log", "three");  // the oldest of a full window
     Touch(dir, "app.4.log", "");       // beyond the window: not the window's to delete
-    for (const std::string& name : std::vector<std::string>{"app.03.log", "app.3.log.bak", "app.3.log.gz.part", "app.3.log.1", "app.3x.log",
-                                    "app.x.log", "app-3.log", "other.3.log", "app.3.1.log", "app.30.log"})
+    for (const std::string& name :
+         std::vector<std::string>{"app.03.log", "app.3.log.bak", "app.3.log.gz.part", "app.3.log.1", "app.3x.log", "app.x.log",
+                                  "app-3.log", "other.3.log", "app.3.1.log", "app.30.log"})
         Touch(dir, name, "");
     LayLookAlikes(dir, "app.2", ".log");
     Touch(dir, "app.log", "active");

@@ -64,7 +64,7 @@ void ExpectLossReportedOnce(const fs::path& folder, int total, long minLost, con
     EXPECT_NE(all.find("-- (Quorlin) " + std::to_string(lost) + " events could not be written to ["), std::string::npos);
 }
 
-} // namespace
+}  // namespace
 
 // Logs 3000 lines into argv[0] (no roll-over), the first 1500 while files may not grow beyond 30000
 // bytes, and writes the diagnostics to argv[1], one a line.
@@ -149,7 +149,7 @@ TEST(RolloverFaults, AFullDiskRollsNothingOverAndHoldsTheEventsOrCountsThem)
         logUpTo(900);
         appender->WaitForCompressions();
         EXPECT_EQ(disk.spawns, spawnsBefore);  // nothing reached the file: nothing to roll over
-        EXPECT_TRUE(WriteStalls::Any());      // a host may hold its input back
+        EXPECT_TRUE(WriteStalls::Any());       // a host may hold its input back
         disk.diskFull = false;
         disk.Advance(2 * os::kTicksPerSecond);  // the retry is due
         logUpTo(1500);

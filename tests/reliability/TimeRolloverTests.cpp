@@ -56,7 +56,7 @@ std::vector<int> Join(std::vector<std::vector<int>> parts)
     return all;
 }
 
-} // namespace
+}  // namespace
 
 TEST(TimeRollovers, NothingIsLostOrOverwrittenWhenClocksChangeOrJump)
 {

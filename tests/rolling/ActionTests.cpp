@@ -128,7 +128,7 @@ std::wstring TestBinaryW()
     return fs::path(std::u8string(self.begin(), self.end())).wstring();
 }
 
-} // namespace
+}  // namespace
 
 // Waits up to 30 s for the file named by argv[0] to appear, then ends.
 QUORLIN_CHILD(lingerer)
@@ -297,7 +297,8 @@ QUORLIN_CHILD(keeper)
         return 2;
     auto path = [](const char* text) { return fs::path(std::u8string(text, text + std::char_traits<char>::length(text))); };
     os::NativeFile file = os::kInvalidFile;
-    if (!os::OpenFile(path(argv[0]).wstring(), os::Access::Read, os::Disposition::OpenExisting, os::ShareRead | os::ShareWrite, file)
+    if (!os::OpenFile(path(argv[0]).wstring(), os::Access::Read, os::Disposition::OpenExisting, os::ShareRead | os::ShareWrite,
+                      file)
              .Ok())
         return 3;
     WriteFile(path(argv[2]), "ready");
@@ -333,7 +334,7 @@ fs::path RealGzipDirectory(const TempDir& empty)
     return kWindows ? fs::path(std::u8string(self.begin(), self.end())).parent_path() : empty.Path();
 }
 
-} // namespace
+}  // namespace
 
 TEST(FixedWindowRenameAction, AHeldActiveFileShiftsNothingAndOnceReleasedShiftsOnce)
 {
@@ -368,7 +369,8 @@ TEST(FixedWindowRenameAction, AHeldActiveFileShiftsNothingAndOnceReleasedShiftsO
     const std::unique_ptr<RolloverDescription> description = policy.Rollover(W(dir.Wide("app.log")));
     ASSERT_NE(description, nullptr);
     EXPECT_TRUE(description->synchronous->Execute());
-    EXPECT_EQ(Contents(dir), (std::map<std::string, std::string>{{"app.1.log", "active"}, {"app.2.log.gz", "1"}, {"app.3.log.gz", "2"}}));
+    EXPECT_EQ(Contents(dir),
+              (std::map<std::string, std::string>{{"app.1.log", "active"}, {"app.2.log.gz", "1"}, {"app.3.log.gz", "2"}}));
 }
 
 TEST(FixedWindowRenameAction, ARenameThatFailedAfterItsShiftIsRetriedWithoutAnotherShift)
@@ -424,8 +426,8 @@ TEST(SizeAndTimeBasedRollPolicy, PlainHistoryLeftOverInTheKeptPeriodsIsCompresse
     ASSERT_NE(description, nullptr);
     ASSERT_TRUE(description->synchronous->Execute());
     description->asynchronous->Execute();
-    EXPECT_EQ(Files(dir.Path()), (std::set<std::string>{today + ".1.log.gz", today + ".2.log.gz", today + ".3.log.gz",
-                                                        yesterday + ".1.log.gz"}));
+    EXPECT_EQ(Files(dir.Path()),
+              (std::set<std::string>{today + ".1.log.gz", today + ".2.log.gz", today + ".3.log.gz", yesterday + ".1.log.gz"}));
     EXPECT_EQ(Unpacked(dir.Path() / (today + ".2.log.gz")), payload);
     EXPECT_EQ(Unpacked(dir.Path() / (yesterday + ".1.log.gz")), "late");
     EXPECT_EQ(Unpacked(dir.Path() / (today + ".3.log.gz")), "active");

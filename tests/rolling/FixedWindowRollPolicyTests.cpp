@@ -25,7 +25,7 @@ FixedWindowRollPolicy Configured(const std::string& minIndex, const std::string&
     return policy;
 }
 
-} // namespace
+}  // namespace
 
 TEST(FixedWindowRollPolicy, ActivationCorrectsTheWindow)
 {
@@ -37,11 +37,27 @@ TEST(FixedWindowRollPolicy, ActivationCorrectsTheWindow)
     };
     const Row rows[] = {
         {"", "", 1, 10, {{50000, "FixedWindowRollPolicy, 1-10"}}},
-        {"5", "3", 5, 5, {{70000, "FixedWindowRollPolicy, MaxIndex cannot be smaller than MinIndex."}, {50000, "FixedWindowRollPolicy, 5-5"}}},
-        {"1", "500", 1, 121, {{70000, "FixedWindowRollPolicy, Large window sizes are not allowed."}, {50000, "FixedWindowRollPolicy, 1-121"}}},
-        {"0", "121", 0, 120, {{70000, "FixedWindowRollPolicy, Large window sizes are not allowed."}, {50000, "FixedWindowRollPolicy, 0-120"}}},
-        {"-2000000000", "2000000000", -2000000000, -1999999880,
-         {{70000, "FixedWindowRollPolicy, Large window sizes are not allowed."}, {50000, "FixedWindowRollPolicy, -2000000000--1999999880"}}},
+        {"5",
+         "3",
+         5,
+         5,
+         {{70000, "FixedWindowRollPolicy, MaxIndex cannot be smaller than MinIndex."}, {50000, "FixedWindowRollPolicy, 5-5"}}},
+        {"1",
+         "500",
+         1,
+         121,
+         {{70000, "FixedWindowRollPolicy, Large window sizes are not allowed."}, {50000, "FixedWindowRollPolicy, 1-121"}}},
+        {"0",
+         "121",
+         0,
+         120,
+         {{70000, "FixedWindowRollPolicy, Large window sizes are not allowed."}, {50000, "FixedWindowRollPolicy, 0-120"}}},
+        {"-2000000000",
+         "2000000000",
+         -2000000000,
+         -1999999880,
+         {{70000, "FixedWindowRollPolicy, Large window sizes are not allowed."},
+          {50000, "FixedWindowRollPolicy, -2000000000--1999999880"}}},
     };
     for (const Row& row : rows) {
         FixedWindowRollPolicy policy = Configured(row.minIndex, row.maxIndex, "app.{RollingIndex}.log");
@@ -59,7 +75,8 @@ TEST(FixedWindowRollPolicy, NoRolloverWithoutPatternOrWithANegativeIndex)
     empty.ActivateOptions();
     DiagnosticRecorder diagnostics;
     EXPECT_EQ(empty.Rollover(W(L"app.log")), nullptr);
-    EXPECT_EQ(diagnostics.Lines(), (std::vector<Diagnostic>{{80000, "FixedWindowRollPolicy::Rollover due to m_FileNamePattern is empty"}}));
+    EXPECT_EQ(diagnostics.Lines(),
+              (std::vector<Diagnostic>{{80000, "FixedWindowRollPolicy::Rollover due to m_FileNamePattern is empty"}}));
 
     FixedWindowRollPolicy negative = Configured("-1", "3", "app.{RollingIndex}.log");
     negative.ActivateOptions();
@@ -116,6 +133,7 @@ TEST(FixedWindowRollPolicy, APatternBeyond260IsRefusedNotCutAndDateTokensAreExpa
     FixedWindowRollPolicy longer = Configured("2", "2", "a" + pattern);
     longer.ActivateOptions();
     EXPECT_TRUE(recorder.Contains("FixedWindowRollPolicy, the pattern is longer than 260 characters; the file is not "
-                                  "rolled over : [a" + pattern + "]"));
+                                  "rolled over : [a" +
+                                  pattern + "]"));
     EXPECT_EQ(longer.Rollover(W(L"active.log")), nullptr);
 }

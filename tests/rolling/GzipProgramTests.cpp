@@ -33,7 +33,7 @@ int Gzip(const std::wstring& arguments)
 
 std::wstring Quoted(const TempDir& dir, const std::string& name) { return L"\"" + dir.Wide(name) + L"\""; }
 
-} // namespace
+}  // namespace
 
 TEST(GzipProgram, FailsWithoutLeavingAnythingBehind)
 {

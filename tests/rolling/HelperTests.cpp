@@ -24,7 +24,7 @@ std::vector<std::wstring> Family(const std::wstring& name, bool stemVariants)
     return out;
 }
 
-} // namespace
+}  // namespace
 
 TEST(RollingHelper, ApplyIndexReplacesEveryToken)
 {
@@ -52,11 +52,12 @@ TEST(RollingHelper, StemVariantsOnlyWhereTheStemTellsNamesApart)
         bool expected;
     };
     const Row rows[] = {
-        {L"app.{RollingIndex}.log", true},  {L"app.log.{RollingIndex}", false}, {L"app-{RollingIndex}", false},
-        {L"app.2026-12-06.log", true},      {L"app.log.{dd}", false},           {L"{RollingIndex}.log", true},
+        {L"app.{RollingIndex}.log", true}, {L"app.log.{RollingIndex}", false}, {L"app-{RollingIndex}", false},
+        {L"app.2026-12-06.log", true},     {L"app.log.{dd}", false},           {L"{RollingIndex}.log", true},
     };
     for (const Row& row : rows)
-        EXPECT_EQ(Helper::HasStemVariants(W(row.pattern)), row.expected) << std::string(row.pattern, row.pattern + wcslen(row.pattern));
+        EXPECT_EQ(Helper::HasStemVariants(W(row.pattern)), row.expected)
+            << std::string(row.pattern, row.pattern + wcslen(row.pattern));
 }
 
 TEST(RollingHelper, RenameShiftsEveryVariantAcrossGaps)

@@ -159,7 +159,7 @@ const Case kCases[] = {
     {"app.{yyyy}{MM}{dd}.log", "2", true, false},
 };
 
-} // namespace
+}  // namespace
 
 TEST(Purge, LeavesWhatThePlainLoopLeaves)
 {
@@ -213,7 +213,8 @@ TEST(SlotNamer, NamesLikeTheHostAcrossOffsetChanges)
     const DString pattern("{yyyy}-{MM}-{dd} {HH}:{mm}:{ss} {yy}{M}{d}{H}{m}{s} {{dd}} {x} {RollingIndex} \xc3\xa9.log");
     std::vector<const char*> zones{""};
     if (!kWindows)
-        zones = {"UTC0", "CET-1CEST,M3.5.0,M10.5.0/3", "<+1030>-10:30<+11>-11,M10.1.0,M4.1.0", "IST-5:30", "EST5EDT,M3.2.0,M11.1.0"};
+        zones = {"UTC0", "CET-1CEST,M3.5.0,M10.5.0/3", "<+1030>-10:30<+11>-11,M10.1.0,M4.1.0", "IST-5:30",
+                 "EST5EDT,M3.2.0,M11.1.0"};
     for (const char* zone : zones) {
         std::unique_ptr<ScopedTimeZone> tz = *zone ? std::make_unique<ScopedTimeZone>(zone) : nullptr;
         for (const std::int64_t start : {LocalTicks(2026, 3, 10), LocalTicks(2026, 9, 25), LocalTicks(2026, 12, 1)}) {

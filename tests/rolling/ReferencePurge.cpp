@@ -40,7 +40,7 @@ void Loop(const PurgeSetup& setup, std::int64_t when, const char* first, const c
     Quorlin::Trace(50000, last, NameAt(setup.pattern, t));
 }
 
-} // namespace
+}  // namespace
 
 void ReferenceTimeBasedPurge(const PurgeSetup& setup, std::int64_t when)
 {
@@ -69,4 +69,4 @@ void ReferenceSizeAndTimeBasedPurge(const PurgeSetup& setup, std::int64_t when)
          });
 }
 
-} // namespace QuorlinTest
+}  // namespace QuorlinTest

@@ -17,4 +17,4 @@ struct PurgeSetup {
 void ReferenceTimeBasedPurge(const PurgeSetup& setup, std::int64_t when);
 void ReferenceSizeAndTimeBasedPurge(const PurgeSetup& setup, std::int64_t when);
 
-} // namespace QuorlinTest
+}  // namespace QuorlinTest

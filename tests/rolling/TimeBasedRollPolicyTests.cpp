@@ -30,7 +30,7 @@ const FileRenameAction& RenameOf(const std::unique_ptr<RolloverDescription>& des
     return dynamic_cast<const FileRenameAction&>(*description->synchronous);
 }
 
-} // namespace
+}  // namespace
 
 TEST(TimeBasedRollPolicy, ActivationDerivesThePeriodFromTheFinestToken)
 {
@@ -48,12 +48,24 @@ TEST(TimeBasedRollPolicy, ActivationDerivesThePeriodFromTheFinestToken)
         {"app.{yyyy}-{MM}-{dd}.log", "7", 10080, 1440, {{50000, prefix + "Precision : day of 7"}}, true},
         {"app.{dd}-{HH}.log", "7", 420, 60, {{50000, prefix + "Precision : hour of 7"}}, true},
         {"app.{m}.log", "7", 7, 1, {{50000, prefix + "Precision : minute of 7"}}, true},
-        {"app.{HH}{mm}{s}.log", "7", 43200, 1440,
-         {{80000, prefix + "using {ss}/{$} in m_HistoryFileNamePattern is not allowed !!!"}}, false},
-        {"app.{ss}.log", "7", 43200, 1440, {{80000, prefix + "using {ss}/{$} in m_HistoryFileNamePattern is not allowed !!!"}}, false},
+        {"app.{HH}{mm}{s}.log",
+         "7",
+         43200,
+         1440,
+         {{80000, prefix + "using {ss}/{$} in m_HistoryFileNamePattern is not allowed !!!"}},
+         false},
+        {"app.{ss}.log",
+         "7",
+         43200,
+         1440,
+         {{80000, prefix + "using {ss}/{$} in m_HistoryFileNamePattern is not allowed !!!"}},
+         false},
         {"app.{dd}.log", "0", 43200, 1440, {{80000, prefix + "m_HistoryValue is 0 !!!"}}, false},
         {"app.{dd}.log", "-3", 43200, 1440, {{80000, prefix + "m_HistoryValue is 0 !!!"}}, false},
-        {"app.log", "7", 43200, 1440,
+        {"app.log",
+         "7",
+         43200,
+         1440,
          {{70000, prefix + "[app.log] has no date token: no history file is ever old, and the history is kept whole; only a "
                            "window (rollingPolicy/maxIndex) or a date token in the pattern bounds it"},
           {50000, prefix + "Invalid FileNamePattern, use default value"}},
@@ -87,9 +99,7 @@ TEST(TimeBasedRollPolicy, PurgeDeletesThirtyDaysBeyondTheKeptSpan)
     const std::int64_t now = LocalTicks(2026, 12, 6, 11, 19);
     FakeClock clock(now);
     auto day = [&](int back) { return now - back * kTicksPerDay; };
-    auto file = [&](int back, const char* suffix) {
-        return NameAt("app.{yyyy}-{MM}-{dd}", day(back)) + suffix;
-    };
+    auto file = [&](int back, const char* suffix) { return NameAt("app.{yyyy}-{MM}-{dd}", day(back)) + suffix; };
     for (int back = 1; back <= 40; ++back)  // today's name stays free for the roll-over
         Touch(dir, file(back, ".log"));
     Touch(dir, file(10, ".log.gz"));
@@ -130,9 +140,10 @@ TEST(TimeBasedRollPolicy, NoRolloverWithoutAHistoryPattern)
     DiagnosticRecorder diagnostics;
     EXPECT_EQ(timeBased.Rollover(W(L"app.log")), nullptr);
     EXPECT_EQ(sizeAndTime.Rollover(W(L"app.log")), nullptr);
-    EXPECT_EQ(diagnostics.Lines(), (std::vector<Diagnostic>{
-                                       {80000, "TimeBasedRollPolicy::Rollover due to m_HistoryFileNamePattern is empty"},
-                                       {80000, "SizeAndTimeBasedRollPolicy::Rollover due to m_HistoryFileNamePattern is empty"}}));
+    EXPECT_EQ(
+        diagnostics.Lines(),
+        (std::vector<Diagnostic>{{80000, "TimeBasedRollPolicy::Rollover due to m_HistoryFileNamePattern is empty"},
+                                 {80000, "SizeAndTimeBasedRollPolicy::Rollover due to m_HistoryFileNamePattern is empty"}}));
 }
 
 TEST(TimeBasedRollPolicy, CleanHistoryRollsOverOldActiveFilesIntoTheirOwnPeriod)
@@ -153,7 +164,8 @@ TEST(TimeBasedRollPolicy, CleanHistoryRollsOverOldActiveFilesIntoTheirOwnPeriod)
     policy.ActivateOptions();
 
     // Today's file is the live one; 33 days back lies beyond the 31 days looked at.
-    std::set<std::string> left{NameAt("app.{yyyy}-{MM}-{dd}.log", day(0)), NameAt("app.{yyyy}-{MM}-{dd}.log", day(33)), "history"};
+    std::set<std::string> left{NameAt("app.{yyyy}-{MM}-{dd}.log", day(0)), NameAt("app.{yyyy}-{MM}-{dd}.log", day(33)),
+                               "history"};
     EXPECT_EQ(Files(dir.Path()), left);
     for (int back : {1, 3, 31}) {
         const std::string name = NameAt("app.{yyyy}-{MM}-{dd}.old", day(back));
@@ -162,8 +174,10 @@ TEST(TimeBasedRollPolicy, CleanHistoryRollsOverOldActiveFilesIntoTheirOwnPeriod)
         compressed += ".gz";
         EXPECT_TRUE(std::filesystem::exists(plain) || std::filesystem::exists(compressed)) << name;
     }
-    EXPECT_TRUE(diagnostics.Contains("SizeAndTimeBasedRollPolicy.CleanHistory, first FileName : [" + NameAt(active, day(1)) + "]"));
-    EXPECT_TRUE(diagnostics.Contains("SizeAndTimeBasedRollPolicy.CleanHistory, last  FileName : [" + NameAt(active, day(32)) + "]"));
+    EXPECT_TRUE(
+        diagnostics.Contains("SizeAndTimeBasedRollPolicy.CleanHistory, first FileName : [" + NameAt(active, day(1)) + "]"));
+    EXPECT_TRUE(
+        diagnostics.Contains("SizeAndTimeBasedRollPolicy.CleanHistory, last  FileName : [" + NameAt(active, day(32)) + "]"));
 }
 
 TEST(TimeBasedRollPolicy, CleanHistoryWithNothingToDoWritesItsTwoNames)
@@ -178,11 +192,13 @@ TEST(TimeBasedRollPolicy, CleanHistoryWithNothingToDoWritesItsTwoNames)
     DiagnosticRecorder diagnostics;
     policy.ActivateOptions();
     // maxHistory 0 keeps the daily defaults: 32 slots, a day apart.
-    EXPECT_EQ(diagnostics.Texts(),
-              (std::vector<std::string>{"TimeBasedRollPolicy::ActivateOptions, m_HistoryValue is 0 !!!",
-                                        "TimeBasedRollPolicy::ActivateOptions, cleanHistoryOnStart is true, purge now !!!",
-                                        "SizeAndTimeBasedRollPolicy.CleanHistory, first FileName : [" + NameAt(active, now - kTicksPerDay) + "]",
-                                        "SizeAndTimeBasedRollPolicy.CleanHistory, last  FileName : [" + NameAt(active, now - 32 * kTicksPerDay) + "]"}));
+    EXPECT_EQ(
+        diagnostics.Texts(),
+        (std::vector<std::string>{
+            "TimeBasedRollPolicy::ActivateOptions, m_HistoryValue is 0 !!!",
+            "TimeBasedRollPolicy::ActivateOptions, cleanHistoryOnStart is true, purge now !!!",
+            "SizeAndTimeBasedRollPolicy.CleanHistory, first FileName : [" + NameAt(active, now - kTicksPerDay) + "]",
+            "SizeAndTimeBasedRollPolicy.CleanHistory, last  FileName : [" + NameAt(active, now - 32 * kTicksPerDay) + "]"}));
 }
 
 TEST(SizeAndTimeBasedRollPolicy, NumbersWithinAPeriodAndCountsCompressedFiles)
@@ -281,7 +297,8 @@ TEST(TimeBasedRollPolicy, APurgeNeverDeletesANameThatAKeptPeriodHasToo)
             static_cast<SizeAndTimeBasedRollPolicy&>(*policy).Purge(&at);
         else
             policy->Purge(&at);
-        EXPECT_EQ(Files(dir.Path()), (std::set<std::string>{name("06", ".gz"), name("05", ".gz"), name("05", ""), name("29", ".gz")}))
+        EXPECT_EQ(Files(dir.Path()),
+                  (std::set<std::string>{name("06", ".gz"), name("05", ".gz"), name("05", ""), name("29", ".gz")}))
             << sizeAndTime;
     }
 }
@@ -310,6 +327,5 @@ TEST(SizeAndTimeBasedRollPolicy, WithoutADateTokenEveryNumberIsKeptAndActivation
     std::unique_ptr<RolloverDescription> description = policy.Rollover(W(dir.Wide("app.log")));
     ASSERT_NE(description, nullptr);
     EXPECT_EQ(RenameOf(description).Target(), W(dir.Wide("app.5.log")));
-    EXPECT_EQ(Files(dir.Path()),
-              (std::set<std::string>{"app.1.log.gz", "app.2.log.gz", "app.3.log.gz", "app.4.log", "app.log"}));
+    EXPECT_EQ(Files(dir.Path()), (std::set<std::string>{"app.1.log.gz", "app.2.log.gz", "app.3.log.gz", "app.4.log", "app.log"}));
 }

@@ -5,11 +5,11 @@
 
 namespace {
 thread_local std::int64_t t_Allocations = 0;
-} // namespace
+}  // namespace
 
 namespace QuorlinTest {
 std::int64_t AllocationsOfThisThread() { return t_Allocations; }
-} // namespace QuorlinTest
+}  // namespace QuorlinTest
 
 void* operator new(std::size_t size)
 {

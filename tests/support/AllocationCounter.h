@@ -7,4 +7,4 @@ namespace QuorlinTest {
 
 std::int64_t AllocationsOfThisThread();
 
-} // namespace QuorlinTest
+}  // namespace QuorlinTest

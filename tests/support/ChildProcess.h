@@ -12,9 +12,9 @@ struct ChildRegistrar {
 };
 
 // QUORLIN_CHILD(sleeper) { ...; return exitCode; } defines the child named "sleeper".
-#define QUORLIN_CHILD(name)                                                      \
-    static int QuorlinChild_##name(int argc, char** argv);                       \
-    static ::QuorlinTest::ChildRegistrar QuorlinChildReg_##name(#name, &QuorlinChild_##name); \
+#define QUORLIN_CHILD(name)                                                                                                      \
+    static int QuorlinChild_##name(int argc, char** argv);                                                                       \
+    static ::QuorlinTest::ChildRegistrar QuorlinChildReg_##name(#name, &QuorlinChild_##name);                                    \
     static int QuorlinChild_##name([[maybe_unused]] int argc, [[maybe_unused]] char** argv)
 
-} // namespace QuorlinTest
+}  // namespace QuorlinTest

@@ -15,4 +15,4 @@ namespace QuorlinTest {
 // not be sent, -2 when it did not end within 60 s after the event (it is then ended).
 int RunAndInterrupt(const std::wstring& commandLine, const std::wstring& directory, const std::function<bool()>& ready);
 
-} // namespace QuorlinTest
+}  // namespace QuorlinTest

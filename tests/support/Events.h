@@ -17,4 +17,4 @@ inline void Log(Quorlin::Appender& appender, const std::string& message, std::in
     appender.Append(&event);
 }
 
-} // namespace QuorlinTest
+}  // namespace QuorlinTest

@@ -13,15 +13,18 @@ class FailingOs : public Quorlin::os::Interposer {
 public:
     FailingOs() : m_Previous(Quorlin::os::Interpose(this)) {}
     ~FailingOs() override { Quorlin::os::Interpose(m_Previous); }
-    Quorlin::os::Status OpenFile(std::wstring_view name, Quorlin::os::Access access, Quorlin::os::Disposition disposition, std::uint32_t share,
-                        Quorlin::os::NativeFile& file) override
+    Quorlin::os::Status OpenFile(std::wstring_view name, Quorlin::os::Access access, Quorlin::os::Disposition disposition,
+                                 std::uint32_t share, Quorlin::os::NativeFile& file) override
     {
-        opens.push_back(disposition == Quorlin::os::Disposition::CreateAlways ? 'W' : access == Quorlin::os::Access::Write ? 'A' : 'R');
+        opens.push_back(disposition == Quorlin::os::Disposition::CreateAlways ? 'W'
+                        : access == Quorlin::os::Access::Write                ? 'A'
+                                                                              : 'R');
         if (failAppendOpen && access == Quorlin::os::Access::Write && disposition == Quorlin::os::Disposition::OpenExisting)
             return Quorlin::os::FromNative(accessDeniedCode);
         return Quorlin::os::Interposer::OpenFile(name, access, disposition, share, file);
     }
-    Quorlin::os::Status WriteToFile(Quorlin::os::NativeFile file, const void* data, std::uint32_t size, std::uint32_t& written) override
+    Quorlin::os::Status WriteToFile(Quorlin::os::NativeFile file, const void* data, std::uint32_t size,
+                                    std::uint32_t& written) override
     {
         if (failWrites) {
             written = 0;
@@ -39,4 +42,4 @@ private:
     Quorlin::os::Interposer* m_Previous;
 };
 
-} // namespace QuorlinTest
+}  // namespace QuorlinTest

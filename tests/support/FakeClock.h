@@ -25,4 +25,4 @@ private:
     Quorlin::os::Interposer* m_Previous;
 };
 
-} // namespace QuorlinTest
+}  // namespace QuorlinTest

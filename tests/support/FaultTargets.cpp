@@ -18,16 +18,10 @@ namespace {
 int* volatile g_Null = nullptr;
 volatile int g_Zero = 0;
 volatile int g_Sink = 0;
-} // namespace
+}  // namespace
 
-__attribute__((noinline, no_sanitize("address", "undefined"))) void WriteThroughNull(void*)
-{
-    *g_Null = 1;
-}
+__attribute__((noinline, no_sanitize("address", "undefined"))) void WriteThroughNull(void*) { *g_Null = 1; }
 
-__attribute__((noinline, no_sanitize("address", "undefined"))) void DivideByZero(void*)
-{
-    g_Sink = 100 / g_Zero;
-}
+__attribute__((noinline, no_sanitize("address", "undefined"))) void DivideByZero(void*) { g_Sink = 100 / g_Zero; }
 
-} // namespace QuorlinTest
+}  // namespace QuorlinTest

@@ -17,4 +17,4 @@ public:
     ScopedLeakCheckOff& operator=(const ScopedLeakCheckOff&) = delete;
 };
 
-} // namespace QuorlinTest
+}  // namespace QuorlinTest

@@ -29,4 +29,4 @@ bool Gunzip(const std::filesystem::path& path, std::string& content)
     return result == Z_STREAM_END;
 }
 
-} // namespace QuorlinTest
+}  // namespace QuorlinTest

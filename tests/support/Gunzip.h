@@ -9,4 +9,4 @@ namespace QuorlinTest {
 // The decompressed content; false when the file is missing, truncated or not gzip.
 bool Gunzip(const std::filesystem::path& path, std::string& content);
 
-} // namespace QuorlinTest
+}  // namespace QuorlinTest

@@ -45,4 +45,4 @@ inline std::string LocalText(std::int64_t ticks)
     return std::string(text.c_str(), static_cast<std::size_t>(text.GetLength()));
 }
 
-} // namespace QuorlinTest
+}  // namespace QuorlinTest

@@ -114,4 +114,4 @@ std::vector<std::string> LineVerifier::Problems(int perThread) const
     return problems;
 }
 
-} // namespace QuorlinTest
+}  // namespace QuorlinTest

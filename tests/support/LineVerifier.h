@@ -28,7 +28,10 @@ class LineVerifier {
 public:
     // allowMissing: lines may be absent (they were reported lost), but those present must still be
     // whole, once and in order.
-    LineVerifier(int threads, bool allowMissing = false) : m_Next(static_cast<std::size_t>(threads), 0), m_AllowMissing(allowMissing) {}
+    LineVerifier(int threads, bool allowMissing = false)
+        : m_Next(static_cast<std::size_t>(threads), 0), m_AllowMissing(allowMissing)
+    {
+    }
 
     // Reads one file (a .gz one decompressed) after those before it; lines starting with "-" (banners,
     // notes) and empty ones are not events.
@@ -47,4 +50,4 @@ private:
     std::vector<std::string> m_Problems;
 };
 
-} // namespace QuorlinTest
+}  // namespace QuorlinTest

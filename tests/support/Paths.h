@@ -31,4 +31,4 @@ inline constexpr bool kWindows = true;
 inline constexpr bool kWindows = false;
 #endif
 
-} // namespace QuorlinTest
+}  // namespace QuorlinTest

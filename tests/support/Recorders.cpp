@@ -17,7 +17,8 @@ std::vector<std::string> DiagnosticRecorder::Texts() const
 
 int Mentions(const std::vector<std::string>& texts, const std::string& part)
 {
-    return static_cast<int>(std::count_if(texts.begin(), texts.end(), [&](const std::string& t) { return t.find(part) != std::string::npos; }));
+    return static_cast<int>(
+        std::count_if(texts.begin(), texts.end(), [&](const std::string& t) { return t.find(part) != std::string::npos; }));
 }
 
 bool DiagnosticRecorder::Contains(const std::string& text) const
@@ -83,7 +84,7 @@ std::mutex g_PoolLogMutex;
 std::vector<std::string> g_PoolLog;
 bool g_PoolLogOn = false;
 
-} // namespace
+}  // namespace
 
 PoolLogRecorder::PoolLogRecorder() : m_Previous(ORBEK::Utility::Manager::GetLogger())
 {
@@ -123,4 +124,4 @@ int PoolLogRecorder::Count(const std::string& text) const
     return n;
 }
 
-} // namespace QuorlinTest
+}  // namespace QuorlinTest

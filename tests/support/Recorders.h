@@ -84,7 +84,10 @@ public:
     EventSource RegisterSource(const char* source) override;
     void ReportToSource(EventSource source, std::uint16_t type, std::uint16_t category, std::uint32_t eventId,
                         const char* text) override;
-    void DeregisterSource(EventSource source) override { Add(std::string("DeregisterSource|") + (source == nullptr ? "null" : "handle")); }
+    void DeregisterSource(EventSource source) override
+    {
+        Add(std::string("DeregisterSource|") + (source == nullptr ? "null" : "handle"));
+    }
     void DebugOutput(const char* text) override { Add(std::string("DebugOutput|") + text); }
     void Beep(std::uint32_t frequency, std::uint32_t milliseconds) override
     {
@@ -141,4 +144,4 @@ private:
     void (*m_Previous)(int, const char*);
 };
 
-} // namespace QuorlinTest
+}  // namespace QuorlinTest

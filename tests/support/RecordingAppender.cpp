@@ -80,4 +80,4 @@ std::string CloseQuietly(Quorlin::Appender& appender)
 
 bool Eventually(const std::function<bool()>& done) { return WaitFor(done, 60, 2); }
 
-} // namespace QuorlinTest
+}  // namespace QuorlinTest

@@ -74,4 +74,4 @@ std::string CloseQuietly(Quorlin::Appender& appender);
 // Waits (polling, up to a minute) until `done` holds; false if it never did.
 bool Eventually(const std::function<bool()>& done);
 
-} // namespace QuorlinTest
+}  // namespace QuorlinTest

@@ -57,4 +57,4 @@ private:
     std::vector<Call> m_Calls;
 };
 
-} // namespace QuorlinTest
+}  // namespace QuorlinTest

@@ -126,7 +126,8 @@ public:
         ++spawns;
         return Quorlin::os::FromNative(2);
     }
-    Quorlin::os::Status WriteToFile(Quorlin::os::NativeFile file, const void* data, std::uint32_t size, std::uint32_t& written) override
+    Quorlin::os::Status WriteToFile(Quorlin::os::NativeFile file, const void* data, std::uint32_t size,
+                                    std::uint32_t& written) override
     {
         if (!diskFull)
             return Quorlin::os::Interposer::WriteToFile(file, data, size, written);
@@ -137,4 +138,4 @@ public:
     std::atomic<bool> diskFull{false};
 };
 
-} // namespace QuorlinTest
+}  // namespace QuorlinTest

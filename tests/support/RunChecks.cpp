@@ -57,4 +57,4 @@ long SummaryEvents(const std::string& err)
     return -1;
 }
 
-} // namespace QuorlinTest
+}  // namespace QuorlinTest

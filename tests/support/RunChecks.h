@@ -43,4 +43,4 @@ inline constexpr const char* kRollingAndAsync =
     "[appender forwarded]\ntype = Appender.File\nlayout = %m\nfileName/value = forwarded.log\n"
     "[root]\nappender-ref = rolling\nappender-ref = async\n";
 
-} // namespace QuorlinTest
+}  // namespace QuorlinTest

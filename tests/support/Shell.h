@@ -16,4 +16,4 @@ std::string Quote(const std::string& path);
 // A program built beside the test binary ("quorlin-run" gives .../quorlin-run or ...\quorlin-run.exe).
 std::string SiblingProgram(const std::string& name);
 
-} // namespace QuorlinTest
+}  // namespace QuorlinTest

@@ -14,16 +14,16 @@ TempDir::TempDir()
 {
     static std::atomic<int> counter{0};
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    m_Path = fs::temp_directory_path() /
-             ("quorlin-test-" + std::to_string(Quorlin::os::CurrentProcessId()) + "-" + std::to_string(stamp) + "-" +
-              std::to_string(counter++));
+    m_Path = fs::temp_directory_path() / ("quorlin-test-" + std::to_string(Quorlin::os::CurrentProcessId()) + "-" +
+                                          std::to_string(stamp) + "-" + std::to_string(counter++));
     fs::create_directories(m_Path);
 }
 
 TempDir::~TempDir()
 {
     std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(m_Path, ec); !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+    for (auto it = fs::recursive_directory_iterator(m_Path, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec))
         fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(m_Path, ec);
 }
@@ -48,4 +48,4 @@ void WriteFile(const fs::path& path, const std::string& content)
     out << content;
 }
 
-} // namespace QuorlinTest
+}  // namespace QuorlinTest

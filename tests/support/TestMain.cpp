@@ -18,7 +18,7 @@ std::map<std::string, ChildMain>& ChildRegistry()
 
 ChildRegistrar::ChildRegistrar(const char* name, ChildMain main) { ChildRegistry()[name] = main; }
 
-} // namespace QuorlinTest
+}  // namespace QuorlinTest
 
 int main(int argc, char** argv)
 {

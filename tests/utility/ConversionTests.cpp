@@ -14,10 +14,21 @@ TEST(Conversion, IntReadsLeadingDecimalNumberLikeAtoi)
         std::int32_t value;
     };
     const Case cases[] = {
-        {"42", 42},           {"  -7", -7},       {"+15", 15},           {"10MB", 10},
-        {"15m", 15},          {"m", 0},           {"", 0},               {"abc", 0},
-        {"2147483647", INT_MAX}, {"2147483648", INT_MAX}, {"99999999999999999999", INT_MAX},
-        {"-2147483648", INT_MIN}, {"-99999999999999", INT_MIN}, {"- 3", 0}, {"0x10", 0},
+        {"42", 42},
+        {"  -7", -7},
+        {"+15", 15},
+        {"10MB", 10},
+        {"15m", 15},
+        {"m", 0},
+        {"", 0},
+        {"abc", 0},
+        {"2147483647", INT_MAX},
+        {"2147483648", INT_MAX},
+        {"99999999999999999999", INT_MAX},
+        {"-2147483648", INT_MIN},
+        {"-99999999999999", INT_MIN},
+        {"- 3", 0},
+        {"0x10", 0},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(DString(c.text).Int(), c.value) << c.text;

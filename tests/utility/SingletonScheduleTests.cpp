@@ -49,7 +49,7 @@ struct Task {
     bool released = false;
 };
 
-} // namespace
+}  // namespace
 
 TEST(SingletonSchedule, KeepsOneTaskAndRunsItWhenWoken)
 {

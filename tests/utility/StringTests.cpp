@@ -124,7 +124,9 @@ TEST(WString, ConversionsAndNumbers)
     EXPECT_EQ(wide.ToDString(), utf8);
     const DString astral("\xf0\x9f\x98\x80");  // U+1F600 takes a surrogate pair in UTF-16
     EXPECT_EQ(WString(astral).ToDString(), astral);
-    EXPECT_EQ(WString(DString("a\xff" "b")), L"a\ufffdb");  // malformed input is replaced, not dropped
+    EXPECT_EQ(WString(DString("a\xff"
+                              "b")),
+              L"a\ufffdb");  // malformed input is replaced, not dropped
 }
 
 // Short texts are stored inside the string: moves must copy them, growth must leave them, and a
@@ -143,7 +145,10 @@ protected:
             s.Append(static_cast<Ch>(first + i % 26));
         return s;
     }
-    static std::basic_string<Ch> Std(const Str& s) { return std::basic_string<Ch>(s.c_str(), static_cast<std::size_t>(s.GetLength())); }
+    static std::basic_string<Ch> Std(const Str& s)
+    {
+        return std::basic_string<Ch>(s.c_str(), static_cast<std::size_t>(s.GetLength()));
+    }
     static bool Inside(Str& s)
     {
         const char* p = reinterpret_cast<const char*>(s.GetBuffer());

@@ -152,7 +152,7 @@ int Usage()
     return 1;
 }
 
-} // namespace
+}  // namespace
 
 int wmain(int argc, wchar_t** argv)
 {

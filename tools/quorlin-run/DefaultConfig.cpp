@@ -29,4 +29,4 @@ const char* const kDefaultConfiguration =
     "appender-ref = file\n"
     "appender-ref = console\n";
 
-} // namespace QuorlinRun
+}  // namespace QuorlinRun

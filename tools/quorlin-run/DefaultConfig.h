@@ -5,4 +5,4 @@ namespace QuorlinRun {
 // The configuration quorlin-run uses without --config.
 extern const char* const kDefaultConfiguration;
 
-} // namespace QuorlinRun
+}  // namespace QuorlinRun

@@ -21,9 +21,7 @@ void LevelFilterSink::NewLine()
 void ShowDiagnostics(DiagnosticsShown shown)
 {
     switch (shown) {
-    case DiagnosticsShown::None:
-        Quorlin::LogLog::SetSink(nullptr);
-        break;
+    case DiagnosticsShown::None: Quorlin::LogLog::SetSink(nullptr); break;
     case DiagnosticsShown::Problems: {
         static LevelFilterSink problems(*Quorlin::LogLog::StandardErrorSink(), Quorlin::LevelWarn);
         Quorlin::LogLog::SetSink(&problems);
@@ -37,4 +35,4 @@ void ShowDiagnostics(DiagnosticsShown shown)
     }
 }
 
-} // namespace QuorlinRun
+}  // namespace QuorlinRun

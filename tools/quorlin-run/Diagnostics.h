@@ -24,4 +24,4 @@ enum class DiagnosticsShown { None, Problems, All };
 // Installs the framework's diagnostics sink: none, warnings and errors (LevelWarn and above), or all.
 void ShowDiagnostics(DiagnosticsShown shown);
 
-} // namespace QuorlinRun
+}  // namespace QuorlinRun

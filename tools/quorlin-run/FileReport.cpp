@@ -33,7 +33,7 @@ std::string Grouped(std::uint64_t n)
     return digits;
 }
 
-} // namespace
+}  // namespace
 
 void ReportLogFiles(const Quorlin::Configuration& config, std::FILE* out)
 {
@@ -75,4 +75,4 @@ void ReportLogFiles(const Quorlin::Configuration& config, std::FILE* out)
     }
 }
 
-} // namespace QuorlinRun
+}  // namespace QuorlinRun

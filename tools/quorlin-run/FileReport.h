@@ -11,4 +11,4 @@ namespace QuorlinRun {
 // with their sizes and, for gzip history, the compression ratio. Nothing without such an appender.
 void ReportLogFiles(const Quorlin::Configuration& config, std::FILE* out);
 
-} // namespace QuorlinRun
+}  // namespace QuorlinRun

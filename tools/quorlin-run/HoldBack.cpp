@@ -12,4 +12,4 @@ void HoldBack::WhileHeldUp(const std::atomic<bool>& stop)
     }
 }
 
-} // namespace QuorlinRun
+}  // namespace QuorlinRun

@@ -25,4 +25,4 @@ private:
     std::atomic<bool> m_Told{false};
 };
 
-} // namespace QuorlinRun
+}  // namespace QuorlinRun

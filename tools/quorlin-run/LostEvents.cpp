@@ -11,10 +11,11 @@ bool ReportLostEvents(const Quorlin::Configuration& config, LostEventsOfFn lostE
         const unsigned long long count = lostEventsOf(appender.name.c_str());
         if (count == 0)
             continue;
-        std::fprintf(out, "quorlin-run: appender '%s' lost %llu %s\n", appender.name.c_str(), count, count == 1 ? "event" : "events");
+        std::fprintf(out, "quorlin-run: appender '%s' lost %llu %s\n", appender.name.c_str(), count,
+                     count == 1 ? "event" : "events");
         lost = true;
     }
     return lost;
 }
 
-} // namespace QuorlinRun
+}  // namespace QuorlinRun

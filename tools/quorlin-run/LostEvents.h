@@ -14,4 +14,4 @@ using LostEventsOfFn = unsigned long long (*)(const char* name);
 // events (none when the module has no LostEventsOf). True when any did.
 bool ReportLostEvents(const Quorlin::Configuration& config, LostEventsOfFn lostEventsOf, std::FILE* out);
 
-} // namespace QuorlinRun
+}  // namespace QuorlinRun

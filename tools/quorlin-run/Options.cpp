@@ -20,7 +20,7 @@ bool ParseCount(const char* text, std::int64_t min, std::int64_t max, std::int64
     return true;
 }
 
-} // namespace
+}  // namespace
 
 const char* UsageText()
 {
@@ -131,4 +131,4 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error)
     return true;
 }
 
-} // namespace QuorlinRun
+}  // namespace QuorlinRun

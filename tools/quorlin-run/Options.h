@@ -11,11 +11,11 @@
 namespace QuorlinRun {
 
 struct Options {
-    std::string configFile;    // empty: the built-in configuration
-    std::string modulePath;    // empty: the module beside the program
+    std::string configFile;  // empty: the built-in configuration
+    std::string modulePath;  // empty: the module beside the program
     bool debug = false;
-    bool drop = false;         // go on while an appender cannot write (its losses are counted)
-    bool quiet = false;        // no diagnostics at all (the default shows warnings and errors)
+    bool drop = false;   // go on while an appender cannot write (its losses are counted)
+    bool quiet = false;  // no diagnostics at all (the default shows warnings and errors)
     bool help = false;
     bool version = false;
     bool showConfig = false;
@@ -31,4 +31,4 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error);
 
 const char* UsageText();
 
-} // namespace QuorlinRun
+}  // namespace QuorlinRun

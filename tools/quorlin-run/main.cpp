@@ -63,7 +63,9 @@ std::string DefaultModulePath()
     const std::string folder = cut == std::string::npos ? std::string() : program.substr(0, cut + 1);
     const std::string file = std::string("Quorlin.Appender64") + Quorlin::os::SharedLibrarySuffix();
     const std::string installed = folder + ".." + separator + "lib" + separator + file;
-    auto exists = [](const std::string& path) { return Quorlin::os::PathExists(ORBEK::Utility::Utf8ToWide(std::string_view(path))); };
+    auto exists = [](const std::string& path) {
+        return Quorlin::os::PathExists(ORBEK::Utility::Utf8ToWide(std::string_view(path)));
+    };
     if (!exists(folder + file) && exists(installed))
         return installed;
     return folder + file;
@@ -76,7 +78,8 @@ std::int32_t TakeLevel(std::string& line, std::int32_t fallback)
     while (end < line.size() && ((line[end] >= 'A' && line[end] <= 'Z') || (line[end] >= 'a' && line[end] <= 'z')))
         ++end;
     std::int32_t level = 0;
-    if (end == 0 || end == line.size() || (line[end] != ' ' && line[end] != ':') || !Quorlin::ParseLevel(line.substr(0, end), level))
+    if (end == 0 || end == line.size() || (line[end] != ' ' && line[end] != ':') ||
+        !Quorlin::ParseLevel(line.substr(0, end), level))
         return fallback;
     std::size_t rest = end;
     if (line[rest] == ':')
@@ -207,14 +210,9 @@ int Run(int argc, char** argv)
     Quorlin::Framework framework;
     const std::string module = o.modulePath.empty() ? DefaultModulePath() : o.modulePath;
     switch (framework.Start(config, module, error)) {
-    case Quorlin::StartError::None:
-        break;
-    case Quorlin::StartError::Configuration:
-        std::fprintf(stderr, "quorlin-run: %s\n", error.c_str());
-        return kExitUsage;
-    case Quorlin::StartError::Appender:
-        std::fprintf(stderr, "quorlin-run: %s\n", error.c_str());
-        return kExitAppender;
+    case Quorlin::StartError::None: break;
+    case Quorlin::StartError::Configuration: std::fprintf(stderr, "quorlin-run: %s\n", error.c_str()); return kExitUsage;
+    case Quorlin::StartError::Appender: std::fprintf(stderr, "quorlin-run: %s\n", error.c_str()); return kExitAppender;
     }
 
     HoldBack hold(reinterpret_cast<HoldBack::WaitFn>(framework.ModuleSymbol("WaitUntilWritable")), o.drop,
@@ -222,9 +220,8 @@ int Run(int argc, char** argv)
     if (o.generate >= 0) {
         const GeneratorResult r = Generate(framework, o, hold);
         framework.Stop();
-        std::fprintf(stderr, "quorlin-run: %lld events, %lld bytes, %.3f s, %.0f events/s\n",
-                     static_cast<long long>(r.events), static_cast<long long>(r.bytes), r.seconds,
-                     r.seconds > 0 ? static_cast<double>(r.events) / r.seconds : 0.0);
+        std::fprintf(stderr, "quorlin-run: %lld events, %lld bytes, %.3f s, %.0f events/s\n", static_cast<long long>(r.events),
+                     static_cast<long long>(r.bytes), r.seconds, r.seconds > 0 ? static_cast<double>(r.events) / r.seconds : 0.0);
     } else {
         ReadStandardInput(framework, hold);
         framework.Stop();
@@ -240,7 +237,7 @@ int Run(int argc, char** argv)
     return lost ? kExitLost : 0;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

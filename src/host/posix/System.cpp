@@ -43,4 +43,4 @@ void FreeModule(void* module) noexcept
         ::dlclose(module);
 }
 
-} // namespace Quorlin::Detail::System
+}  // namespace Quorlin::Detail::System

@@ -19,9 +19,9 @@ std::uint64_t CurrentThreadId() noexcept { return ::GetCurrentThreadId(); }
 std::string ErrorText(std::uint32_t code)
 {
     wchar_t* buffer = nullptr;
-    const DWORD length =
-        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                         code, 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
+    const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                              FORMAT_MESSAGE_IGNORE_INSERTS,
+                                          nullptr, code, 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
     std::wstring text(buffer != nullptr ? buffer : L"", length);
     ::LocalFree(buffer);
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
@@ -58,4 +58,4 @@ void FreeModule(void* module) noexcept
         ::FreeLibrary(static_cast<HMODULE>(module));
 }
 
-} // namespace Quorlin::Detail::System
+}  // namespace Quorlin::Detail::System

@@ -15,10 +15,9 @@ struct ColorName {
 };
 // Compared in this order: the light colours first.
 constexpr ColorName kColors[] = {
-    {"lightgray", 90}, {"lightred", 91},  {"lightgreen", 92}, {"lightyellow", 93}, {"lightblue", 94},
-    {"lightmagenta", 95}, {"lightcyan", 96}, {"lightwhite", 97}, {"black", 30}, {"red", 31},
-    {"green", 32},     {"yellow", 33},   {"blue", 34},       {"magenta", 35},     {"cyan", 36},
-    {"white", 37},
+    {"lightgray", 90}, {"lightred", 91},   {"lightgreen", 92}, {"lightyellow", 93}, {"lightblue", 94}, {"lightmagenta", 95},
+    {"lightcyan", 96}, {"lightwhite", 97}, {"black", 30},      {"red", 31},         {"green", 32},     {"yellow", 33},
+    {"blue", 34},      {"magenta", 35},    {"cyan", 36},       {"white", 37},
 };
 
 struct ColorKey {
@@ -27,12 +26,12 @@ struct ColorKey {
     bool background;
 };
 constexpr ColorKey kKeys[] = {
-    {"onFatal/foreColor/value", ColorTable::Fatal, false}, {"onFatal/backColor/value", ColorTable::Fatal, true},
-    {"onError/foreColor/value", ColorTable::Error, false}, {"onError/backColor/value", ColorTable::Error, true},
-    {"onWarn/foreColor/value", ColorTable::Warn, false},   {"onWarn/backColor/value", ColorTable::Warn, true},
-    {"onInfo/foreColor/value", ColorTable::Info, false},   {"onInfo/backColor/value", ColorTable::Info, true},
-    {"onDebug/foreColor/value", ColorTable::Debug, false}, {"onDebug/backColor/value", ColorTable::Debug, true},
-    {"onTrace/foreColor/value", ColorTable::Trace, false}, {"onTrace/backColor/value", ColorTable::Trace, true},
+    {"onFatal/foreColor/value", ColorTable::Fatal, false},   {"onFatal/backColor/value", ColorTable::Fatal, true},
+    {"onError/foreColor/value", ColorTable::Error, false},   {"onError/backColor/value", ColorTable::Error, true},
+    {"onWarn/foreColor/value", ColorTable::Warn, false},     {"onWarn/backColor/value", ColorTable::Warn, true},
+    {"onInfo/foreColor/value", ColorTable::Info, false},     {"onInfo/backColor/value", ColorTable::Info, true},
+    {"onDebug/foreColor/value", ColorTable::Debug, false},   {"onDebug/backColor/value", ColorTable::Debug, true},
+    {"onTrace/foreColor/value", ColorTable::Trace, false},   {"onTrace/backColor/value", ColorTable::Trace, true},
     {"default/foreColor/value", ColorTable::Default, false}, {"default/backColor/value", ColorTable::Default, true},
 };
 
@@ -55,7 +54,7 @@ ColorTable::Slot SlotOf(std::int32_t level)
     return ColorTable::Default;
 }
 
-} // namespace
+}  // namespace
 
 const DString& ColorTable::ForLevel(std::int32_t level) const
 {
@@ -145,4 +144,4 @@ void ColoredConsoleAppender::CreateWriter(std::unique_ptr<Writer>& writer)
     writer = std::make_unique<ColoredConsoleWriter>(m_Table);
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -61,4 +61,4 @@ private:
     std::shared_ptr<ColorTable> m_Table;
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

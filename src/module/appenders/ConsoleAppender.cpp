@@ -13,7 +13,8 @@ void PutText(const char* text, std::int32_t length)
 {
     char chunk[1024];
     while (length > 0) {
-        const std::int32_t n = length < static_cast<std::int32_t>(sizeof chunk) - 1 ? length : static_cast<std::int32_t>(sizeof chunk) - 1;
+        const std::int32_t n = length < static_cast<std::int32_t>(sizeof chunk) - 1 ? length
+                                                                                    : static_cast<std::int32_t>(sizeof chunk) - 1;
         std::memcpy(chunk, text, static_cast<std::size_t>(n));
         chunk[n] = '\0';
         os::PutConsoleText(chunk);
@@ -22,7 +23,7 @@ void PutText(const char* text, std::int32_t length)
     }
 }
 
-} // namespace
+}  // namespace
 
 void ConsoleWriter::NewLine() { os::PutConsoleText("\r\n"); }
 
@@ -48,4 +49,4 @@ bool ConsoleAppender::Open()
 
 void ConsoleAppender::CreateWriter(std::unique_ptr<Writer>& writer) { writer = std::make_unique<ConsoleWriter>(); }
 
-} // namespace Quorlin
+}  // namespace Quorlin

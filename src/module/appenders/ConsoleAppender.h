@@ -23,4 +23,4 @@ public:
     void CreateWriter(std::unique_ptr<Writer>& writer) override;
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

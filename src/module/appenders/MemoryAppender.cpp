@@ -29,7 +29,7 @@ void MemoryAppender::Append(const LoggingEvent* event)
         m_Callback(*this, *event);
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin
 
 extern "C" bool SetMemoryAppenderCallback(Quorlin::Appender* appender,
                                           void (*callback)(void*, Quorlin::Appender*, const Quorlin::LoggingEvent*),

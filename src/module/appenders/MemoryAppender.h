@@ -27,11 +27,12 @@ private:
     Callback m_Callback;
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin
 
 // For programs that load the module by name: installs `callback` on an appender the factory made
 // for "Appender.Memory". Each accepted event is passed with `context`. False (nothing installed)
 // when the appender is not a memory appender. A null callback removes it.
-extern "C" QUORLIN_APPENDER_API bool SetMemoryAppenderCallback(
-    Quorlin::Appender* appender,
-    void (*callback)(void* context, Quorlin::Appender* appender, const Quorlin::LoggingEvent* event), void* context);
+extern "C" QUORLIN_APPENDER_API bool SetMemoryAppenderCallback(Quorlin::Appender* appender,
+                                                               void (*callback)(void* context, Quorlin::Appender* appender,
+                                                                                const Quorlin::LoggingEvent* event),
+                                                               void* context);

@@ -48,4 +48,4 @@ void NullAppender::SetOption(const DString& key, const DString& value)
     Appender::SetOption(key, value);
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -30,4 +30,4 @@ private:
     alignas(64) std::atomic<std::int32_t> m_nCount{0};
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

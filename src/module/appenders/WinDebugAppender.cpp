@@ -27,4 +27,4 @@ void WinDebugAppender::Append(const LoggingEvent* event)
     os::DebugOutput(Rendering(event).c_str());
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -13,4 +13,4 @@ public:
     void Append(const LoggingEvent* event) override;
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

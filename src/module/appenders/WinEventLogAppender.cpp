@@ -50,10 +50,10 @@ void WinEventLogAppender::Append(const LoggingEvent* event)
         os::ReportToSource(m_Handle->Get(), os::kEventInformation, m_Category, m_EventId, nullptr);
         return;
     }
-    const std::uint16_t type = event->m_Level < LevelWarn  ? os::kEventInformation
+    const std::uint16_t type = event->m_Level < LevelWarn    ? os::kEventInformation
                                : event->m_Level < LevelError ? os::kEventWarning
-                                                        : os::kEventError;
+                                                             : os::kEventError;
     os::ReportToSource(m_Handle->Get(), type, m_Category, m_EventId, text.c_str());
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -45,4 +45,4 @@ private:
     std::unique_ptr<EventSourceHandle> m_Handle;
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -21,12 +21,9 @@ struct PauseTier {
 };
 constexpr PauseTier kPauseTiers[] = {{65'536, 500}, {4'096, 200}, {1'024, 100}, {256, 50}};
 
-} // namespace
+}  // namespace
 
-AsyncBufferingForwardAppender::AsyncBufferingForwardAppender()
-{
-    SetTypeName(DString("Appender.AsyncBufferingForward"));
-}
+AsyncBufferingForwardAppender::AsyncBufferingForwardAppender() { SetTypeName(DString("Appender.AsyncBufferingForward")); }
 
 AsyncBufferingForwardAppender::~AsyncBufferingForwardAppender()
 {
@@ -134,7 +131,7 @@ void PrintLine(const DString& line)
     std::fflush(stdout);
 }
 
-} // namespace
+}  // namespace
 
 void AsyncBufferingForwardAppender::Close()
 {
@@ -202,9 +199,9 @@ Appender* AsyncBufferingForwardAppender::ForwardRest(bool workerDone, const Targ
 void AsyncBufferingForwardAppender::ReportAbandoned(std::int64_t unsent, const Appender* stuckIn)
 {
     const std::int64_t lost = unsent + m_InFlight.load();
-    const DString gaveUp =
-        Format("[{$}] AsyncBufferingForward.Close, Ref-Appender {$} did not return in time, NbOfPkt not delivered : {$}",
-               m_InstanceNumber, stuckIn ? stuckIn->GetName() : DString("?"), lost);
+    const DString gaveUp = Format(
+        "[{$}] AsyncBufferingForward.Close, Ref-Appender {$} did not return in time, NbOfPkt not delivered : {$}",
+        m_InstanceNumber, stuckIn ? stuckIn->GetName() : DString("?"), lost);
     TraceText(LevelError, gaveUp);
     PrintLine(gaveUp);
     LostEvents::Add(m_Name, static_cast<std::uint64_t>(lost));
@@ -247,17 +244,10 @@ void AsyncBufferingForwardAppender::StrategyStep(const LoggingEvent& event)
         return;
     }
     switch (m_Strategy(*this, event)) {
-    case kStrategyWakeWorker:
-        m_Schedule.Wakeup();
-        break;
-    case kStrategyDelayWorker:
-        m_Schedule.Reschedule(kRescheduleDelay);
-        break;
-    case kStrategyKeepPosted:
-        SleepShort();
-        break;
-    default:
-        break;
+    case kStrategyWakeWorker: m_Schedule.Wakeup(); break;
+    case kStrategyDelayWorker: m_Schedule.Reschedule(kRescheduleDelay); break;
+    case kStrategyKeepPosted: SleepShort(); break;
+    default: break;
     }
 }
 
@@ -399,4 +389,4 @@ void AsyncBufferingForwardAppender::ActivateOptions()
             appender->ActivateOptions();
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -128,4 +128,4 @@ private:
     ORBEK::Utility::SingletonSchedule m_Schedule;
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -13,7 +13,7 @@ constexpr std::int64_t kBytesPerMB = 1'048'576;
 // The option keys match when the key begins with them, whatever the case.
 bool BeginsNoCase(const DString& key, const char* name) { return key.NCFind(name) == 0; }
 
-} // namespace
+}  // namespace
 
 BufferingAppender::BufferingAppender() { SetTypeName(DString("Appender.Buffering")); }
 
@@ -78,7 +78,7 @@ void BufferingAppender::SetOption(const DString& key, const DString& value)
         m_LimitOfBytes = static_cast<std::int32_t>(bytes);
         if (LogLog::IsOn())
             TraceText(LevelInfo, Format("BufferingAppender.SetOption, m_LimitOfBytes : {$} ({$} MB)", m_LimitOfBytes,
-                                    static_cast<std::int32_t>(m_LimitOfBytes / kBytesPerMB)));
+                                        static_cast<std::int32_t>(m_LimitOfBytes / kBytesPerMB)));
         return;
     }
     Appender::SetOption(key, value);
@@ -93,4 +93,4 @@ bool BufferingAppender::RefusesCycle(const std::vector<std::shared_ptr<Appender>
     return true;
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

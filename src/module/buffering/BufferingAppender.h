@@ -16,7 +16,7 @@ namespace Quorlin {
 class QUORLIN_APPENDER_API BufferingAppender : public Appender {
 public:
     static constexpr std::int32_t kDefaultLimitOfPkt = 16;
-    static constexpr std::int32_t kMaxLimitOfPkt = 0x6000000;        // 100,663,296
+    static constexpr std::int32_t kMaxLimitOfPkt = 0x6000000;       // 100,663,296
     static constexpr std::int32_t kDefaultLimitOfBytes = 0xA00000;  // 10 MB
 
     BufferingAppender();
@@ -61,4 +61,4 @@ private:
     bool ReachesLimit(const LogPacketQueue::Counts& counts) const;
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

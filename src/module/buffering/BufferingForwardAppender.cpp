@@ -9,7 +9,7 @@ namespace {
 
 std::atomic<BufferingForwardAppender::Creator> g_Creator{nullptr};
 
-} // namespace
+}  // namespace
 
 void BufferingForwardAppender::SetCreator(Creator creator) noexcept { g_Creator.store(creator, std::memory_order_release); }
 
@@ -152,4 +152,4 @@ void BufferingForwardAppender::Forward(LogPacketQueue::Packets& packets)
     m_Queue.Recycle(packets);
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -76,4 +76,4 @@ private:
     bool m_ReentryPending = false;  // written only by m_ForwardingThread
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

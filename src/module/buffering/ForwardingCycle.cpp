@@ -45,4 +45,4 @@ DString FindForwardingCycle(const Appender& start, const std::vector<std::shared
     return {};
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -12,4 +12,4 @@ namespace Quorlin {
 // them references, back to `start`, as names: "a -> b -> a". Empty when there is no such chain.
 DString FindForwardingCycle(const Appender& start, const std::vector<std::shared_ptr<Appender>>& firstTargets);
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -19,4 +19,4 @@ void LogPacket::Refill(const LoggingEvent& event)
     m_UserData = event.m_UserData;
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -21,4 +21,4 @@ struct LogPacket : LoggingEvent {
     ORBEK::Utility::DString m_Text;
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -136,4 +136,4 @@ void LogPacketQueue::Unseal()
     m_Sealed = false;
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -70,4 +70,4 @@ private:
     bool m_Sealed = false;
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -86,4 +86,4 @@ void RefAppenderList::AppendToAll(const LoggingEvent* event) const
         appender->Append(event);
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

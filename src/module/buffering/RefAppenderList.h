@@ -43,4 +43,4 @@ private:
     std::unique_ptr<List> m_List;
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -17,7 +17,7 @@ Ledger& TheLedger()
     return *ledger;
 }
 
-} // namespace
+}  // namespace
 
 void Add(const ORBEK::Utility::DString& name, std::uint64_t count)
 {
@@ -55,4 +55,4 @@ void Clear()
     ledger.totals.clear();
 }
 
-} // namespace Quorlin::LostEvents
+}  // namespace Quorlin::LostEvents

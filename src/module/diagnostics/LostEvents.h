@@ -24,4 +24,4 @@ std::vector<std::pair<std::string, std::uint64_t>> All();
 // Forgets every total (for tests).
 void Clear();
 
-} // namespace Quorlin::LostEvents
+}  // namespace Quorlin::LostEvents

@@ -11,7 +11,7 @@ DString g_Path;
 DString g_Directory;
 const std::chrono::system_clock::time_point g_LoadTime = std::chrono::system_clock::now();
 
-} // namespace
+}  // namespace
 
 const DString& Path() { return g_Path; }
 const DString& Directory() { return g_Directory; }
@@ -29,4 +29,4 @@ void RecordLocation(const DString& modulePath)
         g_Path.Init(), g_Directory.Init();
 }
 
-} // namespace Quorlin::ModuleInfo
+}  // namespace Quorlin::ModuleInfo

@@ -17,4 +17,4 @@ std::chrono::system_clock::time_point LoadTime();
 // Records the path (at most 260 characters) and cuts the directory from it.
 void RecordLocation(const ORBEK::Utility::DString& modulePath);
 
-} // namespace Quorlin::ModuleInfo
+}  // namespace Quorlin::ModuleInfo

@@ -125,9 +125,7 @@ void WriteInteger(Output& out, const TraceArg& arg, const char* format, std::int
     char conversion[16];
     switch (letter) {
     case 'c':
-    case 'C':
-        out.Put(static_cast<char>(arg.u & 0xFF));
-        return;
+    case 'C': out.Put(static_cast<char>(arg.u & 0xFF)); return;
     case 'f':
     case 'F': {
         const double value = isUnsigned ? static_cast<double>(arg.u) : static_cast<double>(arg.i);
@@ -147,16 +145,15 @@ void WriteInteger(Output& out, const TraceArg& arg, const char* format, std::int
         std::int32_t widthLength = 0;
         while (widthLength < 3 && 1 + widthLength < formatLength && IsDigit(format[1 + widthLength]))
             ++widthLength;
-        std::snprintf(conversion, sizeof conversion, "%%%.*s%s%c", static_cast<int>(widthLength), format + 1,
-                      is64 ? "ll" : "", letter);
+        std::snprintf(conversion, sizeof conversion, "%%%.*s%s%c", static_cast<int>(widthLength), format + 1, is64 ? "ll" : "",
+                      letter);
         if (is64)
             out.Printf(conversion, static_cast<unsigned long long>(arg.u));
         else
             out.Printf(conversion, static_cast<int>(arg.i));
         return;
     }
-    default:
-        return;  // an unknown letter writes nothing
+    default: return;  // an unknown letter writes nothing
     }
 }
 
@@ -168,7 +165,7 @@ void WriteArgument(Output& out, const TraceArg& arg, const char* format, std::in
         WriteInteger(out, arg, format, formatLength);
 }
 
-} // namespace
+}  // namespace
 
 std::int32_t FormatTrace(char* buffer, std::int32_t capacity, const char* pattern, const TraceArg* args,
                          std::int32_t count) noexcept
@@ -270,4 +267,4 @@ DString FormatToDString(const char* pattern, const TraceArg* args, std::int32_t 
     return text;
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

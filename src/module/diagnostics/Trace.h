@@ -23,8 +23,8 @@ struct TraceArg {
     enum class Kind : std::uint8_t { Int32, Int64, UInt64, Text, WideText };
 
     template <typename T>
-        requires std::is_integral_v<T>
-    TraceArg(T value) noexcept
+    requires std::is_integral_v<T> TraceArg(T value)
+    noexcept
     {
         if constexpr (std::is_signed_v<T> && sizeof(T) <= 4)
             kind = Kind::Int32, i = value;
@@ -53,7 +53,8 @@ struct TraceArg {
 
 // Formats into out, which has room for capacity characters and a terminator. Returns the length
 // written (at most capacity); the terminator always follows.
-std::int32_t FormatTrace(char* out, std::int32_t capacity, const char* pattern, const TraceArg* args, std::int32_t count) noexcept;
+std::int32_t FormatTrace(char* out, std::int32_t capacity, const char* pattern, const TraceArg* args,
+                         std::int32_t count) noexcept;
 
 // Fixed text, not scanned for placeholders; cut at the capacity of the diagnostics buffer.
 void Trace(std::int32_t level, const char* text) noexcept;
@@ -83,4 +84,4 @@ DString Format(const char* pattern, const A0& first, const A&... rest)
     return FormatToDString(pattern, args, static_cast<std::int32_t>(1 + sizeof...(A)));
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -23,7 +23,7 @@ Registry& Probes()
     return *registry;
 }
 
-} // namespace
+}  // namespace
 
 void Begin() noexcept { g_Spells.fetch_add(1); }
 
@@ -63,4 +63,4 @@ bool WaitUntilClear(std::uint32_t milliseconds)
     }
 }
 
-} // namespace Quorlin::WriteStalls
+}  // namespace Quorlin::WriteStalls

@@ -31,4 +31,4 @@ void Remove(Probe* probe);
 // milliseconds; true when none is.
 bool WaitUntilClear(std::uint32_t milliseconds);
 
-} // namespace Quorlin::WriteStalls
+}  // namespace Quorlin::WriteStalls

@@ -46,7 +46,7 @@ const Row kRows[] = {
     {StringView::Literal("Appender.WindowsDebug"), &Make<WinDebugAppender>},
 };
 
-} // namespace
+}  // namespace
 
 void Factory::Register()
 {
@@ -73,4 +73,4 @@ Appender* Factory::CreateAppender(const StringView& type)
     return nullptr;
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -15,4 +15,4 @@ public:
     static Appender* CreateAppender(const ORBEK::Utility::StringView& type);
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

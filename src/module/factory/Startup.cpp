@@ -24,4 +24,4 @@ void OnModuleLoad()
     }
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -51,4 +51,4 @@ std::uint64_t BacklogWriter::Events() const
     return m_Events;
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

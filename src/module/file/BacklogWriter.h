@@ -41,4 +41,4 @@ private:
     bool m_KeepLineEnd = false;
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -26,7 +26,7 @@ void Count(CompressionLauncher::State& state, int change)
         state.idle.notify_all();
 }
 
-} // namespace
+}  // namespace
 
 void CompressionLauncher::Launch(std::shared_ptr<Action> action)
 {
@@ -79,4 +79,4 @@ int CompressionLauncher::Running() const
     return m_State->running;
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

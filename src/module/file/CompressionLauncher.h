@@ -39,4 +39,4 @@ private:
     static State& Everyone();
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

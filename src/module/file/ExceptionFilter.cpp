@@ -40,7 +40,7 @@ constexpr NamedCode kNames[] = {
 
 constexpr const char* kRolloverException = "Exception at RollingFileAppender::Rollover";
 
-} // namespace
+}  // namespace
 
 const char* ExceptionName(std::uint32_t code) noexcept
 {
@@ -79,4 +79,4 @@ bool RunGuardedRollover(const DString& appenderName, void (*step)(void*), void* 
     return false;
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -21,4 +21,4 @@ void ReportRolloverException(const ORBEK::Utility::DString& appenderName) noexce
 // True when the step finished normally.
 bool RunGuardedRollover(const ORBEK::Utility::DString& appenderName, void (*step)(void*), void* context) noexcept;
 
-} // namespace Quorlin
+}  // namespace Quorlin

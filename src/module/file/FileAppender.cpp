@@ -6,7 +6,7 @@
 namespace Quorlin {
 namespace {
 bool Begins(const DString& key, const char* name) { return key.Find(name) == 0; }
-} // namespace
+}  // namespace
 
 FileAppender::FileAppender() { SetTypeName(DString("Appender.File")); }
 
@@ -101,4 +101,4 @@ void FileAppender::CreateWriter(std::unique_ptr<Writer>& writer)
         writer = std::move(fileWriter);
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

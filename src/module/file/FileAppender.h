@@ -47,4 +47,4 @@ protected:
     LossAccount m_Losses{*this, "FileAppender"};
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

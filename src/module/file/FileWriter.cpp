@@ -31,7 +31,7 @@ bool EndsMidLine(const WString& name)
     return read == 1 && last != '\n';
 }
 
-} // namespace
+}  // namespace
 
 bool FileWriter::Open(const WString& name)
 {
@@ -46,7 +46,8 @@ bool FileWriter::Open(const WString& name)
         return false;
     }
     const WString directory = WString(parts.drive.c_str()) +
-                              Utility::NormalizeForFileName(parts.directory.c_str(), static_cast<std::int32_t>(parts.directory.size()));
+                              Utility::NormalizeForFileName(parts.directory.c_str(),
+                                                            static_cast<std::int32_t>(parts.directory.size()));
     ORBEK::Utility::File::CreateDir(directory, WString());
 
     const WString normalized = Utility::NormalizeForFileName(name.c_str(), name.GetLength());
@@ -240,4 +241,4 @@ std::int32_t BufferedWriter::BufferedLength() const
     return m_Buffer->text->GetLength();
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

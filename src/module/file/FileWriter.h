@@ -115,7 +115,7 @@ public:
                std::int32_t secondLength) override;
     void NewLine() override;  // CR LF into the batch, no capacity check
     void Flush() override;
-    void Close() override;    // Flush (unless halted), then the inner writer's Close
+    void Close() override;  // Flush (unless halted), then the inner writer's Close
 
     Writer* Inner() const { return m_Inner.get(); }
     std::int32_t BufferedLength() const;
@@ -146,4 +146,4 @@ private:
     bool m_Halted = false;            // likewise: the observer asked that nothing more be written
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

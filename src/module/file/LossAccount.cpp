@@ -28,8 +28,9 @@ DString LossAccount::Note(const WString& file, std::uint64_t& count) const
 DString LossAccount::OpenNote(const WString& file, std::uint64_t& count) const
 {
     count = m_Pending.load();
-    return count == 0 ? DString()
-                      : Format("-- (Quorlin) {$} events could not be written while [{$}] could not be opened\r\n\r\n", count, file);
+    return count == 0
+               ? DString()
+               : Format("-- (Quorlin) {$} events could not be written while [{$}] could not be opened\r\n\r\n", count, file);
 }
 
 void LossAccount::Noted(std::uint64_t count, const WString& file, bool opened)
@@ -37,11 +38,11 @@ void LossAccount::Noted(std::uint64_t count, const WString& file, bool opened)
     if (count > 0 && m_Pending.fetch_sub(count) == count)
         WriteStalls::End();
     if (opened)
-        Trace(LevelError, "[{$}] {$}, [{$}] is open again; {$} events could not be written", m_Appender.GetInstanceNumber(), m_Owner,
-              file, count);
-    else if (count > 0)
-        Trace(LevelError, "[{$}] {$}, writing to [{$}] works again; {$} events could not be written", m_Appender.GetInstanceNumber(),
+        Trace(LevelError, "[{$}] {$}, [{$}] is open again; {$} events could not be written", m_Appender.GetInstanceNumber(),
               m_Owner, file, count);
+    else if (count > 0)
+        Trace(LevelError, "[{$}] {$}, writing to [{$}] works again; {$} events could not be written",
+              m_Appender.GetInstanceNumber(), m_Owner, file, count);
 }
 
 void LossAccount::Settle()
@@ -57,4 +58,4 @@ void LossAccount::ReportAtClose(const WString& file) const
               m_Appender.GetInstanceNumber(), m_Owner, total, file);
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -50,4 +50,4 @@ private:
     std::atomic<std::uint64_t> m_Total{0};
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -37,4 +37,4 @@ void PeriodicTask::Run(std::uint32_t delay)
     }
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

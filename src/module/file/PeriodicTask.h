@@ -34,4 +34,4 @@ private:
     bool m_Stopping = false;
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -35,7 +35,7 @@ bool Begins(const DString& key, const char* name) { return key.Find(name) == 0; 
 
 DString LoadTimeText() { return Utility::toYMDHMS(ModuleInfo::LoadTime()); }
 
-} // namespace
+}  // namespace
 
 RollingFileAppender::RollingFileAppender()
 {
@@ -115,8 +115,8 @@ void RollingFileAppender::ActivateOptions()
         const DString base = m_FileNamePatternValue.IsEmpty() ? m_FileNameValue : m_FileNamePatternValue;
         const WString wide(base);
         if (os::SplitPath(wide.StdView(), parts, 260).Ok()) {
-            const WString corrected = WString((parts.drive + parts.directory + parts.name).c_str()) + WString(L".{RollingIndex}") +
-                                      WString(parts.extension.c_str());
+            const WString corrected = WString((parts.drive + parts.directory + parts.name).c_str()) +
+                                      WString(L".{RollingIndex}") + WString(parts.extension.c_str());
             m_FileNamePatternValue = corrected.ToDString();
         } else {
             m_FileNamePatternValue = base;
@@ -376,8 +376,8 @@ bool RollingFileAppender::Rollover()
     if (!writer) {
         // Keep nothing pointed at the closed file: events wait in memory until the file opens again.
         HoldEvents(kFirstReopenTicks);
-        Trace(LevelError, "[{$}] RollingFileAppender, cannot open [{$}] : {$}; events wait until it opens",
-              m_InstanceNumber, m_FullFileName, m_LastOpenError);
+        Trace(LevelError, "[{$}] RollingFileAppender, cannot open [{$}] : {$}; events wait until it opens", m_InstanceNumber,
+              m_FullFileName, m_LastOpenError);
         return true;
     }
     SetWriter(std::move(writer));
@@ -393,7 +393,8 @@ void RollingFileAppender::CloseWithTrailer()
         return;
     const DString started = Format("\r\n-- (Quorlin) Started at {$}", LoadTimeText());
     writer->Write(0, started.c_str(), started.GetLength(), nullptr, 0);
-    const DString next = Format("\r\n-- (Quorlin) New FileName : [{$}]\r\n\r\n", Utility::PatternToFileName(m_FileNameValue.c_str()));
+    const DString next = Format("\r\n-- (Quorlin) New FileName : [{$}]\r\n\r\n",
+                                Utility::PatternToFileName(m_FileNameValue.c_str()));
     writer->Write(0, next.c_str(), next.GetLength(), nullptr, 0);
     WriteFooter();
     writer->Close();
@@ -479,4 +480,4 @@ bool RollingFileAppender::Reopen()
     return true;
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -107,15 +107,15 @@ private:
 
     CompressionLauncher m_Compressions;
     std::atomic<std::int64_t> m_CompressionWaits{0};
-    bool m_ForceAppend = false;      // the next CreateWriter appends whatever the option says
+    bool m_ForceAppend = false;  // the next CreateWriter appends whatever the option says
     DString m_LastOpenError;
-    std::atomic<bool> m_WriterBroken{false};       // the writer is the backlog
+    std::atomic<bool> m_WriterBroken{false};  // the writer is the backlog
     std::atomic<std::int64_t> m_NextReopenTicks{0};
     std::int64_t m_ReopenDelayTicks = 0;
-    bool m_Stalled = false;                        // a spell counted in WriteStalls; under the exclusive lock
-    bool m_HoldForWrite = false;                   // the backlog is held because writing failed
-    std::atomic<bool> m_HoldRequested{false};      // a batch failed: hold at the next chance
-    DString m_FailedText;                          // batches that failed, under the batch's lock
+    bool m_Stalled = false;                    // a spell counted in WriteStalls; under the exclusive lock
+    bool m_HoldForWrite = false;               // the backlog is held because writing failed
+    std::atomic<bool> m_HoldRequested{false};  // a batch failed: hold at the next chance
+    DString m_FailedText;                      // batches that failed, under the batch's lock
     std::uint64_t m_FailedEvents = 0;
     BacklogWriter* m_Backlog = nullptr;            // the writer while the file cannot be opened
     RollingFileWriter* m_File = nullptr;           // inside the current writer; changed under the exclusive lock
@@ -126,8 +126,8 @@ private:
     std::int32_t m_IdleFlushMs = 1000;
     std::int32_t m_FlushLevel = LevelError;
     std::int32_t m_BacklogBytes = 1 << 20;
-    std::uint64_t m_SeenWrites = 0;                // the housekeeping thread's view of the batch
+    std::uint64_t m_SeenWrites = 0;  // the housekeeping thread's view of the batch
     PeriodicTask m_Housekeeping;
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

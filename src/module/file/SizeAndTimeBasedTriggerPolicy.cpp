@@ -14,8 +14,7 @@ void SizeAndTimeBasedTriggerPolicy::ActivateOptions()
     m_TimePolicy.ActivateOptions();
 }
 
-bool SizeAndTimeBasedTriggerPolicy::IsTriggered(const Appender* appender, const LoggingEvent* event,
-                                                std::uint64_t fileSize) const
+bool SizeAndTimeBasedTriggerPolicy::IsTriggered(const Appender* appender, const LoggingEvent* event, std::uint64_t fileSize) const
 {
     return m_SizePolicy.IsTriggered(appender, event, fileSize) || m_TimePolicy.IsTriggered(appender, event, fileSize);
 }
@@ -26,4 +25,4 @@ void SizeAndTimeBasedTriggerPolicy::AdvanceSchedule(Writer* writer)
     m_TimePolicy.AdvanceSchedule(writer);
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -29,4 +29,4 @@ private:
     TimeBasedTriggerPolicy m_TimePolicy;
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -18,7 +18,7 @@ constexpr UnitSuffix kUnitSuffixes[] = {
     {"G", 30},  {"g", 30},  {"M", 20},  {"m", 20},  {"K", 10},  {"k", 10},
 };
 
-} // namespace
+}  // namespace
 
 void SizeBasedTriggerPolicy::SetOption(const DString& key, const DString& value)
 {
@@ -54,4 +54,4 @@ bool SizeBasedTriggerPolicy::IsTriggered(const Appender*, const LoggingEvent*, s
     return fileSize >= m_MaxFileSize;
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -26,4 +26,4 @@ private:
     std::uint64_t m_MaxFileSize = 0x40000;
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -75,7 +75,7 @@ void TraceTime(std::int32_t level, const char* pattern, std::int64_t ticks)
         Trace(level, pattern, Utility::toYMDHMS(ticks));
 }
 
-} // namespace
+}  // namespace
 
 TimeBasedTriggerPolicy::TimeBasedTriggerPolicy() : m_NextMntTime(ComputeNextMntTime(kDay, os::NowTicks())) {}
 
@@ -174,4 +174,4 @@ std::int64_t TimeBasedTriggerPolicy::ComputeNextMntTime(std::int32_t precision, 
     return next;
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -50,4 +50,4 @@ private:
     DString m_Interval;
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

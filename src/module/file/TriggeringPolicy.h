@@ -32,4 +32,4 @@ public:
     virtual void AdvanceSchedule(Writer* writer) = 0;
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -77,4 +77,4 @@ bool WinFile::Write(const char* data, std::uint32_t size)
     return true;
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -87,4 +87,4 @@ private:
     std::atomic<bool> m_Bad{true};
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

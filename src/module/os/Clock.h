@@ -19,4 +19,4 @@ bool ToLocalTime(std::int64_t seconds, std::tm& local);
 // Local calendar time to seconds since 1970 (_mktime64 / mktime, normalising fields); -1 on failure.
 std::int64_t FromLocalTime(std::tm& local);
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

@@ -35,4 +35,4 @@ bool StandardErrorIsTerminal();
 // call it once (Windows closes the handle).
 void InterruptStandardInput();
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

@@ -12,4 +12,4 @@ void DebugOutput(const char* text);
 // Beep (frequency, duration). POSIX rings the terminal bell (BEL on /dev/tty) and does not wait.
 void Beep(std::uint32_t frequency, std::uint32_t milliseconds);
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

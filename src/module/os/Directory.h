@@ -35,4 +35,4 @@ Status RenameFile(std::wstring_view from, std::wstring_view to);
 // another handle holds it open without ShareDelete (a missing file says true). Never changes the file.
 bool CanRemoveOrRename(std::wstring_view name);
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

@@ -8,4 +8,4 @@ namespace Quorlin {
 // Defined by the module: its start-up steps.
 void OnModuleLoad();
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -16,4 +16,4 @@ inline constexpr std::uint32_t kCppExceptionCode = 0xE06D7363;  // the code a C+
 // of the faulting frames are abandoned without destructors, as with a structured exception.
 bool RunGuarded(void (*step)(void*), void* context, std::uint32_t& code);
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

@@ -61,4 +61,4 @@ Status FileSizeOf(NativeFile file, std::uint64_t& size);
 // Closes the handle and releases its share locks; kInvalidFile is ignored.
 Status CloseFile(NativeFile file);
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

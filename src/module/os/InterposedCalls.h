@@ -51,7 +51,7 @@ QUORLIN_INTERPOSED(Status, RemoveFile, (std::wstring_view name), (name), )
 // Process.h
 QUORLIN_INTERPOSED(Status, Spawn, (std::wstring_view program, std::wstring_view commandLine, ProcessHandle& child),
                    (program, commandLine, child), )
-QUORLIN_INTERPOSED(Status, ExitCodeOf, (ProcessHandle& child, std::uint32_t& code), (child, code), )
-QUORLIN_INTERPOSED(void, AwaitExit, (ProcessHandle& child, std::uint32_t milliseconds), (child, milliseconds), )
-QUORLIN_INTERPOSED(void, CloseProcess, (ProcessHandle& child), (child), )
-QUORLIN_INTERPOSED(Status, KillProcess, (ProcessHandle& child), (child), )
+QUORLIN_INTERPOSED(Status, ExitCodeOf, (ProcessHandle & child, std::uint32_t& code), (child, code), )
+QUORLIN_INTERPOSED(void, AwaitExit, (ProcessHandle & child, std::uint32_t milliseconds), (child, milliseconds), )
+QUORLIN_INTERPOSED(void, CloseProcess, (ProcessHandle & child), (child), )
+QUORLIN_INTERPOSED(Status, KillProcess, (ProcessHandle & child), (child), )

@@ -37,4 +37,4 @@ private:
     Interposer* m_Previous;
 };
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

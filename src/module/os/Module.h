@@ -29,4 +29,4 @@ ModuleHandle AcquireThisModule();
 // stays mapped for the rest of the process: dlclose, then the thread returns normally to its caller.
 void ReleaseModuleAndExitThread(ModuleHandle module);
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

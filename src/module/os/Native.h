@@ -10,4 +10,4 @@ namespace Quorlin::os::native {
 #include "InterposedCalls.h"
 #undef QUORLIN_INTERPOSED
 
-} // namespace Quorlin::os::native
+}  // namespace Quorlin::os::native

@@ -28,4 +28,4 @@ struct PathParts {
 // NameTooLong, and leaves `parts` empty, when a part would not fit.
 Status SplitPath(std::wstring_view path, PathParts& parts, int partLimit = 260);
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

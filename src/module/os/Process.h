@@ -12,8 +12,8 @@ namespace Quorlin::os {
 inline constexpr std::uint32_t kStillActive = 259;  // STILL_ACTIVE
 
 struct ProcessHandle {
-    std::intptr_t process = 0;  // HANDLE, or the pid on POSIX
-    std::intptr_t thread = 0;   // HANDLE of the first thread; unused on POSIX
+    std::intptr_t process = 0;              // HANDLE, or the pid on POSIX
+    std::intptr_t thread = 0;               // HANDLE of the first thread; unused on POSIX
     std::uint32_t exitCode = kStillActive;  // POSIX remembers the status once reaped
 };
 
@@ -46,4 +46,4 @@ std::uint64_t CurrentThreadId() noexcept;
 // Names the calling thread for debuggers where the platform can (15 characters on Linux).
 void SetCurrentThreadName(const char* name);
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

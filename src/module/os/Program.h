@@ -12,4 +12,4 @@ namespace Quorlin::os {
 // path beside the module is returned all the same, so that starting it fails and says so.
 std::wstring LocateHelperProgram(std::wstring_view directory, std::wstring_view name);
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

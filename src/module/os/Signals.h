@@ -25,4 +25,4 @@ void StopRequestHandled();
 // process (SIGXFSZ ignored). Windows has no such signal: nothing to do.
 void IgnoreFileSizeLimitSignal();
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

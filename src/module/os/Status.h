@@ -15,7 +15,7 @@ enum class ErrorKind : std::uint8_t {
     AlreadyExists,
     DiskFull,
     NameTooLong,
-    InvalidName,       // characters or form the file system refuses
+    InvalidName,  // characters or form the file system refuses
     Other,
 };
 
@@ -33,4 +33,4 @@ Status FromNative(std::uint32_t native) noexcept;
 // The system's text for a native code (FormatMessageA / strerror), without a trailing line end.
 std::string ErrorText(std::uint32_t native);
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

@@ -25,4 +25,4 @@ private:
     alignas(16) unsigned char m_Storage[64];
 };
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

@@ -22,4 +22,4 @@ void ReportToSource(EventSource source, std::uint16_t type, std::uint16_t catego
 // DeregisterEventSource; null is ignored.
 void DeregisterSource(EventSource source);
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

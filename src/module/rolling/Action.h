@@ -12,4 +12,4 @@ public:
     virtual bool Execute() = 0;
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

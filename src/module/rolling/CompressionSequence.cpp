@@ -14,4 +14,4 @@ bool CompressionSequence::Execute()
     return true;
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

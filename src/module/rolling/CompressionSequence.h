@@ -23,4 +23,4 @@ private:
     std::vector<std::shared_ptr<GZCompressAction>> m_Compressions;
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -43,4 +43,4 @@ WString GetDir(const WString& path)
     return last > 0 ? path.Left(last) : WString();
 }
 
-} // namespace ORBEK::Utility::File
+}  // namespace ORBEK::Utility::File

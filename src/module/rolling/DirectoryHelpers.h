@@ -14,4 +14,4 @@ bool CreateDir(const WString& path, const WString& root);
 // The text before the last separator when that separator is past position 0; otherwise empty.
 WString GetDir(const WString& path);
 
-} // namespace ORBEK::Utility::File
+}  // namespace ORBEK::Utility::File

@@ -28,4 +28,4 @@ bool FileRenameAction::Execute()
     return os::RenameFile(m_Source.StdView(), m_Target.StdView()).Ok();
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -25,4 +25,4 @@ private:
     WString m_Target;
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

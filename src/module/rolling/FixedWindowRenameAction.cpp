@@ -39,4 +39,4 @@ bool FixedWindowRenameAction::Execute()
     return moved;
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

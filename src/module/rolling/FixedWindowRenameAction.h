@@ -30,4 +30,4 @@ private:
     std::shared_ptr<CompressionSequence> m_Compressions;
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -15,7 +15,7 @@ constexpr std::int32_t kPatternLimit = 260;
 
 bool Contains(const DString& key, const char* name) { return key.Find(name) >= 0; }
 
-} // namespace
+}  // namespace
 
 FixedWindowRollPolicy::FixedWindowRollPolicy() = default;
 
@@ -65,10 +65,10 @@ std::unique_ptr<RolloverDescription> FixedWindowRollPolicy::Rollover(const WStri
     compressions->Add(std::make_shared<GZCompressAction>(target, target + L".gz", true));
     auto description = std::make_unique<RolloverDescription>();
     // The shift waits for the closed file: it runs in the rename, and only when the file can move.
-    description->synchronous =
-        std::make_shared<FixedWindowRenameAction>(pattern, m_MinIndex, m_MaxIndex, activeFileName, target, compressions);
+    description->synchronous = std::make_shared<FixedWindowRenameAction>(pattern, m_MinIndex, m_MaxIndex, activeFileName, target,
+                                                                         compressions);
     description->asynchronous = compressions;
     return description;
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -15,7 +15,8 @@ public:
     // Corrects an inverted window and one wider than 121 indices, with a LevelWarn diagnostic each.
     void ActivateOptions() override;
     // Names a rename to the lowest index that first shifts the window up by one (FixedWindowRenameAction),
-    // and the compression of that file and of plain history found in the window. Null when the lowest index is negative, or the pattern is empty or longer than 260 characters.
+    // and the compression of that file and of plain history found in the window. Null when the lowest index is negative, or the
+    // pattern is empty or longer than 260 characters.
     std::unique_ptr<RolloverDescription> Rollover(const WString& activeFileName) override;
 
     std::int32_t MinIndex() const { return m_MinIndex; }
@@ -27,4 +28,4 @@ private:
     DString m_FileNamePattern;
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -54,7 +54,7 @@ private:
     bool m_Taken = false;
 };
 
-} // namespace
+}  // namespace
 
 GZCompressAction::GZCompressAction(const WString& source, const WString& target, bool deleteSource)
     : m_Source(source), m_Target(target), m_DeleteSource(deleteSource)
@@ -136,4 +136,4 @@ bool GZCompressAction::Execute()
     return true;
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

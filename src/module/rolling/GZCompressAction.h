@@ -40,4 +40,4 @@ private:
 // before a quote and at the end doubled, quotes escaped ("C:\logs\app.1.log" stays as it is, quoted).
 WString QuoteArgument(const WString& argument);
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -30,7 +30,7 @@ void Remove(const WString& name, HistoryListing* listing)
         os::RemoveFile(name.StdView());
 }
 
-} // namespace
+}  // namespace
 
 WString NameAt(const DString& pattern, std::int64_t ticks)
 {
@@ -183,4 +183,4 @@ std::int32_t FreeIndex(const WString& name, std::int32_t from)
     return index;
 }
 
-} // namespace Quorlin::Rolling::Helper
+}  // namespace Quorlin::Rolling::Helper

@@ -70,5 +70,5 @@ std::int32_t HighestNumberInUse(const WString& name, HistoryListing* listing = n
 // replaces nothing. `name` must hold the index token.
 std::int32_t FreeIndex(const WString& name, std::int32_t from);
 
-} // namespace Helper
-} // namespace Quorlin::Rolling
+}  // namespace Helper
+}  // namespace Quorlin::Rolling

@@ -12,12 +12,9 @@ constexpr wchar_t kFoldMark = L'\x1';
 
 // Names that the system may resolve by more than their text: wildcards (FindFirstFileW), 8.3 short
 // names, streams and drive-relative names.
-bool NeedsTheSystem(std::wstring_view file)
-{
-    return file.empty() || file.find_first_of(L"*?~:") != std::wstring_view::npos;
-}
+bool NeedsTheSystem(std::wstring_view file) { return file.empty() || file.find_first_of(L"*?~:") != std::wstring_view::npos; }
 
-} // namespace
+}  // namespace
 
 std::wstring_view HistoryListing::DirectoryPart(std::wstring_view name)
 {
@@ -91,12 +88,9 @@ HistoryListing::Presence HistoryListing::Lookup(const WString& name)
 bool HistoryListing::Exists(const WString& name)
 {
     switch (Lookup(name)) {
-    case Presence::Present:
-        return true;
-    case Presence::Absent:
-        return false;
-    case Presence::Unknown:
-        break;
+    case Presence::Present: return true;
+    case Presence::Absent: return false;
+    case Presence::Unknown: break;
     }
     return os::PathExists(name.StdView());
 }
@@ -134,4 +128,4 @@ void HistoryListing::Forget(std::wstring_view directory, std::wstring_view file)
         listing.folded.erase(count);
 }
 
-} // namespace Quorlin::Rolling
+}  // namespace Quorlin::Rolling

@@ -18,9 +18,9 @@ public:
     enum class Presence { Absent, Present, Unknown };
 
     struct Directory {
-        bool listed = false;                              // false: the names are not known
-        std::unordered_set<std::wstring> exact;           // the names as the system gives them
-        std::unordered_map<std::wstring, int> folded;     // Fold(name) -> how many names give it
+        bool listed = false;                           // false: the names are not known
+        std::unordered_set<std::wstring> exact;        // the names as the system gives them
+        std::unordered_map<std::wstring, int> folded;  // Fold(name) -> how many names give it
     };
 
     // What the listing says about `name`: Present when its directory holds exactly that name; Absent
@@ -54,4 +54,4 @@ private:
     std::unordered_map<std::wstring, Directory> m_Directories;
 };
 
-} // namespace Quorlin::Rolling
+}  // namespace Quorlin::Rolling

@@ -18,7 +18,7 @@ public:
     os::ProcessHandle child;
 };
 
-} // namespace
+}  // namespace
 
 bool RunAndWaitSysCommand(const wchar_t* szEXEBinaryName, wchar_t* szCmdLine, std::int32_t pollCount,
                           std::uint32_t pollIntervalMs, std::uint32_t* exitCode)
@@ -48,4 +48,4 @@ bool RunAndWaitSysCommand(const wchar_t* szEXEBinaryName, wchar_t* szCmdLine, st
     return false;
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -15,4 +15,4 @@ inline constexpr std::uint32_t kRunPollIntervalMs = 60;
 bool RunAndWaitSysCommand(const wchar_t* szEXEBinaryName, wchar_t* szCmdLine, std::int32_t pollCount = kRunPollCount,
                           std::uint32_t pollIntervalMs = kRunPollIntervalMs, std::uint32_t* exitCode = nullptr);
 
-} // namespace Quorlin
+}  // namespace Quorlin

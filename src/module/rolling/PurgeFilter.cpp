@@ -10,13 +10,10 @@ bool EndsWith(const std::wstring& text, const std::wstring& suffix)
     return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-} // namespace
+}  // namespace
 
 PurgeFilter::PurgeFilter(HistoryListing& listing, Mode mode, bool stemVariants, std::wstring extension)
-    : m_Listing(listing),
-      m_Mode(mode),
-      m_StemVariants(stemVariants),
-      m_FoldedExtension(HistoryListing::Fold(extension)),
+    : m_Listing(listing), m_Mode(mode), m_StemVariants(stemVariants), m_FoldedExtension(HistoryListing::Fold(extension)),
       m_FoldedToken(HistoryListing::Fold(Helper::kRollingIndex))
 {
 }
@@ -77,4 +74,4 @@ bool PurgeFilter::MayHold(std::wstring_view name)
     return m_LastKeys->MayHold(m_Scratch);
 }
 
-} // namespace Quorlin::Rolling
+}  // namespace Quorlin::Rolling

@@ -52,4 +52,4 @@ private:
     std::wstring m_Scratch;
 };
 
-} // namespace Quorlin::Rolling
+}  // namespace Quorlin::Rolling

@@ -31,4 +31,4 @@ public:
     virtual std::unique_ptr<RolloverDescription> Rollover(const WString& activeFileName) = 0;
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -21,4 +21,4 @@ public:
     bool Purge(const std::int64_t* when);
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

@@ -76,7 +76,7 @@ wchar_t* PutNumber(wchar_t* out, std::int64_t value, int width)
 
 constexpr std::size_t kWidestNumber = 24;
 
-} // namespace
+}  // namespace
 
 bool SlotNamer::Parse(const DString& pattern)
 {
@@ -109,7 +109,8 @@ bool SlotNamer::Parse(const DString& pattern)
             const std::string_view name = text.substr(i + 1, close - i - 1);
             if (name.substr(0, 10) == "GlobalMap:")
                 return false;
-            const auto token = std::find_if(std::begin(kTokens), std::end(kTokens), [&](const Token& t) { return t.name == name; });
+            const auto token = std::find_if(std::begin(kTokens), std::end(kTokens),
+                                            [&](const Token& t) { return t.name == name; });
             if (token != std::end(kTokens)) {
                 flush();
                 m_Pieces.push_back({token->field, token->width, {}});
@@ -205,30 +206,14 @@ void SlotNamer::Render(const std::vector<Piece>& pieces, const Local& local, std
     wchar_t* p = begin;
     for (const Piece& piece : pieces) {
         switch (piece.field) {
-        case Field::Literal:
-            p = std::copy(piece.literal.begin(), piece.literal.end(), p);
-            break;
-        case Field::Year:
-            p = PutNumber(p, local.year, piece.width);
-            break;
-        case Field::ShortYear:
-            p = PutNumber(p, local.year % 100, piece.width);
-            break;
-        case Field::Month:
-            p = PutNumber(p, local.month, piece.width);
-            break;
-        case Field::Day:
-            p = PutNumber(p, local.day, piece.width);
-            break;
-        case Field::Hour:
-            p = PutNumber(p, local.secondOfDay / kHour, piece.width);
-            break;
-        case Field::Minute:
-            p = PutNumber(p, local.secondOfDay / 60 % 60, piece.width);
-            break;
-        case Field::Second:
-            p = PutNumber(p, local.secondOfDay % 60, piece.width);
-            break;
+        case Field::Literal: p = std::copy(piece.literal.begin(), piece.literal.end(), p); break;
+        case Field::Year: p = PutNumber(p, local.year, piece.width); break;
+        case Field::ShortYear: p = PutNumber(p, local.year % 100, piece.width); break;
+        case Field::Month: p = PutNumber(p, local.month, piece.width); break;
+        case Field::Day: p = PutNumber(p, local.day, piece.width); break;
+        case Field::Hour: p = PutNumber(p, local.secondOfDay / kHour, piece.width); break;
+        case Field::Minute: p = PutNumber(p, local.secondOfDay / 60 % 60, piece.width); break;
+        case Field::Second: p = PutNumber(p, local.secondOfDay % 60, piece.width); break;
         }
     }
     out.resize(static_cast<std::size_t>(p - begin));
@@ -288,4 +273,4 @@ void SlotNamer::SplitDirectory()
     m_FixedDirectory = true;
 }
 
-} // namespace Quorlin::Rolling
+}  // namespace Quorlin::Rolling

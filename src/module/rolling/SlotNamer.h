@@ -56,8 +56,8 @@ private:
     std::size_t m_Capacity = 0;  // the longest name the pieces can give
     bool m_FixedDirectory = false;
     std::wstring m_Directory;
-    std::vector<Piece> m_FileKeyPieces;  // the file part, literals folded
+    std::vector<Piece> m_FileKeyPieces;                            // the file part, literals folded
     std::vector<std::pair<std::int64_t, std::int64_t>> m_Offsets;  // (first second, local offset), ascending
 };
 
-} // namespace Quorlin::Rolling
+}  // namespace Quorlin::Rolling

@@ -43,7 +43,7 @@ std::wstring ExtensionOf(const WString& pattern)
     return os::SplitPath(pattern.StdView(), parts).Ok() ? parts.extension : std::wstring();
 }
 
-} // namespace
+}  // namespace
 
 TimeBasedRollPolicy::TimeBasedRollPolicy() = default;
 
@@ -183,8 +183,8 @@ bool TimeBasedRollPolicy::WalkPurgeSlots(const char* owner, const std::int64_t* 
 bool TimeBasedRollPolicy::VisitPurgeSlots(PurgeWalk& walk, Rolling::SlotNamer* namer) const
 {
     // With one directory for all names only the folded file part of each is made and looked up.
-    const Rolling::PurgeFilter::Keys* keys =
-        namer != nullptr && namer->FixedDirectory() ? &walk.filter.KeysOf(namer->Directory()) : nullptr;
+    const Rolling::PurgeFilter::Keys* keys = namer != nullptr && namer->FixedDirectory() ? &walk.filter.KeysOf(namer->Directory())
+                                                                                         : nullptr;
     std::wstring rendered, key;
     std::int64_t t = walk.slots.first;
     for (std::int32_t i = 0; i < walk.slots.count; ++i, t -= walk.slots.step) {
@@ -357,4 +357,4 @@ std::unique_ptr<RolloverDescription> TimeBasedRollPolicy::Describe(const WString
     return description;
 }
 
-} // namespace Quorlin
+}  // namespace Quorlin

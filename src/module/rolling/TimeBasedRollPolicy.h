@@ -14,7 +14,7 @@ namespace Rolling {
 class HistoryListing;
 class PurgeFilter;
 class SlotNamer;
-}
+}  // namespace Rolling
 
 class TimeBasedRollPolicy : public RollingPolicy {
 public:
@@ -111,4 +111,4 @@ protected:
     bool m_NameTaken = false;  // the last roll-over was declined for a history name in use
 };
 
-} // namespace Quorlin
+}  // namespace Quorlin

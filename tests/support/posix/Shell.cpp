@@ -25,4 +25,4 @@ std::string SiblingProgram(const std::string& name)
 
 std::string InDirectory(const std::string& directory) { return "cd " + Quote(directory) + " && "; }
 
-} // namespace QuorlinTest
+}  // namespace QuorlinTest

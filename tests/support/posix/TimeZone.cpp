@@ -24,4 +24,4 @@ ScopedTimeZone::~ScopedTimeZone()
     ::tzset();
 }
 
-} // namespace QuorlinTest
+}  // namespace QuorlinTest

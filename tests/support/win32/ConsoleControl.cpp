@@ -21,7 +21,7 @@ HANDLE OpenForChild(const std::wstring& path, bool write)
                          write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-} // namespace
+}  // namespace
 
 int RunAndInterrupt(const std::wstring& commandLine, const std::wstring& directory, const std::function<bool()>& ready)
 {
@@ -38,7 +38,8 @@ int RunAndInterrupt(const std::wstring& commandLine, const std::wstring& directo
     std::wstring line = commandLine;
     // No new process group: a group leader starts with Ctrl-C turned off.
     const bool started = in != INVALID_HANDLE_VALUE && out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
-                         ::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, directory.c_str(), &startup, &child);
+                         ::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, directory.c_str(), &startup,
+                                          &child);
     for (HANDLE h : {in, out, err})
         if (h != INVALID_HANDLE_VALUE)
             ::CloseHandle(h);
@@ -60,4 +61,4 @@ int RunAndInterrupt(const std::wstring& commandLine, const std::wstring& directo
     return result;
 }
 
-} // namespace QuorlinTest
+}  // namespace QuorlinTest

@@ -22,4 +22,4 @@ std::string SiblingProgram(const std::string& name)
 
 std::string InDirectory(const std::string& directory) { return "cd /d " + Quote(directory) + " && "; }
 
-} // namespace QuorlinTest
+}  // namespace QuorlinTest

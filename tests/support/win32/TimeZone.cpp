@@ -22,4 +22,4 @@ ScopedTimeZone::~ScopedTimeZone()
     ::_tzset();
 }
 
-} // namespace QuorlinTest
+}  // namespace QuorlinTest

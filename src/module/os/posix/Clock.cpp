@@ -31,4 +31,4 @@ bool ToLocalTime(std::int64_t seconds, std::tm& local)
 
 std::int64_t FromLocalTime(std::tm& local) { return static_cast<std::int64_t>(std::mktime(&local)); }
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

@@ -42,7 +42,7 @@ bool WriteAll(int fd, const void* data, std::size_t size) noexcept
     return true;
 }
 
-} // namespace posix
+}  // namespace posix
 
 bool native::AllocateConsole() { return false; }
 
@@ -71,7 +71,7 @@ void native::PutConsoleText(const char* text)
     posix::WriteAll(terminal, text, std::strlen(text));
 }
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os
 
 namespace Quorlin::os {
 
@@ -93,4 +93,4 @@ void InterruptStandardInput()
     }
 }
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

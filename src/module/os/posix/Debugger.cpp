@@ -42,4 +42,4 @@ void native::Beep(std::uint32_t, std::uint32_t)
         posix::WriteAll(terminal, "\a", 1);
 }
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

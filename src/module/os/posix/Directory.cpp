@@ -31,7 +31,7 @@ int RenameNoReplace(const char* from, const char* to)
 #endif
 }
 
-} // namespace
+}  // namespace
 
 bool PathExists(std::wstring_view name)
 {
@@ -156,7 +156,7 @@ Status RenameOnce(std::wstring_view from, std::wstring_view to)
     return {};
 }
 
-} // namespace
+}  // namespace
 
 Status native::RemoveFile(std::wstring_view name)
 {
@@ -175,4 +175,4 @@ bool CanRemoveOrRename(std::wstring_view name)
     return PastChildStarts([&] { return HeldWithoutShareDelete(path) ? FromNative(kSharingViolation) : Status{}; }).Ok();
 }
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

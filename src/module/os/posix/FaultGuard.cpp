@@ -33,12 +33,9 @@ std::mutex g_InstallLock;
 std::uint32_t ExceptionCodeOf(int signal, const siginfo_t& info)
 {
     switch (signal) {
-    case SIGSEGV:
-        return 0xC0000005;  // EXCEPTION_ACCESS_VIOLATION
-    case SIGBUS:
-        return 0xC0000006;  // EXCEPTION_IN_PAGE_ERROR
-    case SIGILL:
-        return 0xC000001D;  // EXCEPTION_ILLEGAL_INSTRUCTION
+    case SIGSEGV: return 0xC0000005;  // EXCEPTION_ACCESS_VIOLATION
+    case SIGBUS: return 0xC0000006;   // EXCEPTION_IN_PAGE_ERROR
+    case SIGILL: return 0xC000001D;   // EXCEPTION_ILLEGAL_INSTRUCTION
     default:
         if (info.si_code == FPE_INTDIV)
             return 0xC0000094;  // EXCEPTION_INT_DIVIDE_BY_ZERO
@@ -114,7 +111,7 @@ __attribute__((noinline)) bool Invoke(void (*step)(void*), void* context, Guard&
     }
 }
 
-} // namespace
+}  // namespace
 
 bool RunGuarded(void (*step)(void*), void* context, std::uint32_t& code)
 {
@@ -137,4 +134,4 @@ bool RunGuarded(void (*step)(void*), void* context, std::uint32_t& code)
     return false;
 }
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

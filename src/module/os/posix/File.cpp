@@ -26,7 +26,7 @@ struct flock MarkerLock(short type, ShareMarker marker)
     return lock;
 }
 
-} // namespace
+}  // namespace
 
 bool MarkerHeldByOther(int fd, ShareMarker marker) noexcept
 {
@@ -44,7 +44,7 @@ bool HeldWithoutShareDelete(const std::string& path) noexcept
     return probe.Get() >= 0 && MarkerHeldByOther(probe.Get(), kDeniesDelete);
 }
 
-} // namespace posix
+}  // namespace posix
 
 namespace {
 using namespace posix;
@@ -90,7 +90,7 @@ bool CutBack(int fd, std::uint32_t written)
     return cut;
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
@@ -103,11 +103,7 @@ Status OpenOnce(std::wstring_view name, Access access, Disposition disposition, 
     const bool data = reads || writes;
     // READ_CONTROL alone is no data access: Windows neither checks nor records its share mode.
     bool take[kMarkerCount] = {
-        reads,
-        data && !(share & ShareRead),
-        writes,
-        data && !(share & ShareWrite),
-        data && !(share & ShareDelete),
+        reads, data && !(share & ShareRead), writes, data && !(share & ShareWrite), data && !(share & ShareDelete),
     };
 
     // The markers are shared locks, which need a readable descriptor: a writer opens read-write.
@@ -150,8 +146,7 @@ Status OpenOnce(std::wstring_view name, Access access, Disposition disposition, 
         return FromNative(EISDIR);
     // The read-only attribute, which Windows enforces even for administrators: refused for writing
     // and for overwriting.
-    if (!created && (writes || disposition == Disposition::CreateAlways) && S_ISREG(info.st_mode) &&
-        !(info.st_mode & S_IWUSR))
+    if (!created && (writes || disposition == Disposition::CreateAlways) && S_ISREG(info.st_mode) && !(info.st_mode & S_IWUSR))
         return FromNative(EACCES);
     if (const int refused = TakeShareMarkers(fd, take))
         return FromNative(static_cast<std::uint32_t>(refused));
@@ -165,7 +160,7 @@ Status OpenOnce(std::wstring_view name, Access access, Disposition disposition, 
     return {};
 }
 
-} // namespace
+}  // namespace
 
 Status native::OpenFile(std::wstring_view name, Access access, Disposition disposition, std::uint32_t share, NativeFile& file)
 {
@@ -239,4 +234,4 @@ Status native::CloseFile(NativeFile file)
     return {};
 }
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

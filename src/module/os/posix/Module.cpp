@@ -21,7 +21,7 @@ const link_map* ThisModuleMap()
     return static_cast<const link_map*>(extra);
 }
 
-} // namespace
+}  // namespace
 
 std::string ThisModulePath()
 {
@@ -78,10 +78,10 @@ void ReleaseModuleAndExitThread(ModuleHandle module)
         ::dlclose(module);
 }
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os
 
 namespace Quorlin::os {
 
 const char* SharedLibrarySuffix() noexcept { return ".so"; }
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

@@ -115,4 +115,4 @@ Status PastChildStarts(Attempt attempt)
 // The controlling terminal, opened once for writing; -1 without one.
 int TerminalFd() noexcept;
 
-} // namespace Quorlin::os::posix
+}  // namespace Quorlin::os::posix

@@ -118,7 +118,7 @@ void Remember(ProcessHandle& child, int status)
         child.exitCode = 128 + static_cast<std::uint32_t>(WTERMSIG(status));
 }
 
-} // namespace
+}  // namespace
 
 std::uint64_t posix::ChildStartsBegun() noexcept
 {
@@ -147,10 +147,7 @@ void posix::EndChildStart() noexcept
     Starts().ended.notify_all();
 }
 
-void posix::PauseMs(std::uint32_t milliseconds) noexcept
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
+void posix::PauseMs(std::uint32_t milliseconds) noexcept { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
 bool posix::AwaitChildStarts(std::uint64_t begun, std::uint32_t milliseconds) noexcept
 {
@@ -325,4 +322,4 @@ void SetCurrentThreadName(const char* name)
     ::pthread_setname_np(::pthread_self(), shortName);
 }
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

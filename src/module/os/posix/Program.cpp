@@ -16,7 +16,7 @@ bool IsExecutableFile(const std::string& path)
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
 }
 
-} // namespace
+}  // namespace
 
 std::wstring LocateHelperProgram(std::wstring_view directory, std::wstring_view name)
 {
@@ -43,4 +43,4 @@ std::wstring LocateHelperProgram(std::wstring_view directory, std::wstring_view 
     return beside;
 }
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

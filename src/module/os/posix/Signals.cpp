@@ -25,7 +25,7 @@ extern "C" void OnStopSignal(int signal)
     errno = savedErrno;
 }
 
-} // namespace
+}  // namespace
 
 void HandleStopRequests(StopHandler handler)
 {
@@ -55,4 +55,4 @@ void IgnoreFileSizeLimitSignal()
     signal(SIGXFSZ, SIG_IGN);
 }
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

@@ -15,11 +15,8 @@ Status FromNative(std::uint32_t native) noexcept
 {
     ErrorKind kind = ErrorKind::Other;
     switch (native) {
-    case 0:
-        return {};
-    case ENOENT:
-        kind = ErrorKind::NotFound;
-        break;
+    case 0: return {};
+    case ENOENT: kind = ErrorKind::NotFound; break;
     case ENOTDIR:  // a component on the way is a file, not a directory
         kind = ErrorKind::PathNotFound;
         break;
@@ -30,25 +27,16 @@ Status FromNative(std::uint32_t native) noexcept
         kind = ErrorKind::AccessDenied;
         break;
     case EBUSY:
-    case ETXTBSY:
-        kind = ErrorKind::SharingViolation;
-        break;
-    case EEXIST:
-        kind = ErrorKind::AlreadyExists;
-        break;
+    case ETXTBSY: kind = ErrorKind::SharingViolation; break;
+    case EEXIST: kind = ErrorKind::AlreadyExists; break;
     case ENOSPC:
     case EDQUOT:
-    case EFBIG:
-        kind = ErrorKind::DiskFull;
-        break;
-    case ENAMETOOLONG:
-        kind = ErrorKind::NameTooLong;
-        break;
+    case EFBIG: kind = ErrorKind::DiskFull; break;
+    case ENAMETOOLONG: kind = ErrorKind::NameTooLong; break;
     case EILSEQ:  // a name the file system cannot store
         kind = ErrorKind::InvalidName;
         break;
-    default:
-        break;
+    default: break;
     }
     return {native, kind};
 }
@@ -57,7 +45,7 @@ namespace {
 // strerror_r comes in two flavours; either result is taken.
 [[maybe_unused]] const char* ChooseText(int result, const char* buffer) { return result == 0 ? buffer : nullptr; }
 [[maybe_unused]] const char* ChooseText(const char* result, const char*) { return result; }
-} // namespace
+}  // namespace
 
 std::string ErrorText(std::uint32_t native)
 {
@@ -94,5 +82,5 @@ Status FromNativeAt(int error, const std::string& path) noexcept
     return status;
 }
 
-} // namespace posix
-} // namespace Quorlin::os
+}  // namespace posix
+}  // namespace Quorlin::os

@@ -9,7 +9,7 @@ namespace {
 
 pthread_rwlock_t* Native(unsigned char* storage) { return std::launder(reinterpret_cast<pthread_rwlock_t*>(storage)); }
 
-} // namespace
+}  // namespace
 
 RwLock::RwLock() noexcept
 {
@@ -34,4 +34,4 @@ void RwLock::LockExclusive() noexcept { ::pthread_rwlock_wrlock(Native(m_Storage
 
 void RwLock::UnlockExclusive() noexcept { ::pthread_rwlock_unlock(Native(m_Storage)); }
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

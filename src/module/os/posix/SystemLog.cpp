@@ -54,15 +54,14 @@ int ConnectToLog()
 // "<PRI>Mmm dd hh:mm:ss ident[pid]: text", the form of RFC 3164 that local daemons read.
 std::string FormatRecord(const Source& source, std::uint16_t type, const char* text)
 {
-    static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     const int severity = type == kEventError ? LOG_ERR : type == kEventWarning ? LOG_WARNING : LOG_INFO;
     const time_t now = ::time(nullptr);
     std::tm local = {};
     ::localtime_r(&now, &local);
     char head[64];
-    std::snprintf(head, sizeof head, "<%d>%s %2d %02d:%02d:%02d ", LOG_USER | severity, kMonths[local.tm_mon % 12],
-                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    std::snprintf(head, sizeof head, "<%d>%s %2d %02d:%02d:%02d ", LOG_USER | severity, kMonths[local.tm_mon % 12], local.tm_mday,
+                  local.tm_hour, local.tm_min, local.tm_sec);
     std::string record = head;
     record += source.ident;
     record += '[' + std::to_string(::getpid()) + "]: ";
@@ -83,7 +82,7 @@ bool SendRecord(int fd, const std::string& record)
     return ::send(fd, record.c_str(), size, MSG_NOSIGNAL) == static_cast<ssize_t>(size);
 }
 
-} // namespace
+}  // namespace
 
 EventSource native::RegisterSource(const char* source)
 {
@@ -132,4 +131,4 @@ void native::DeregisterSource(EventSource source)
     delete registered;
 }
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

@@ -25,4 +25,4 @@ bool ToLocalTime(std::int64_t seconds, std::tm& local)
 
 std::int64_t FromLocalTime(std::tm& local) { return ::_mktime64(&local); }
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

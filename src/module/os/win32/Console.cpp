@@ -38,7 +38,7 @@ void native::PutConsoleText(const char* text)
         ::_cputs(text);
 }
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os
 
 namespace Quorlin::os {
 
@@ -59,4 +59,4 @@ void InterruptStandardInput()
     }
 }
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

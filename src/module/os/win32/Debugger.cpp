@@ -13,4 +13,4 @@ void native::DebugOutput(const char* text)
 
 void native::Beep(std::uint32_t frequency, std::uint32_t milliseconds) { ::Beep(frequency, milliseconds); }
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

@@ -102,4 +102,4 @@ bool CanRemoveOrRename(std::wstring_view name)
     return true;
 }
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

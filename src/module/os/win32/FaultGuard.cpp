@@ -24,13 +24,11 @@ bool IsCaught(DWORD code)
 {
     switch (code) {
     // No stack is left to resume on.
-    case EXCEPTION_STACK_OVERFLOW:
-        return false;
+    case EXCEPTION_STACK_OVERFLOW: return false;
     case EXCEPTION_GUARD_PAGE:
     case EXCEPTION_DATATYPE_MISALIGNMENT:
     case EXCEPTION_BREAKPOINT:
-    case EXCEPTION_SINGLE_STEP:
-        return true;
+    case EXCEPTION_SINGLE_STEP: return true;
     default:
         // Severity error only. Informational codes pass: thread naming 0x406D1388, debug output
         // 0x40010006, and the 0x20474343 that GCC's unwinder raises for every C++ throw.
@@ -81,7 +79,7 @@ __attribute__((noinline)) bool Invoke(void (*step)(void*), void* context)
     }
 }
 
-} // namespace
+}  // namespace
 
 bool RunGuarded(void (*step)(void*), void* context, std::uint32_t& code)
 {
@@ -109,4 +107,4 @@ bool RunGuarded(void (*step)(void*), void* context, std::uint32_t& code)
     return false;
 }
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

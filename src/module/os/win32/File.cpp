@@ -14,8 +14,9 @@ Status native::OpenFile(std::wstring_view name, Access access, Disposition dispo
     const DWORD desired = access == Access::Read ? GENERIC_READ : access == Access::Write ? GENERIC_WRITE : READ_CONTROL;
     // Not inherited: a spawned child (bInheritHandles TRUE) must not keep the file and its share mode.
     SECURITY_ATTRIBUTES security = {sizeof security, nullptr, FALSE};
-    const HANDLE handle = ::CreateFileW(Terminated(name).c_str(), desired, share & (FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE),
-                                        &security, disposition == Disposition::CreateAlways ? CREATE_ALWAYS : OPEN_EXISTING,
+    const HANDLE handle = ::CreateFileW(Terminated(name).c_str(), desired,
+                                        share & (FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE), &security,
+                                        disposition == Disposition::CreateAlways ? CREATE_ALWAYS : OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return LastError();
@@ -80,4 +81,4 @@ Status native::CloseFile(NativeFile file)
     return {};
 }
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

@@ -11,7 +11,7 @@ namespace {
 // An address inside the binary that holds this code.
 LPCSTR AddressInThisModule() { return reinterpret_cast<LPCSTR>(reinterpret_cast<void*>(&AddressInThisModule)); }
 
-} // namespace
+}  // namespace
 
 std::string ThisModulePath()
 {
@@ -62,10 +62,10 @@ void ReleaseModuleAndExitThread(ModuleHandle module)
     ::ExitThread(0);
 }
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os
 
 namespace Quorlin::os {
 
 const char* SharedLibrarySuffix() noexcept { return ".dll"; }
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

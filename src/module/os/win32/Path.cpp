@@ -37,4 +37,4 @@ Status SplitPath(std::wstring_view path, PathParts& parts, int partLimit)
     return {};
 }
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

@@ -100,10 +100,11 @@ void SetCurrentThreadName(const char* name)
     using Describe = HRESULT(WINAPI*)(HANDLE, PCWSTR);
     static const Describe describe = [] {
         const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
-        return kernel ? reinterpret_cast<Describe>(reinterpret_cast<void*>(::GetProcAddress(kernel, "SetThreadDescription"))) : nullptr;
+        return kernel ? reinterpret_cast<Describe>(reinterpret_cast<void*>(::GetProcAddress(kernel, "SetThreadDescription")))
+                      : nullptr;
     }();
     if (describe)
         describe(::GetCurrentThread(), Utf8ToWide(name).c_str());
 }
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

@@ -11,4 +11,4 @@ std::wstring LocateHelperProgram(std::wstring_view directory, std::wstring_view 
     return beside;
 }
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

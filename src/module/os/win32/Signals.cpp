@@ -26,7 +26,7 @@ BOOL WINAPI OnConsoleControl(DWORD event)
     return TRUE;
 }
 
-} // namespace
+}  // namespace
 
 void HandleStopRequests(StopHandler handler)
 {
@@ -44,4 +44,4 @@ void StopRequestHandled()
 
 void IgnoreFileSizeLimitSignal() {}
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

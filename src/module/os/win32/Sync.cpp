@@ -9,7 +9,7 @@ namespace {
 
 SRWLOCK* Native(unsigned char* storage) { return std::launder(reinterpret_cast<SRWLOCK*>(storage)); }
 
-} // namespace
+}  // namespace
 
 RwLock::RwLock() noexcept
 {
@@ -28,4 +28,4 @@ void RwLock::LockExclusive() noexcept { ::AcquireSRWLockExclusive(Native(m_Stora
 
 void RwLock::UnlockExclusive() noexcept { ::ReleaseSRWLockExclusive(Native(m_Storage)); }
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

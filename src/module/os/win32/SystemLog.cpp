@@ -7,7 +7,8 @@ namespace Quorlin::os {
 
 EventSource native::RegisterSource(const char* source) { return ::RegisterEventSourceA(nullptr, source); }
 
-void native::ReportToSource(EventSource source, std::uint16_t type, std::uint16_t category, std::uint32_t eventId, const char* text)
+void native::ReportToSource(EventSource source, std::uint16_t type, std::uint16_t category, std::uint32_t eventId,
+                            const char* text)
 {
     if (!source)
         return;
@@ -21,4 +22,4 @@ void native::DeregisterSource(EventSource source)
         ::DeregisterEventSource(source);
 }
 
-} // namespace Quorlin::os
+}  // namespace Quorlin::os

@@ -57,4 +57,4 @@ private:
 inline HANDLE ToHandle(std::intptr_t value) noexcept { return reinterpret_cast<HANDLE>(value); }
 inline std::intptr_t FromHandle(HANDLE handle) noexcept { return reinterpret_cast<std::intptr_t>(handle); }
 
-} // namespace Quorlin::os::win32
+}  // namespace Quorlin::os::win32
