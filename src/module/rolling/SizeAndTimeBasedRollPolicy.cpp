@@ -41,18 +41,19 @@ std::unique_ptr<RolloverDescription> SizeAndTimeBasedRollPolicy::RolloverAt(cons
 bool SizeAndTimeBasedRollPolicy::Purge(const std::int64_t* when)
 {
     Trace(LevelInfo, "Enter SizeAndTimeBasedRollPolicy::Purge");
-    return WalkPurgeSlots(
-        "SizeAndTimeBasedRollPolicy", when, true, [](const WString& name, bool stemVariants, Rolling::HistoryListing& listing) {
-            if (name.Find(Rolling::Helper::kRollingIndex) >= 0) {
-                // Every form counts: plain and compressed numbers interleave while gzip
-                // runs or after it failed.
-                if (const std::int32_t highest = Rolling::Helper::HighestNumberInUse(name, &listing); highest > 0)
-                    Rolling::Helper::Delete(name, highest, &listing);
-            } else {
-                Trace(LevelInfo, "SizeAndTimeBasedRollPolicy, Will delete (if exist) [{$}]", name);
-                Rolling::Helper::DeleteVariants(name, stemVariants, &listing);
-            }
-        });
+    WalkPurgeSlots("SizeAndTimeBasedRollPolicy", when, true,
+                   [](const WString& name, bool stemVariants, Rolling::HistoryListing& listing) {
+                       if (name.Find(Rolling::Helper::kRollingIndex) >= 0) {
+                           // Every form counts: plain and compressed numbers interleave while gzip
+                           // runs or after it failed.
+                           if (const std::int32_t highest = Rolling::Helper::HighestNumberInUse(name, &listing); highest > 0)
+                               Rolling::Helper::Delete(name, highest, &listing);
+                       } else {
+                           Trace(LevelInfo, "SizeAndTimeBasedRollPolicy, Will delete (if exist) [{$}]", name);
+                           Rolling::Helper::DeleteVariants(name, stemVariants, &listing);
+                       }
+                   });
+    return true;
 }
 
 }  // namespace Quorlin

@@ -130,11 +130,12 @@ std::unique_ptr<RolloverDescription> TimeBasedRollPolicy::RolloverAt(const WStri
 bool TimeBasedRollPolicy::Purge(const std::int64_t* when)
 {
     Trace(LevelInfo, "Enter TimeBasedRollPolicy::Purge");
-    return WalkPurgeSlots("TimeBasedRollPolicy", when, false,
-                          [](const WString& name, bool stemVariants, Rolling::HistoryListing& listing) {
-                              Trace(LevelInfo, "TimeBasedRollPolicy, Will delete (if exist) [{$}]", name);
-                              Rolling::Helper::DeleteVariants(name, stemVariants, &listing);
-                          });
+    WalkPurgeSlots("TimeBasedRollPolicy", when, false,
+                   [](const WString& name, bool stemVariants, Rolling::HistoryListing& listing) {
+                       Trace(LevelInfo, "TimeBasedRollPolicy, Will delete (if exist) [{$}]", name);
+                       Rolling::Helper::DeleteVariants(name, stemVariants, &listing);
+                   });
+    return true;
 }
 
 struct TimeBasedRollPolicy::PurgeWalk {
@@ -149,7 +150,7 @@ struct TimeBasedRollPolicy::PurgeWalk {
     bool keptMade = false;
 };
 
-bool TimeBasedRollPolicy::WalkPurgeSlots(const char* owner, const std::int64_t* when, bool numbered,
+void TimeBasedRollPolicy::WalkPurgeSlots(const char* owner, const std::int64_t* when, bool numbered,
                                          const PurgeSlotDeleter& deleteSlot)
 {
     const std::int64_t at = when != nullptr ? *when : Now();
@@ -177,7 +178,6 @@ bool TimeBasedRollPolicy::WalkPurgeSlots(const char* owner, const std::int64_t* 
         VisitPurgeSlots(walk, nullptr);
     if (tracing)
         Trace(LevelInfo, "{$}::Purge,  last FileName : {$}", owner, NameAt(pattern, slots.first - slots.count * slots.step));
-    return true;
 }
 
 bool TimeBasedRollPolicy::VisitPurgeSlots(PurgeWalk& walk, Rolling::SlotNamer* namer) const

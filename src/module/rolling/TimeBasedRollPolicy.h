@@ -67,8 +67,8 @@ protected:
     // only the slots a listed file may match are expanded by the host; should the two ever disagree,
     // every slot is visited again with the host. With `numbered`, slots whose names hold the index
     // token are looked for by their number 1. A slot named as the current period or a kept one is
-    // skipped. Always true.
-    bool WalkPurgeSlots(const char* owner, const std::int64_t* when, bool numbered, const PurgeSlotDeleter& deleteSlot);
+    // skipped.
+    void WalkPurgeSlots(const char* owner, const std::int64_t* when, bool numbered, const PurgeSlotDeleter& deleteSlot);
     // One visit of every slot of a walk, with the namer or (null) with the host alone; false, from the
     // first slot where the namer and the host name it differently, when they do.
     struct PurgeWalk;
