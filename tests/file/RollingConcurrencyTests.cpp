@@ -5,8 +5,6 @@
 
 #include "LineVerifier.h"
 #include "RollingTestSupport.h"
-#include "diagnostics/ModuleInfo.h"
-#include "os/Module.h"
 
 using namespace Quorlin;
 using namespace QuorlinTest;
@@ -19,11 +17,7 @@ namespace {
 const int kLines = kWindows ? 12000 : 48000;
 const std::size_t kLeastRollOvers = kWindows ? 30 : 150;
 
-// gzip(.exe) is looked for beside the module, whose code is the test binary here.
-const bool g_ModuleLocated = [] {
-    ModuleInfo::RecordLocation(DString(os::ThisModulePath().c_str()));
-    return true;
-}();
+const bool g_ModuleLocated = LocateModuleAtTestBinary();
 
 // The name with every run of digits padded to twelve, so that names compare as their numbers do:
 // app.2026-12-07.10.log after app.2026-12-07.9.log.

@@ -23,6 +23,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The roll-overs of this binary compress with the gzip built beside it.
+const bool g_ModuleLocated = LocateModuleAtTestBinary();
+
 // Activates and opens the appender, logs `lines` numbered lines, closes it and waits for its compressions.
 void LogNumbered(RollingFileAppender& appender, int lines)
 {

@@ -18,14 +18,24 @@
 #include "Instants.h"
 #include "Paths.h"
 #include "TempDir.h"
+#include "diagnostics/ModuleInfo.h"
 #include "file/RollingFileAppender.h"
 #include "host/Utility.h"
 #include "os/Clock.h"
+#include "os/Module.h"
 #include "rolling/SizeAndTimeBasedRollPolicy.h"
 #include "rolling/TimeBasedRollPolicy.h"
 #include "utility/DString.h"
 
 namespace QuorlinTest {
+
+// gzip(.exe) is looked for beside the module; in the tests the module's code is the test binary, and
+// gzip is built beside it. A test binary whose roll-overs compress calls this once, at start-up.
+inline bool LocateModuleAtTestBinary()
+{
+    Quorlin::ModuleInfo::RecordLocation(ORBEK::Utility::DString(Quorlin::os::ThisModulePath().c_str()));
+    return true;
+}
 
 using ORBEK::Utility::DString;
 using ORBEK::Utility::WString;
