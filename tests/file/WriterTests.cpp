@@ -2,6 +2,7 @@
 
 #include "FailingOs.h"
 #include "Recorders.h"
+#include "RecordingWriter.h"
 #include "TempDir.h"
 #include "file/FileWriter.h"
 #include "os/Directory.h"
@@ -17,32 +18,6 @@ using ORBEK::Utility::File::GetDir;
 namespace {
 
 WString W(const std::wstring& s) { return WString(s.c_str()); }
-
-struct Calls {
-    std::vector<std::pair<int, std::string>> writes;  // (level, text)
-    int closes = 0;
-};
-
-// Records into Calls it does not own, so that they outlive it.
-class CallRecorder : public Writer {
-public:
-    explicit CallRecorder(Calls& calls) : m_Calls(calls) {}
-    void Close() override { ++m_Calls.closes; }
-    void Flush() override {}
-    void NewLine() override { m_Calls.writes.push_back({-1, "NL"}); }
-    void Write(std::int32_t level, const char* a, std::int32_t an, const char* b, std::int32_t bn) override
-    {
-        std::string text;
-        if (a != nullptr && an > 0)
-            text.append(a, static_cast<std::size_t>(an));
-        if (b != nullptr && bn > 0)
-            text.append(b, static_cast<std::size_t>(bn));
-        m_Calls.writes.push_back({level, text});
-    }
-
-private:
-    Calls& m_Calls;
-};
 
 }  // namespace
 
@@ -179,7 +154,7 @@ TEST(DirectoryHelpers, CreateDirCreatesEachLevelAndSkipsThoseBelowTheRoot)
 
 TEST(BufferedWriter, AWriteLargerThanTheCapacityFlushesThenBypasses)
 {
-    Calls calls;
+    WriterCalls calls;
     BufferedWriter writer(std::make_unique<CallRecorder>(calls), 8192);
     writer.Write(3, "ab", 2, nullptr, 0);
     const std::string big(10000, 'b');
@@ -192,7 +167,7 @@ TEST(BufferedWriter, AWriteLargerThanTheCapacityFlushesThenBypasses)
 
 TEST(BufferedWriter, BatchesUntilTheNextWriteWouldOverflow)
 {
-    Calls calls;
+    WriterCalls calls;
     BufferedWriter writer(std::make_unique<CallRecorder>(calls), 8192);
     const std::string a(3000, 'a'), b(3000, 'b'), c(3000, 'c');
     writer.Write(0, a.data(), 3000, nullptr, 0);
@@ -206,7 +181,7 @@ TEST(BufferedWriter, BatchesUntilTheNextWriteWouldOverflow)
 
 TEST(BufferedWriter, LineEndsAreBufferedAndCloseFlushesThenClosesOnce)
 {
-    Calls calls;
+    WriterCalls calls;
     auto writer = std::make_unique<BufferedWriter>(std::make_unique<CallRecorder>(calls), 64);
     writer->Write(0, "one", 3, "+two", 4);
     writer->NewLine();
@@ -215,6 +190,7 @@ TEST(BufferedWriter, LineEndsAreBufferedAndCloseFlushesThenClosesOnce)
     writer->Write(0, "three", 5, nullptr, 0);
     writer->Close();
     EXPECT_EQ(calls.writes, (std::vector<std::pair<int, std::string>>{{0, "one+two\r\n"}, {0, "three"}}));
+    EXPECT_EQ(calls.newLines, 0);  // the line end went into the batch
     EXPECT_EQ(calls.closes, 1);
     writer->Write(0, "left", 4, nullptr, 0);
     writer.reset();  // destruction discards, never flushes

@@ -3,42 +3,18 @@
 #include <string>
 #include <vector>
 
+#include "RecordingWriter.h"
 #include "host/Appender.h"
 #include "host/Level.h"
 
 using namespace Quorlin;
+using namespace QuorlinTest;
 
 namespace {
 
-struct Record {
-    std::vector<std::string> writes;
-    int newLines = 0;
-    int closes = 0;
-};
-
-class RecordingWriter : public Writer {
-public:
-    explicit RecordingWriter(Record& record) : m_Record(record) {}
-    void Close() override { ++m_Record.closes; }
-    void Flush() override {}
-    void NewLine() override { ++m_Record.newLines; }
-    void Write(std::int32_t, const char* a, std::int32_t an, const char* b, std::int32_t bn) override
-    {
-        std::string text;
-        if (a != nullptr && an > 0)
-            text.append(a, static_cast<std::size_t>(an));
-        if (b != nullptr && bn > 0)
-            text.append(b, static_cast<std::size_t>(bn));
-        m_Record.writes.push_back(text);
-    }
-
-private:
-    Record& m_Record;
-};
-
 class TestAppender : public WriterAppender {
 public:
-    explicit TestAppender(Record& record) : m_Record(record) {}
+    explicit TestAppender(WriterCalls& calls) : m_Calls(calls) {}
     bool Open() override
     {
         std::unique_ptr<Writer> w;
@@ -46,7 +22,7 @@ public:
         SetWriter(std::move(w));
         return WriterAppender::Open();
     }
-    void CreateWriter(std::unique_ptr<Writer>& writer) override { writer = std::make_unique<RecordingWriter>(m_Record); }
+    void CreateWriter(std::unique_ptr<Writer>& writer) override { writer = std::make_unique<CallRecorder>(m_Calls); }
     void NewLine(std::int32_t) override
     {
         if (GetWriter() != nullptr)
@@ -54,8 +30,16 @@ public:
     }
 
 private:
-    Record& m_Record;
+    WriterCalls& m_Calls;
 };
+
+std::vector<std::string> Texts(const WriterCalls& calls)
+{
+    std::vector<std::string> texts;
+    for (const auto& [level, text] : calls.writes)
+        texts.push_back(text);
+    return texts;
+}
 
 LoggingEvent Event(const std::string& text, std::int32_t level)
 {
@@ -70,7 +54,7 @@ LoggingEvent Event(const std::string& text, std::int32_t level)
 
 TEST(WriterAppender, WritesHeaderEventsFooterAndRefusesWhenClosedOrBelowThreshold)
 {
-    Record record;
+    WriterCalls record;
     TestAppender appender(record);
     appender.SetLayout(std::make_shared<PatternLayout>("%p:%m"));
     appender.SetOption("header/value", "H\\r\\n");
@@ -87,14 +71,14 @@ TEST(WriterAppender, WritesHeaderEventsFooterAndRefusesWhenClosedOrBelowThreshol
     appender.Append(&e);
     appender.Close();
     appender.Close();
-    EXPECT_EQ(record.writes, (std::vector<std::string>{"H\r\n", "INFO:hello", "hello", "F\\"}));
+    EXPECT_EQ(Texts(record), (std::vector<std::string>{"H\r\n", "INFO:hello", "hello", "F\\"}));
     EXPECT_EQ(record.newLines, 2);
     EXPECT_EQ(record.closes, 1);
 }
 
 TEST(WriterAppender, FiltersDecideInOrder)
 {
-    Record record;
+    WriterCalls record;
     TestAppender appender(record);
     appender.AddFilter(std::make_shared<LevelRangeFilter>(LevelWarn, LevelError));
     appender.Open();
@@ -108,7 +92,7 @@ TEST(WriterAppender, FiltersDecideInOrder)
 
 TEST(WriterAppender, EventsLongerThanTheLayoutBufferAreWrittenWhole)
 {
-    Record record;
+    WriterCalls record;
     TestAppender appender(record);
     appender.SetLayout(std::make_shared<PatternLayout>("[%m]"));
     appender.Open();
@@ -116,13 +100,13 @@ TEST(WriterAppender, EventsLongerThanTheLayoutBufferAreWrittenWhole)
     LoggingEvent e = Event(big, LevelInfo);
     appender.Append(&e);
     ASSERT_EQ(record.writes.size(), 1u);
-    EXPECT_EQ(record.writes[0], "[" + big + "]");
+    EXPECT_EQ(record.writes[0].second, "[" + big + "]");
     EXPECT_EQ(appender.Rendering(&e), DString(("[" + big + "]").c_str()));
 }
 
 TEST(WriterAppender, DestroyingAnOpenAppenderClosesItsWriter)
 {
-    Record record;
+    WriterCalls record;
     {
         TestAppender appender(record);
         appender.Open();
@@ -132,7 +116,7 @@ TEST(WriterAppender, DestroyingAnOpenAppenderClosesItsWriter)
 
 TEST(Appender, InstanceNumbersAreDistinctAndUnknownOptionsDoNotChangeAnything)
 {
-    Record record;
+    WriterCalls record;
     TestAppender a(record), b(record);
     EXPECT_NE(a.GetInstanceNumber(), b.GetInstanceNumber());
     EXPECT_TRUE(a.IsClosed());

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/Writer.h"
@@ -55,6 +56,35 @@ private:
     }
     mutable std::mutex m_Mutex;
     std::vector<Call> m_Calls;
+};
+
+// What a writer handed over to an owner (an appender, a BufferedWriter) was asked to do, kept by the
+// test so that it outlives the writer.
+struct WriterCalls {
+    std::vector<std::pair<int, std::string>> writes;  // (level, both texts joined)
+    int newLines = 0;
+    int closes = 0;
+};
+
+class CallRecorder : public Quorlin::Writer {
+public:
+    explicit CallRecorder(WriterCalls& calls) : m_Calls(calls) {}
+    void Close() override { ++m_Calls.closes; }
+    void Flush() override {}
+    void NewLine() override { ++m_Calls.newLines; }
+    void Write(std::int32_t level, const char* first, std::int32_t firstLength, const char* second,
+               std::int32_t secondLength) override
+    {
+        std::string text;
+        if (first != nullptr && firstLength > 0)
+            text.append(first, static_cast<std::size_t>(firstLength));
+        if (second != nullptr && secondLength > 0)
+            text.append(second, static_cast<std::size_t>(secondLength));
+        m_Calls.writes.push_back({level, text});
+    }
+
+private:
+    WriterCalls& m_Calls;
 };
 
 }  // namespace QuorlinTest
