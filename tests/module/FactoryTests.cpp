@@ -87,18 +87,16 @@ TEST(Startup, RecordsTheModuleLocationRegistersTenTypesInOrderAndPreparesThePool
     EXPECT_EQ(path.rfind(dir.c_str(), 0), 0u);
 
     const auto registrations = Detail::ConfigManager::Registrations();
-    const std::vector<std::string> expected = {
-        "Appender.File",
-        "Appender.RollingFile",
-        "Appender.ColoredConsole",
-        "Appender.Console",
-        "Appender.Null",
-        "Appender.AsyncBufferingForward",
-        "Appender.BufferingForward",
-        "Appender.Memory",
-        "Appender.WindowsEventLog",
-        "Appender.WindowsDebug",
-    };
+    const std::vector<std::string> expected = {"Appender.File",
+                                               "Appender.RollingFile",
+                                               "Appender.ColoredConsole",
+                                               "Appender.Console",
+                                               "Appender.Null",
+                                               "Appender.AsyncBufferingForward",
+                                               "Appender.BufferingForward",
+                                               "Appender.Memory",
+                                               "Appender.WindowsEventLog",
+                                               "Appender.WindowsDebug"};
     ASSERT_EQ(registrations.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(registrations[i].type, expected[i]);

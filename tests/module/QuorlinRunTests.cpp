@@ -22,7 +22,8 @@ struct RunResult {
 };
 
 // Runs a program built beside the test in `dir`, with `input` on its standard input.
-RunResult RunProgram(const TempDir& dir, const std::string& program, const std::string& arguments, const std::string& input = "")
+RunResult RunQuorlin(const TempDir& dir, const std::string& arguments, const std::string& input = "",
+                     const std::string& program = "quorlin-run")
 {
     WriteFile(dir.Path() / "stdin.txt", input);
     const std::string command = InDirectory(dir.Path().string()) + Quote(SiblingProgram(program)) + " " + arguments + " < " +
@@ -35,16 +36,19 @@ RunResult RunProgram(const TempDir& dir, const std::string& program, const std::
     return r;
 }
 
-RunResult RunQuorlin(const TempDir& dir, const std::string& arguments, const std::string& input = "")
+std::string WriteConfig(const TempDir& dir, const std::string& text, const std::string& name = "q.conf")
 {
-    return RunProgram(dir, "quorlin-run", arguments, input);
-}
-
-std::string WriteConfig(const TempDir& dir, const std::string& text)
-{
-    const auto path = dir.Path() / "q.conf";
+    const auto path = dir.Path() / name;
     WriteFile(path, text);
     return Quote(path.string());
+}
+
+// Whether `text` holds `part`, with the whole text on failure.
+testing::AssertionResult Holds(const std::string& text, const std::string& part)
+{
+    if (text.find(part) != std::string::npos)
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "no [" << part << "] in:\n" << text;
 }
 
 std::vector<std::string> Lines(const std::string& text)
@@ -71,9 +75,7 @@ std::string ChainConfig(const TempDir& dir, const std::vector<std::string>& orde
     std::string text;
     for (const std::string& name : order)
         text += sections[name];
-    text += "[root]\nappender-ref = async\n";
-    WriteFile(dir.Path() / "chain.conf", text);
-    return Quote((dir.Path() / "chain.conf").string());
+    return WriteConfig(dir, text + "[root]\nappender-ref = async\n", "chain.conf");
 }
 
 }  // namespace
@@ -83,13 +85,13 @@ TEST(QuorlinRun, HelpVersionAndUsageErrors)
     TempDir dir;
     RunResult help = RunQuorlin(dir, "--help");
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_NE(help.out.find("--generate N"), std::string::npos);
+    EXPECT_TRUE(Holds(help.out, "--generate N"));
     RunResult version = RunQuorlin(dir, "--version");
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out.rfind("quorlin-run ", 0), 0u);
     RunResult bad = RunQuorlin(dir, "--frobnicate");
     EXPECT_EQ(bad.exitCode, 2);
-    EXPECT_NE(bad.err.find("unknown option '--frobnicate'"), std::string::npos);
+    EXPECT_TRUE(Holds(bad.err, "unknown option '--frobnicate'"));
     EXPECT_EQ(RunQuorlin(dir, "--threads 0").exitCode, 2);
     EXPECT_EQ(RunQuorlin(dir, "--config").exitCode, 2);
 }
@@ -100,10 +102,10 @@ TEST(QuorlinRun, ConfigurationErrorsNameFileAndLine)
     const std::string config = WriteConfig(dir, "[appender a]\ntype = Appender.Console\nthreshold = LOUD\n");
     RunResult r = RunQuorlin(dir, "--config " + config);
     EXPECT_EQ(r.exitCode, 2);
-    EXPECT_NE(r.err.find("q.conf:3: threshold 'LOUD'"), std::string::npos) << r.err;
+    EXPECT_TRUE(Holds(r.err, "q.conf:3: threshold 'LOUD'"));
     RunResult missing = RunQuorlin(dir, "--config " + Quote((dir.Path() / "absent.conf").string()));
     EXPECT_EQ(missing.exitCode, 2);
-    EXPECT_NE(missing.err.find("absent.conf: cannot be read"), std::string::npos) << missing.err;
+    EXPECT_TRUE(Holds(missing.err, "absent.conf: cannot be read"));
 }
 
 TEST(QuorlinRun, AnAppenderThatCannotBeCreatedIsNamed)
@@ -114,9 +116,7 @@ TEST(QuorlinRun, AnAppenderThatCannotBeCreatedIsNamed)
                                            "[root]\nappender-ref = ok\n");
     RunResult r = RunQuorlin(dir, "--config " + config);
     EXPECT_EQ(r.exitCode, 3);
-    EXPECT_NE(r.err.find("q.conf:3: appender 'broken' could not be created: type 'Appender.Nothing' is unknown"),
-              std::string::npos)
-        << r.err;
+    EXPECT_TRUE(Holds(r.err, "q.conf:3: appender 'broken' could not be created: type 'Appender.Nothing' is unknown"));
 }
 
 TEST(QuorlinRun, FeedsStandardInputAndGeneratedEventsThroughTheModule)
@@ -126,16 +126,16 @@ TEST(QuorlinRun, FeedsStandardInputAndGeneratedEventsThroughTheModule)
     RunResult input = RunQuorlin(dir, "--config " + config + " --debug", "first line\nERROR second {$} line\n");
     EXPECT_EQ(input.exitCode, 0) << input.err;
     // The diagnostics show the factory at work in the module.
-    EXPECT_NE(input.err.find("[50000] Enter Factory::CreateAppender, type : [Appender.Console]"), std::string::npos) << input.err;
+    EXPECT_TRUE(Holds(input.err, "[50000] Enter Factory::CreateAppender, type : [Appender.Console]"));
 
     RunResult generated = RunQuorlin(dir, "--config " + config + " --generate 500 --threads 2 --message-size 50");
     EXPECT_EQ(generated.exitCode, 0) << generated.err;
-    EXPECT_NE(generated.err.find("quorlin-run: 500 events, 25000 bytes"), std::string::npos) << generated.err;
+    EXPECT_TRUE(Holds(generated.err, "quorlin-run: 500 events, 25000 bytes"));
 
     // The built-in configuration writes rolling files under ./logs.
     RunResult builtIn = RunQuorlin(dir, "--generate 3");
     EXPECT_EQ(builtIn.exitCode, 0) << builtIn.err;
-    EXPECT_NE(builtIn.err.find("quorlin-run: 3 events"), std::string::npos) << builtIn.err;
+    EXPECT_TRUE(Holds(builtIn.err, "quorlin-run: 3 events"));
     EXPECT_NE(ReadFile(dir.Path() / "logs" / "quorlin.log").find("[INFO ] "), std::string::npos);
 }
 
@@ -165,7 +165,7 @@ TEST(QuorlinRun, WarningsAndErrorsShowByDefaultQuietHidesThemDebugShowsAll)
     EXPECT_EQ(RunQuorlin(dir, "--config " + debugConfig + " --quiet", "one\n").err.find("[50000]"), std::string::npos);
     RunResult both = RunQuorlin(dir, "--quiet --debug");
     EXPECT_EQ(both.exitCode, 2);
-    EXPECT_NE(both.err.find("--quiet and --debug exclude each other"), std::string::npos) << both.err;
+    EXPECT_TRUE(Holds(both.err, "--quiet and --debug exclude each other"));
 }
 
 TEST(QuorlinRun, AppendersThatLostEventsAreNamedAndTheExitCodeIs4)
@@ -181,8 +181,8 @@ TEST(QuorlinRun, AppendersThatLostEventsAreNamedAndTheExitCodeIs4)
     for (const char* quiet : {"", " --quiet"}) {
         RunResult r = RunQuorlin(dir, "--module " + module + " --config " + config + quiet, "one\nERROR two\nthree\n");
         EXPECT_EQ(r.exitCode, 4) << r.err;
-        EXPECT_NE(r.err.find("quorlin-run: appender 'lossyA' lost 3 events"), std::string::npos) << r.err;
-        EXPECT_NE(r.err.find("quorlin-run: appender 'lossyB' lost 1 event"), std::string::npos) << r.err;
+        EXPECT_TRUE(Holds(r.err, "quorlin-run: appender 'lossyA' lost 3 events"));
+        EXPECT_TRUE(Holds(r.err, "quorlin-run: appender 'lossyB' lost 1 event"));
         EXPECT_EQ(r.err.find("lost 1 events"), std::string::npos) << r.err;
         EXPECT_EQ(r.err.find("'kept'"), std::string::npos) << r.err;
     }
@@ -193,7 +193,7 @@ TEST(QuorlinRun, AppendersThatLostEventsAreNamedAndTheExitCodeIs4)
     // A module that does not load is a usage error that names it and the system's reason.
     RunResult missing = RunQuorlin(dir, "--module quorlin-no-such-module.bin --config " + config, "");
     EXPECT_EQ(missing.exitCode, 2) << missing.err;
-    EXPECT_NE(missing.err.find("cannot load module 'quorlin-no-such-module.bin': "), std::string::npos) << missing.err;
+    EXPECT_TRUE(Holds(missing.err, "cannot load module 'quorlin-no-such-module.bin': "));
     EXPECT_GT(missing.err.size(), std::string("quorlin-run: cannot load module 'quorlin-no-such-module.bin': \n").size())
         << missing.err;
 }
@@ -210,17 +210,17 @@ TEST(QuorlinRunForwarders, EveryEventReachesTheFileWhateverTheOrderOfTheSections
          std::vector<std::vector<std::string>>{{"async", "fwd", "file"}, {"file", "fwd", "async"}, {"fwd", "file", "async"}}) {
         SCOPED_TRACE(order[0] + "," + order[1] + "," + order[2]);
         TempDir dir;
-        const RunResult r = RunProgram(dir, "quorlin-run", "--config " + ChainConfig(dir, order), input);
+        const RunResult r = RunQuorlin(dir, "--config " + ChainConfig(dir, order), input);
         EXPECT_EQ(r.exitCode, 0) << r.err;
         EXPECT_EQ(Lines(ReadFile(dir.Path() / "out.log")), expected);
-        EXPECT_NE(r.out.find("Leave AsyncBufferingForward.SendRemain, NbOfPkt : "), std::string::npos) << r.out;
+        EXPECT_TRUE(Holds(r.out, "Leave AsyncBufferingForward.SendRemain, NbOfPkt : "));
     }
 }
 
 TEST(QuorlinRunForwarders, GeneratedEventsArriveOncePerThreadInOrder)
 {
     TempDir dir;
-    const RunResult r = RunProgram(dir, "quorlin-run",
+    const RunResult r = RunQuorlin(dir,
                                    "--config " + ChainConfig(dir, {"file", "async", "fwd"}) + " --generate 3000 --threads 3");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(CheckGenerated(dir.Path() / "out.log", 3), 3000);
@@ -229,20 +229,20 @@ TEST(QuorlinRunForwarders, GeneratedEventsArriveOncePerThreadInOrder)
 TEST(QuorlinRunForwarders, ACycleOfForwardersIsRefusedAndNamed)
 {
     TempDir dir;
-    WriteFile(dir.Path() / "cycle.conf", "[appender a]\ntype = Appender.BufferingForward\nappender-ref/ref = b\n"
-                                         "[appender b]\ntype = Appender.AsyncBufferingForward\nappender-ref/ref = a\n"
-                                         "[root]\nappender-ref = a\n");
-    const RunResult r = RunProgram(dir, "quorlin-run", "--debug --config " + Quote((dir.Path() / "cycle.conf").string()), "x\n");
+    const std::string config = WriteConfig(dir, "[appender a]\ntype = Appender.BufferingForward\nappender-ref/ref = b\n"
+                                                "[appender b]\ntype = Appender.AsyncBufferingForward\nappender-ref/ref = a\n"
+                                                "[root]\nappender-ref = a\n");
+    const RunResult r = RunQuorlin(dir, "--debug --config " + config, "x\n");
     EXPECT_EQ(r.exitCode, 3);
-    EXPECT_NE(r.err.find("appender 'a' (Appender.BufferingForward) could not be opened"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("BufferingForward.Open, forwarding cycle refused : [a -> b -> a]"), std::string::npos) << r.err;
+    EXPECT_TRUE(Holds(r.err, "appender 'a' (Appender.BufferingForward) could not be opened"));
+    EXPECT_TRUE(Holds(r.err, "BufferingForward.Open, forwarding cycle refused : [a -> b -> a]"));
 }
 
 TEST(EmbeddingExample, LinksAgainstTheModuleAndForwardsThroughIt)
 {
     TempDir dir;
     const std::string log = (dir.Path() / "embedded.log").string();
-    const RunResult r = RunProgram(dir, "embedding-example", Quote(log));
+    const RunResult r = RunQuorlin(dir, Quote(log), "", "embedding-example");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(Lines(ReadFile(log)),
               (std::vector<std::string>{"INFO  event 1", "INFO  event 2", "WARN  event 3", "INFO  event 4", "INFO  event 5",

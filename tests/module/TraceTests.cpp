@@ -86,11 +86,9 @@ TEST(Trace, SendsToTheFrameworkOnlyWhenDiagnosticsAreOn)
     Trace(50000, "Enter Factory::Register");
     Trace(70000, "fixed {$} text is not scanned");
     Trace(80000, "[{$}] value {$}", 4, "x");
-    EXPECT_EQ(recorder.Lines(), (std::vector<QuorlinTest::Diagnostic>{
-                                    {50000, "Enter Factory::Register"},
-                                    {70000, "fixed {$} text is not scanned"},
-                                    {80000, "[4] value x"},
-                                }));
+    EXPECT_EQ(recorder.Lines(),
+              (std::vector<QuorlinTest::Diagnostic>{
+                  {50000, "Enter Factory::Register"}, {70000, "fixed {$} text is not scanned"}, {80000, "[4] value x"}}));
 }
 
 TEST(Trace, FixedTextLongerThanTheBufferIsCut)

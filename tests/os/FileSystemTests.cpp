@@ -10,6 +10,7 @@
 #include "os/Directory.h"
 #include "os/File.h"
 #include "os/Path.h"
+#include "os/Status.h"
 
 namespace os = Quorlin::os;
 using namespace QuorlinTest;
@@ -133,9 +134,18 @@ TEST(File, MissingFilesAndDirectoriesAreTold)
 {
     TempDir dir;
     os::NativeFile file = 42;
-    EXPECT_EQ(os::OpenFile(dir.Wide("absent.log"), os::Access::Read, os::Disposition::OpenExisting, os::ShareRead, file).kind,
-              os::ErrorKind::NotFound);
+    const os::Status missing = os::OpenFile(dir.Wide("absent.log"), os::Access::Read, os::Disposition::OpenExisting,
+                                            os::ShareRead, file);
+    EXPECT_EQ(missing.kind, os::ErrorKind::NotFound);
     EXPECT_EQ(file, os::kInvalidFile);
+    // The native code maps back to its kind and reads as one line of text.
+    EXPECT_EQ(os::FromNative(missing.native).kind, os::ErrorKind::NotFound);
+    const std::string text = os::ErrorText(missing.native);
+    ASSERT_FALSE(text.empty());
+    EXPECT_NE(text.back(), '\n');
+    EXPECT_NE(text.back(), '\r');
+    EXPECT_TRUE(os::FromNative(0).Ok());
+    EXPECT_FALSE(os::ErrorText(0xDEAD'BEEF).empty());
     const std::wstring inMissing = dir.Wide("nodir") + os::PathSeparator() + L"x.log";
     EXPECT_EQ(os::OpenFile(inMissing, os::Access::Write, os::Disposition::CreateAlways, os::ShareRead, file).kind,
               os::ErrorKind::PathNotFound);
@@ -173,23 +183,18 @@ TEST(File, SharingFollowsBothSidesOfTheShareMode)
     TempDir dir;
     const std::wstring name = dir.Wide("shared.log");
     WriteFile(dir.Path() / "shared.log", "x");
-    {
-        // Two readers that both refuse writers live together, and keep a writer out.
-        OpenedFile first(name, os::Access::Read, os::Disposition::OpenExisting, os::ShareRead);
-        OpenedFile second(name, os::Access::Read, os::Disposition::OpenExisting, os::ShareRead);
+    // Two readers that refuse writers live together and keep a writer out; two writers that share
+    // writing live together and keep out a reader by their missing ShareRead.
+    for (const os::Access access : {os::Access::Read, os::Access::Write}) {
+        const bool read = access == os::Access::Read;
+        const std::uint32_t share = read ? os::ShareRead : os::ShareWrite;
+        OpenedFile first(name, access, os::Disposition::OpenExisting, share);
+        OpenedFile second(name, access, os::Disposition::OpenExisting, share);
         EXPECT_TRUE(first.status.Ok());
         EXPECT_TRUE(second.status.Ok());
-        OpenedFile writer(name, os::Access::Write, os::Disposition::OpenExisting, os::ShareRead | os::ShareWrite);
-        EXPECT_EQ(writer.status.kind, os::ErrorKind::SharingViolation);
-    }
-    {
-        // Writers that share writing live together; a reader is refused by their missing ShareRead.
-        OpenedFile first(name, os::Access::Write, os::Disposition::OpenExisting, os::ShareWrite);
-        OpenedFile second(name, os::Access::Write, os::Disposition::OpenExisting, os::ShareWrite);
-        EXPECT_TRUE(first.status.Ok());
-        EXPECT_TRUE(second.status.Ok());
-        OpenedFile reader(name, os::Access::Read, os::Disposition::OpenExisting, os::ShareRead | os::ShareWrite);
-        EXPECT_EQ(reader.status.kind, os::ErrorKind::SharingViolation);
+        OpenedFile other(name, read ? os::Access::Write : os::Access::Read, os::Disposition::OpenExisting,
+                         os::ShareRead | os::ShareWrite);
+        EXPECT_EQ(other.status.kind, os::ErrorKind::SharingViolation) << read;
     }
     // Closing released everything.
     OpenedFile exclusive(name, os::Access::Write, os::Disposition::OpenExisting, os::ShareNone);

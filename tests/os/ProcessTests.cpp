@@ -3,11 +3,10 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
+#include <future>
 #include <string>
 #include <thread>
 
@@ -232,26 +231,14 @@ TEST(ProcessTest, ThreadCountFollowsALivingThread)
     std::thread([] {}).join();
     const int before = os::ThreadCountOfProcess();
     ASSERT_GT(before, 0);
-    std::mutex lock;
-    std::condition_variable changed;
-    bool started = false;
-    bool stop = false;
-    std::thread extra([&] {
-        std::unique_lock<std::mutex> hold(lock);
-        started = true;
-        changed.notify_all();
-        changed.wait(hold, [&] { return stop; });
+    std::promise<void> started, stop;
+    std::thread extra([&, stopped = stop.get_future()] {
+        started.set_value();
+        stopped.wait();
     });
-    {
-        std::unique_lock<std::mutex> hold(lock);
-        changed.wait(hold, [&] { return started; });
-    }
+    started.get_future().wait();
     EXPECT_EQ(os::ThreadCountOfProcess(), before + 1);
-    {
-        std::lock_guard<std::mutex> hold(lock);
-        stop = true;
-    }
-    changed.notify_all();
+    stop.set_value();
     extra.join();
     // The ended thread may take a moment to leave the system's list.
     int after = os::ThreadCountOfProcess();
@@ -338,51 +325,14 @@ TEST(Clock, TicksAndLocalTime)
     EXPECT_EQ(overflow.tm_mday, 1);
 }
 
-TEST(Status, ErrorTextAndKinds)
-{
-    TempDir dir;
-    os::NativeFile file = os::kInvalidFile;
-    const os::Status missing = os::OpenFile(dir.Wide("absent"), os::Access::Read, os::Disposition::OpenExisting, os::ShareRead,
-                                            file);
-    ASSERT_EQ(missing.kind, os::ErrorKind::NotFound);
-    EXPECT_EQ(os::FromNative(missing.native).kind, os::ErrorKind::NotFound);
-    const std::string text = os::ErrorText(missing.native);
-    ASSERT_FALSE(text.empty());
-    EXPECT_NE(text.back(), '\n');
-    EXPECT_NE(text.back(), '\r');
-    EXPECT_TRUE(os::FromNative(0).Ok());
-    EXPECT_FALSE(os::ErrorText(0xDEAD'BEEF).empty());
-}
-
-namespace {
-
-struct FakeSystem : os::Interposer {
-    std::string console;
-    std::int64_t NowTicks() override { return 42; }
-    void WriteToConsole(os::ConsoleHandle, const char* text, std::uint32_t size) override { console.append(text, size); }
-};
-
-}  // namespace
-
-TEST(Interposer, RedirectsWhileInstalled)
-{
-    FakeSystem fake;
-    {
-        os::ScopedInterposer scope(fake);
-        EXPECT_EQ(os::NowTicks(), 42);
-        os::WriteToConsole(os::StdOutConsole(), "abcdef", 3);
-        EXPECT_EQ(fake.console, "abc");
-    }
-    EXPECT_GT(os::NowTicks(), 42);
-    os::WriteToConsole(0, "zz", 2);
-    EXPECT_EQ(fake.console, "abc");
-}
-
 namespace {
 
 // Hands out a file and a child of its own: every later call on them must reach it, never the system.
 struct FakeHandles : os::Interposer {
     std::vector<std::string> calls;
+    std::string console;
+    std::int64_t NowTicks() override { return 42; }
+    void WriteToConsole(os::ConsoleHandle, const char* text, std::uint32_t size) override { console.append(text, size); }
     os::Status OpenFile(std::wstring_view, os::Access, os::Disposition, std::uint32_t, os::NativeFile& file) override
     {
         file = 77;
@@ -413,20 +363,28 @@ struct FakeHandles : os::Interposer {
 
 }  // namespace
 
-TEST(Interposer, EveryCallOnAFakeHandleReachesTheFake)
+TEST(Interposer, RedirectsWhileInstalledAndEveryCallOnAFakeHandleReachesTheFake)
 {
     FakeHandles fake;
-    os::ScopedInterposer scope(fake);
-    os::NativeFile file = os::kInvalidFile;
-    ASSERT_TRUE(os::OpenFile(L"absent", os::Access::Read, os::Disposition::OpenExisting, os::ShareRead, file).Ok());
-    std::uint64_t size = 0;
-    EXPECT_TRUE(os::FileSizeOf(file, size).Ok());
-    EXPECT_EQ(size, 123u);
-    EXPECT_TRUE(os::CloseFile(file).Ok());
-    os::ProcessHandle child;
-    ASSERT_TRUE(os::Spawn(L"absent", L"absent", child).Ok());
-    os::AwaitExit(child, 600'000);
-    EXPECT_EQ(fake.calls, (std::vector<std::string>{"open", "size 77", "close 77", "spawn", "await 88 600000"}));
+    {
+        os::ScopedInterposer scope(fake);
+        EXPECT_EQ(os::NowTicks(), 42);
+        os::WriteToConsole(os::StdOutConsole(), "abcdef", 3);
+        EXPECT_EQ(fake.console, "abc");
+        os::NativeFile file = os::kInvalidFile;
+        ASSERT_TRUE(os::OpenFile(L"absent", os::Access::Read, os::Disposition::OpenExisting, os::ShareRead, file).Ok());
+        std::uint64_t size = 0;
+        EXPECT_TRUE(os::FileSizeOf(file, size).Ok());
+        EXPECT_EQ(size, 123u);
+        EXPECT_TRUE(os::CloseFile(file).Ok());
+        os::ProcessHandle child;
+        ASSERT_TRUE(os::Spawn(L"absent", L"absent", child).Ok());
+        os::AwaitExit(child, 600'000);
+        EXPECT_EQ(fake.calls, (std::vector<std::string>{"open", "size 77", "close 77", "spawn", "await 88 600000"}));
+    }
+    EXPECT_GT(os::NowTicks(), 42);
+    os::WriteToConsole(0, "zz", 2);
+    EXPECT_EQ(fake.console, "abc");
 }
 
 #ifndef _WIN32

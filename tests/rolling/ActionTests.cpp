@@ -122,11 +122,8 @@ std::string Payload()
     return text;
 }
 
-std::wstring TestBinaryW()
-{
-    const std::string self = os::ExecutablePath();
-    return fs::path(std::u8string(self.begin(), self.end())).wstring();
-}
+// The real compressor: ours beside the test under Windows, the system's on Linux.
+fs::path RealGzipDirectory(const TempDir& empty) { return kWindows ? PathOf(os::ExecutablePath()).parent_path() : empty.Path(); }
 
 }  // namespace
 
@@ -135,7 +132,7 @@ QUORLIN_CHILD(lingerer)
 {
     if (argc != 1)
         return 2;
-    const fs::path marker = fs::path(std::u8string(argv[0], argv[0] + std::char_traits<char>::length(argv[0])));
+    const fs::path marker = PathOf(argv[0]);
     for (int i = 0; i < 600 && !fs::exists(marker); ++i)
         os::SleepMs(50);
     return 0;
@@ -235,9 +232,8 @@ TEST(GZCompressAction, CompressesToTheOriginalBytes)
     const std::string payload = Payload();
     Touch(dir, "app.1.log", payload);
     Touch(dir, "keep.1.log", payload);
-    const std::string self = os::ExecutablePath();
     TempDir empty;
-    ModuleDirectory place(kWindows ? fs::path(std::u8string(self.begin(), self.end())).parent_path() : empty.Path());
+    ModuleDirectory place(RealGzipDirectory(empty));
 
     GZCompressAction action(W(dir.Wide("app.1.log")), W(dir.Wide("app.1.log.gz")), true);
     EXPECT_TRUE(action.Execute());
@@ -250,33 +246,20 @@ TEST(GZCompressAction, CompressesToTheOriginalBytes)
     EXPECT_EQ(ReadFile(dir.Path() / "keep.1.log"), payload);
 }
 
-TEST(RunAndWaitSysCommand, PollsTenThousandTimesSixtyMillisecondsByDefault)
+TEST(RunAndWaitSysCommand, PollsUpToItsBoundAndStopsWhenTheChildEnds)
 {
     TempDir dir;
-    const std::wstring marker = dir.Wide("done");
-    std::wstring line = L"\"" + TestBinaryW() + L"\" --child=lingerer \"" + marker + L"\"";
-    const std::wstring program = TestBinaryW();
+    const std::wstring program = TestBinary();
+    std::wstring line = L"\"" + program + L"\" --child=lingerer \"" + dir.Wide("done") + L"\"";
     {
         RunRecorder recorder;
-        recorder.reallySleep = false;  // the bound, counted without the 600 s
+        recorder.reallySleep = false;  // the default bound, 10,000 polls of 60 ms, counted without the 600 s
         DiagnosticRecorder diagnostics;
         RunAndWaitSysCommand(program.c_str(), line.data());
-        EXPECT_EQ(recorder.sleeps.size(), 10000u);
-        EXPECT_EQ(recorder.sleeps.front(), 60u);
-        EXPECT_EQ(recorder.sleeps.back(), 60u);
-        ASSERT_FALSE(diagnostics.Lines().empty());
-        EXPECT_EQ(diagnostics.Lines()[0],
-                  (Diagnostic{50000, "Enter RunAndWaitSysCommand, szEXEBinaryName: " + Utf8(fs::path(program)) +
-                                         ", szCmdLine: " + Utf8(fs::path(line))}));
+        EXPECT_EQ(recorder.sleeps, std::vector<std::uint32_t>(10000, 60));
+        EXPECT_TRUE(diagnostics.Contains("Enter RunAndWaitSysCommand, szEXEBinaryName: " + Utf8(fs::path(program)) +
+                                         ", szCmdLine: " + Utf8(fs::path(line))));
     }
-    WriteFile(dir.Path() / "done", "");
-}
-
-TEST(RunAndWaitSysCommand, StopsAtTheBoundOrWhenTheChildEnds)
-{
-    TempDir dir;
-    const std::wstring program = TestBinaryW();
-    std::wstring line = L"\"" + program + L"\" --child=lingerer \"" + dir.Wide("done") + L"\"";
     {
         RunRecorder recorder;
         RunAndWaitSysCommand(program.c_str(), line.data(), 3, 5);
@@ -295,14 +278,11 @@ QUORLIN_CHILD(keeper)
 {
     if (argc != 3)
         return 2;
-    auto path = [](const char* text) { return fs::path(std::u8string(text, text + std::char_traits<char>::length(text))); };
     os::NativeFile file = os::kInvalidFile;
-    if (!os::OpenFile(path(argv[0]).wstring(), os::Access::Read, os::Disposition::OpenExisting, os::ShareRead | os::ShareWrite,
-                      file)
-             .Ok())
+    if (!os::OpenFile(Widen(argv[0]), os::Access::Read, os::Disposition::OpenExisting, os::ShareRead | os::ShareWrite, file).Ok())
         return 3;
-    WriteFile(path(argv[2]), "ready");
-    for (int i = 0; i < 600 && !fs::exists(path(argv[1])); ++i)
+    WriteFile(PathOf(argv[2]), "ready");
+    for (int i = 0; i < 600 && !fs::exists(PathOf(argv[1])); ++i)
         os::SleepMs(50);
     os::CloseFile(file);
     return 0;
@@ -327,13 +307,6 @@ std::map<std::string, std::string> Contents(const TempDir& dir)
     return contents;
 }
 
-// The real compressor: ours beside the test under Windows, the system's on Linux.
-fs::path RealGzipDirectory(const TempDir& empty)
-{
-    const std::string self = os::ExecutablePath();
-    return kWindows ? fs::path(std::u8string(self.begin(), self.end())).parent_path() : empty.Path();
-}
-
 }  // namespace
 
 TEST(FixedWindowRenameAction, AHeldActiveFileShiftsNothingAndOnceReleasedShiftsOnce)
@@ -346,10 +319,10 @@ TEST(FixedWindowRenameAction, AHeldActiveFileShiftsNothingAndOnceReleasedShiftsO
     const std::map<std::string, std::string> before = Contents(dir);
 
     // Another process holds the active file without delete sharing, as a reader on Windows may.
-    const std::wstring command = L"\"" + TestBinaryW() + L"\" --child=keeper \"" + dir.Wide("app.log") + L"\" \"" +
+    const std::wstring command = L"\"" + TestBinary() + L"\" --child=keeper \"" + dir.Wide("app.log") + L"\" \"" +
                                  markers.Wide("release") + L"\" \"" + markers.Wide("ready") + L"\"";
     os::ProcessHandle child;
-    ASSERT_TRUE(os::Spawn(TestBinaryW(), command, child).Ok());
+    ASSERT_TRUE(os::Spawn(TestBinary(), command, child).Ok());
     for (int i = 0; i < 400 && !fs::exists(markers.Path() / "ready"); ++i)
         os::SleepMs(50);
     ASSERT_TRUE(fs::exists(markers.Path() / "ready"));

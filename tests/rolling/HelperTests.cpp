@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -60,65 +61,73 @@ TEST(RollingHelper, StemVariantsOnlyWhereTheStemTellsNamesApart)
             << std::string(row.pattern, row.pattern + wcslen(row.pattern));
 }
 
-TEST(RollingHelper, RenameShiftsEveryVariantAcrossGaps)
+TEST(RollingHelper, RenameShiftsEveryVariantOnce)
 {
-    TempDir dir;
-    for (const char* name : {"app.1.log", "app.2.log", "app.1.log.gz", "app.3.log.gz", "app.1.zip", "app.2.log.zip"})
-        Touch(dir, name, name);
-    Helper::Rename(W(dir.Wide("app.{RollingIndex}.log")), 1, 3);
-    // app.3.log.gz had no app.2.log.gz to replace it, so it is gone; 1 moved to 2, 2 to 3.
-    EXPECT_EQ(Files(dir.Path()), (std::set<std::string>{"app.2.log", "app.3.log", "app.2.log.gz", "app.2.zip", "app.3.log.zip"}));
-    EXPECT_EQ(ReadFile(dir.Path() / "app.3.log"), "app.2.log");
-    EXPECT_EQ(ReadFile(dir.Path() / "app.2.log"), "app.1.log");
-    EXPECT_EQ(ReadFile(dir.Path() / "app.2.log.gz"), "app.1.log.gz");
-    EXPECT_EQ(ReadFile(dir.Path() / "app.2.zip"), "app.1.zip");
-}
-
-TEST(RollingHelper, RenameReplacesTheTopOfTheWindowEvenReadOnly)
-{
-    TempDir dir;
-    for (const char* name : {"app.1.log", "app.2.log", "app.3.log"})
-        Touch(dir, name, name);
-    ASSERT_TRUE(Quorlin::os::SetReadOnly(dir.Wide("app.3.log")).Ok());
-    Helper::Rename(W(dir.Wide("app.{RollingIndex}.log")), 1, 3);
-    EXPECT_EQ(Files(dir.Path()), (std::set<std::string>{"app.2.log", "app.3.log"}));
-    EXPECT_EQ(ReadFile(dir.Path() / "app.3.log"), "app.2.log");
-}
-
-TEST(RollingHelper, RenameWithEqualBoundsTouchesNothing)
-{
-    TempDir dir;
-    Touch(dir, "app.5.log");
-    DiagnosticRecorder diagnostics;
-    Helper::Rename(W(dir.Wide("app.{RollingIndex}.log")), 5, 5);
-    EXPECT_EQ(Files(dir.Path()), (std::set<std::string>{"app.5.log"}));
-    EXPECT_EQ(diagnostics.Texts().size(), 1u);  // the entry line only
-}
-
-// app.log.{RollingIndex}: every stem is app.log, so app.log.gz is no member of any numbered family.
-TEST(RollingHelper, IndexAsExtensionLeavesTheBaseNamesCompressedFilesAlone)
-{
-    TempDir dir;
-    for (const char* name : {"app.log", "app.log.gz", "app.log.zip", "app.log.1", "app.log.1.gz", "app.log.2"})
-        Touch(dir, name, name);
-    Helper::Rename(W(dir.Wide("app.log.{RollingIndex}")), 1, 3);
-    EXPECT_EQ(Files(dir.Path()),
-              (std::set<std::string>{"app.log", "app.log.gz", "app.log.zip", "app.log.2", "app.log.2.gz", "app.log.3"}));
-    Helper::Delete(W(dir.Wide("app.log.{RollingIndex}")), 3);
-    EXPECT_EQ(Files(dir.Path()), (std::set<std::string>{"app.log", "app.log.gz", "app.log.zip"}));
-}
-
-// Without an extension the stem variants are the name's own .gz and .zip: a second pass over them would
-// shift the compressed files twice and lose one.
-TEST(RollingHelper, PatternWithoutExtensionShiftsCompressedFilesOnce)
-{
-    TempDir dir;
-    for (const char* name : {"app-1.gz", "app-2.gz", "app-3.gz"})
-        Touch(dir, name, name);
-    Helper::Rename(W(dir.Wide("app-{RollingIndex}")), 1, 4);
-    EXPECT_EQ(Files(dir.Path()), (std::set<std::string>{"app-2.gz", "app-3.gz", "app-4.gz"}));
-    EXPECT_EQ(ReadFile(dir.Path() / "app-4.gz"), "app-3.gz");
-    EXPECT_EQ(ReadFile(dir.Path() / "app-2.gz"), "app-1.gz");
+    // Each file holds its own first name; `after` maps what is left to what it holds.
+    struct Row {
+        const char* pattern;
+        std::vector<const char*> files;
+        const char* readOnly;
+        int from, to;
+        std::map<std::string, std::string> after;
+    };
+    const Row rows[] = {
+        // Across gaps: app.3.log.gz had no app.2.log.gz to replace it, so it is gone.
+        {"app.{RollingIndex}.log",
+         {"app.1.log", "app.2.log", "app.1.log.gz", "app.3.log.gz", "app.1.zip", "app.2.log.zip"},
+         nullptr,
+         1,
+         3,
+         {{"app.2.log", "app.1.log"},
+          {"app.3.log", "app.2.log"},
+          {"app.2.log.gz", "app.1.log.gz"},
+          {"app.2.zip", "app.1.zip"},
+          {"app.3.log.zip", "app.2.log.zip"}}},
+        // The top of the window is replaced even when read-only.
+        {"app.{RollingIndex}.log",
+         {"app.1.log", "app.2.log", "app.3.log"},
+         "app.3.log",
+         1,
+         3,
+         {{"app.2.log", "app.1.log"}, {"app.3.log", "app.2.log"}}},
+        {"app.{RollingIndex}.log", {"app.5.log"}, nullptr, 5, 5, {{"app.5.log", "app.5.log"}}},
+        // Every stem is app.log, so app.log.gz is no member of any numbered family.
+        {"app.log.{RollingIndex}",
+         {"app.log", "app.log.gz", "app.log.zip", "app.log.1", "app.log.1.gz", "app.log.2"},
+         nullptr,
+         1,
+         3,
+         {{"app.log", "app.log"},
+          {"app.log.gz", "app.log.gz"},
+          {"app.log.zip", "app.log.zip"},
+          {"app.log.2", "app.log.1"},
+          {"app.log.2.gz", "app.log.1.gz"},
+          {"app.log.3", "app.log.2"}}},
+        // Without an extension the stem variants are the name's own .gz and .zip: a second pass over them
+        // would shift the compressed files twice and lose one.
+        {"app-{RollingIndex}",
+         {"app-1.gz", "app-2.gz", "app-3.gz"},
+         nullptr,
+         1,
+         4,
+         {{"app-2.gz", "app-1.gz"}, {"app-3.gz", "app-2.gz"}, {"app-4.gz", "app-3.gz"}}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.pattern) + " " + std::to_string(row.from) + ".." + std::to_string(row.to));
+        TempDir dir;
+        for (const char* name : row.files)
+            Touch(dir, name, name);
+        if (row.readOnly)
+            ASSERT_TRUE(Quorlin::os::SetReadOnly(dir.Wide(row.readOnly)).Ok());
+        DiagnosticRecorder diagnostics;
+        Helper::Rename(W(dir.Wide(row.pattern)), row.from, row.to);
+        std::map<std::string, std::string> after;
+        for (const std::string& name : Files(dir.Path()))
+            after[name] = ReadFile(dir.Path() / name);
+        EXPECT_EQ(after, row.after);
+        if (row.from == row.to)
+            EXPECT_EQ(diagnostics.Texts().size(), 1u);  // the entry line only
+    }
 }
 
 TEST(RollingHelper, DeleteRemovesNumbersDownToOneInListOrder)
@@ -141,6 +150,13 @@ TEST(RollingHelper, DeleteRemovesNumbersDownToOneInListOrder)
     diagnostics.Clear();
     Helper::Delete(W(pattern), 0);
     EXPECT_EQ(diagnostics.Texts().size(), 1u);
+
+    // app.log.{RollingIndex}: the base name's own compressed files belong to no number.
+    TempDir extension;
+    for (const char* name : {"app.log", "app.log.gz", "app.log.zip", "app.log.2", "app.log.2.gz", "app.log.3"})
+        Touch(extension, name);
+    Helper::Delete(W(extension.Wide("app.log.{RollingIndex}")), 3);
+    EXPECT_EQ(Files(extension.Path()), (std::set<std::string>{"app.log", "app.log.gz", "app.log.zip"}));
 }
 
 TEST(RollingHelper, ScanAndHighestIndex)

@@ -73,12 +73,10 @@ std::vector<std::string> Population(const std::string& pattern, std::int64_t now
     names.push_back("app.log");
     names.push_back("app.log.gz");
     names.push_back("app.log.zip");
-    if (!names.empty()) {
-        std::string upper = names[3];
-        for (char& c : upper)
-            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        names.push_back(upper);
-    }
+    std::string upper = names[3];
+    for (char& c : upper)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    names.push_back(upper);
     return names;
 }
 
@@ -114,30 +112,28 @@ void ExpectSameAsReference(const Case& c, std::int64_t now, bool diagnostics)
     policy->ActivateOptions();
     const PurgeSetup setup{N(pattern), policy->HistoryMinutes(), policy->PeriodMinutes()};
 
-    Lay(dir, names);
-    const std::size_t laid = Tree(dir.Path()).size();
-    std::vector<std::string> referenceLines, lines;
-    {
+    // Lays the files afresh, runs `purge` on them and gives the lines it wrote.
+    std::size_t laid = 0;
+    auto run = [&](auto purge) {
+        Lay(dir, names);
+        laid = Tree(dir.Path()).size();
         std::unique_ptr<DiagnosticRecorder> recorder = diagnostics ? std::make_unique<DiagnosticRecorder>() : nullptr;
+        purge();
+        return recorder ? recorder->Texts() : std::vector<std::string>{};
+    };
+    const std::vector<std::string> referenceLines = run([&] {
         if (c.sizeAndTime)
             ReferenceSizeAndTimeBasedPurge(setup, now);
         else
             ReferenceTimeBasedPurge(setup, now);
-        if (recorder)
-            referenceLines = recorder->Texts();
-    }
+    });
     const std::set<std::string> expected = Tree(dir.Path());
-
-    Lay(dir, names);
-    {
-        std::unique_ptr<DiagnosticRecorder> recorder = diagnostics ? std::make_unique<DiagnosticRecorder>() : nullptr;
+    const std::vector<std::string> lines = run([&] {
         if (c.sizeAndTime)
             static_cast<SizeAndTimeBasedRollPolicy&>(*policy).Purge(&now);
         else
             policy->Purge(&now);
-        if (recorder)
-            lines = recorder->Texts();
-    }
+    });
     EXPECT_EQ(Tree(dir.Path()), expected) << c.pattern << (diagnostics ? " (diagnostics on)" : "");
     EXPECT_LT(expected.size(), laid) << c.pattern << ": nothing was there to purge";
     EXPECT_EQ(lines, referenceLines) << c.pattern;
