@@ -47,7 +47,10 @@ QUORLIN_CHILD(exit_with_open_appenders)
     if (argc != 1)
         return 2;
     const fs::path folder = fs::u8path(argv[0]);
-    static ClockWithoutGzip clock(0);  // no compression outlives the process
+    // No compression outlives the process: never destroyed, so that it still holds while the statics
+    // go and the appender destroyed with them rolls over on its way out.
+    static const ClockWithoutGzip* const clock = new ClockWithoutGzip(0);
+    (void)clock;
     auto* plain = new FileAppender();
     auto* open = new RollingFileAppender();
     g_LeftOpen[0] = plain, g_LeftOpen[1] = open;
