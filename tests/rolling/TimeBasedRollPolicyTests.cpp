@@ -77,9 +77,10 @@ TEST(TimeBasedRollPolicy, ActivationDerivesThePeriodFromTheFinestToken)
         ASSERT_FALSE(lines.empty());
         EXPECT_EQ(lines.front().level, row.level);
         EXPECT_EQ(lines.front().text.rfind(prefix + row.text, 0), 0u) << lines.front().text;
-        const std::int64_t first = now - (row.historyMinutes + row.periodMinutes) * kTicksPerMinute;
-        if (row.firstName)
+        if (row.firstName) {
+            const std::int64_t first = now - (std::int64_t{row.historyMinutes} + row.periodMinutes) * kTicksPerMinute;
             EXPECT_EQ(lines.back().text, prefix + "first FileName to be deleted: " + NameAt(row.pattern, first));
+        }
     }
 }
 
