@@ -44,15 +44,6 @@ std::string Prefixed(const Appender& a, const std::string& text)
     return "[" + std::to_string(a.GetInstanceNumber()) + "] " + text;
 }
 
-// The name the calling thread carries, where the platform shows it.
-std::string ThreadName()
-{
-    std::ifstream comm("/proc/self/task/" + std::to_string(os::CurrentThreadId()) + "/comm");
-    std::string name;
-    std::getline(comm, name);
-    return name;
-}
-
 // The pause an Append takes with `waiting` packets in the buffer afterwards, for a packet limit.
 std::vector<std::uint32_t> PausesWith(std::size_t waiting, const char* limit = nullptr)
 {
@@ -98,69 +89,6 @@ TEST(AsyncBufferingForwardAppender, EachStrategyTakesItsStep)
         EXPECT_EQ(sleepShorts, c.sleepShorts);
         CloseQuietly(*async);
     }
-}
-
-TEST(AsyncBufferingForwardAppender, OpenPostsTheSendTaskAndTheWorkerForwardsInOrder)
-{
-    ConfiguredAppenders config;
-    auto a = config.Recorder("a");
-    auto b = config.Recorder("b");
-    std::string workerName;
-    a->onAppend = [&](const LoggingEvent&) {
-        if (workerName.empty())
-            workerName = ThreadName() + "|";
-    };
-    auto async = Async(config, "async", {"a", "missing", "b"});
-    DiagnosticRecorder recorder;
-    PoolLogRecorder pool;
-    ASSERT_TRUE(async->Open());
-    const Strings posted = pool.Lines();
-    EXPECT_NE(std::find(posted.begin(), posted.end(), kPool + "Clear"), posted.end());
-    EXPECT_EQ(pool.Count(kPool + "Post 8649"), 1);
-
-    recorder.Clear();
-    Strings sent;
-    for (int i = 0; i < 16; ++i) {
-        sent.push_back("event " + std::to_string(i));
-        Log(*async, sent.back());
-    }
-    EXPECT_TRUE(recorder.Contains(Prefixed(*async, "Enter AsyncBufferingForward.SendBuffer, NbOfPkt : 16, NbOfBytes : 118")));
-    ASSERT_TRUE(Eventually([&] { return b->Events().size() == 16; }));
-    EXPECT_EQ(a->Messages(), sent);
-    EXPECT_EQ(b->Messages(), sent);
-    EXPECT_NE(a->Events()[0].thread, os::CurrentThreadId());  // forwarded on the worker
-    if (workerName != "|") {
-        EXPECT_EQ(workerName, "Quorlin.AsyncBu|");  // Linux keeps 15 characters of "Quorlin.AsyncBuf"
-    }
-    EXPECT_TRUE(Eventually(
-        [&] { return recorder.Contains(Prefixed(*async, "Leave AsyncBufferingForward.THSendBuffer, NbOfPkt : 16")); }));
-
-    CloseQuietly(*async);
-    EXPECT_EQ(pool.Count(kPool + "Shutdown 4796"), 1);
-    EXPECT_EQ(a->Calls(), (Strings{"Open", "Close"}));
-}
-
-TEST(AsyncBufferingForwardAppender, CloseReportsWhatItForwardsItselfBeforeTheBaseCloses)
-{
-    ConfiguredAppenders config;
-    auto a = config.Recorder("a");
-    auto async = Async(config, "async", {"a"});
-    async->SetOption("AsyncBufferingForward/Strategy/value", "0");
-    async->Open();
-    for (int i = 0; i < 5; ++i)
-        Log(*async, std::to_string(i));
-    DiagnosticRecorder recorder;
-    const std::string out = CloseQuietly(*async);
-    EXPECT_EQ(a->Messages(), (Strings{"0", "1", "2", "3", "4"}));
-
-    // What the worker left is forwarded and reported, also on standard output, before the base closes.
-    const Strings texts = recorder.Texts();
-    const std::string remain = Prefixed(*async, "Leave AsyncBufferingForward.SendRemain, NbOfPkt : ");
-    const auto sent = std::find_if(texts.begin(), texts.end(), [&](const std::string& t) { return t.rfind(remain, 0) == 0; });
-    EXPECT_LT(sent, std::find(texts.begin(), texts.end(), Prefixed(*async, "Leave BufferingAppender.Close")));
-    EXPECT_EQ(texts.back(), Prefixed(*async, "Leave AsyncBufferingForward.Close"));
-    EXPECT_EQ(out.rfind(remain, 0), 0u);
-    EXPECT_EQ(out.back(), '\n');
 }
 
 TEST(AsyncBufferingForwardAppender, AnAppenderThatThrowsLosesNothingForTheOthersAndIsReported)
@@ -235,34 +163,6 @@ TEST(AsyncBufferingForwardAppender, PausesProducersByTiersOfWaitingPackets)
         EXPECT_EQ(PausesWith(c.waiting, c.limit), c.pauses) << c.waiting << " waiting, limit " << (c.limit ? c.limit : "default");
 }
 
-TEST(AsyncBufferingForwardAppender, LimitZeroSendsAndPausesWhileAnythingWaits)
-{
-    SleepRecorder sleeps;
-    DiagnosticRecorder recorder;
-    AsyncBufferingForwardAppender async;
-    async.SetOption("limitOfLogPacket/value", "0");
-    async.Open();
-    Log(async, "abc");
-    EXPECT_TRUE(recorder.Contains(Prefixed(async, "Enter AsyncBufferingForward.SendBuffer, NbOfPkt : 1, NbOfBytes : 3")));
-    EXPECT_EQ(sleeps.Sleeps(), std::vector<std::uint32_t>{500});
-    CloseQuietly(async);
-}
-
-TEST(AsyncBufferingForwardAppender, ARefusedEventStillTakesTheStrategyAndPauseSteps)
-{
-    SleepRecorder sleeps;
-    DiagnosticRecorder recorder;
-    FillableAsync async;
-    async.SetOption("threshold/value", "WARN");
-    async.Open();
-    async.Fill(5'000);
-    Log(async, "below the threshold", 50000);
-    EXPECT_EQ(async.GetNbOfPackets(), 5'000u);
-    EXPECT_EQ(sleeps.Sleeps(), std::vector<std::uint32_t>{50});
-    EXPECT_TRUE(recorder.Contains("Leave AsyncBufferingForwardAppender::SleepShort"));
-    CloseQuietly(async);
-}
-
 TEST(AsyncBufferingForwardAppender, OtherOptionsReachTheReferencedAppendersFirst)
 {
     ConfiguredAppenders config;
@@ -279,33 +179,4 @@ TEST(AsyncBufferingForwardAppender, OtherOptionsReachTheReferencedAppendersFirst
     Log(*async, "x");
     EXPECT_FALSE(recorder.Contains("Leave AsyncBufferingForwardAppender::SleepShort"));  // strategy 0
     CloseQuietly(*async);
-}
-
-// Alone in its process, Close has no worker to wait for: no pass, no Shutdown.
-QUORLIN_CHILD(single_thread_close)
-{
-    if (os::ThreadCountOfProcess() != 1)
-        return 77;
-    PoolLogRecorder pool;
-    DiagnosticRecorder recorder;
-    AsyncBufferingForwardAppender async;
-    async.Open();
-    Log(async, "kept");
-    Log(async, "kept");
-    async.Close();
-    bool passes = false;
-    for (const std::string& text : recorder.Texts())
-        passes |= text.find("Close.1") != std::string::npos;
-    if (passes || pool.Count(kPool + "Shutdown 4796") != 0 || pool.Count("SingletonSchedule[].Shutdown 4796") != 0)
-        return 1;
-    return recorder.Contains(Prefixed(async, "Leave AsyncBufferingForward.SendRemain, NbOfPkt : 2")) ? 0 : 2;
-}
-
-TEST(AsyncBufferingForwardAppender, ASingleThreadedProcessClosesWithoutWaiting)
-{
-    const std::string command = Quote(SiblingProgram("buffering_tests")) + " --child=single_thread_close";
-    const int code = RunShell(command);
-    if (code == 77)
-        GTEST_SKIP() << "the child process has more than one thread on this platform";
-    EXPECT_EQ(code, 0);
 }

@@ -24,40 +24,6 @@ using Strings = std::vector<std::string>;
 
 }  // namespace
 
-TEST(BufferingForwardAppender, ForwardsEachEventBeforeAppendReturnsByDefault)
-{
-    ConfiguredAppenders config;
-    auto a = config.Recorder("a");
-    auto forwarder = Forwarder(config, "fwd", {"a"});
-    EXPECT_EQ(forwarder->GetLimitOfPkt(), 1);
-    EXPECT_EQ(forwarder->Appender::GetType(), "Appender.BufferingForward");
-    ASSERT_TRUE(forwarder->Open());
-    EXPECT_EQ(a->Calls(), Strings{"Open"});  // found closed, so opened
-    Log(*forwarder, "one", 70000);
-    EXPECT_EQ(a->Messages(), Strings{"one"});
-    EXPECT_EQ(a->Events()[0].level, 70000);
-    Log(*forwarder, "two");
-    EXPECT_EQ(a->Messages(), (Strings{"one", "two"}));
-}
-
-TEST(BufferingForwardAppender, LimitOfThreeDeliversEachPacketToEveryAppenderBeforeTheNext)
-{
-    ConfiguredAppenders config;
-    auto a = config.Recorder("a");
-    auto b = config.Recorder("b");
-    Strings order;
-    a->onAppend = [&](const LoggingEvent& e) { order.push_back("a:" + std::string(e.m_Message, e.m_MessageLength)); };
-    b->onAppend = [&](const LoggingEvent& e) { order.push_back("b:" + std::string(e.m_Message, e.m_MessageLength)); };
-    auto forwarder = Forwarder(config, "fwd", {"a", "b", "missing"});
-    forwarder->SetOption("limitOfLogPacket/value", "3");
-    forwarder->Open();
-    Log(*forwarder, "1");
-    Log(*forwarder, "2");
-    EXPECT_TRUE(order.empty());
-    Log(*forwarder, "3");
-    EXPECT_EQ(order, (Strings{"a:1", "b:1", "a:2", "b:2", "a:3", "b:3"}));
-}
-
 TEST(BufferingForwardAppender, IsNamesTheSynchronousTypeOnly)
 {
     EXPECT_TRUE(BufferingForwardAppender::Is("Appender.BufferingForward"));
@@ -143,32 +109,4 @@ TEST(BufferingForwardAppender, AnAppenderAppendingBackIntoItsForwarderIsServedAf
     forwarder->Open();
     Log(*forwarder, "first");
     EXPECT_EQ(a->Messages(), (Strings{"first", "echo"}));
-}
-
-TEST(ForwardingCycle, ThroughSeveralForwardersIsRefusedAtOpenWithADiagnosticNamingIt)
-{
-    ConfiguredAppenders config;
-    DiagnosticRecorder recorder;
-    // Through another forwarder and an asynchronous one: x -> y -> z -> x.
-    auto sink = config.Recorder("sink");
-    auto x = Forwarder(config, "x", {"sink", "y"});
-    auto y = Forwarder(config, "y", {"z"});
-    auto z = config.Forwarder<AsyncBufferingForwardAppender>("z", {"x"});
-    EXPECT_FALSE(x->Open());
-    EXPECT_TRUE(recorder.Contains("[" + std::to_string(x->GetInstanceNumber()) +
-                                  "] BufferingForward.Open, forwarding cycle refused : [x -> y -> z -> x]"));
-    EXPECT_FALSE(z->Open());
-    EXPECT_TRUE(recorder.Contains("[" + std::to_string(z->GetInstanceNumber()) +
-                                  "] AsyncBufferingForward::Open, forwarding cycle refused : [z -> x -> y -> z]"));
-    Log(*x, "refused");
-    EXPECT_TRUE(sink->Messages().empty());
-    EXPECT_TRUE(sink->Calls().empty());  // nothing of a refused cycle is opened
-
-    // A forwarder that merely feeds a cycle does not reach itself and opens; the member of the cycle
-    // it opens refuses.
-    auto feeder = Forwarder(config, "feeder", {"y"});
-    EXPECT_TRUE(feeder->Open());
-    EXPECT_TRUE(y->IsClosed());
-    Log(*feeder, "dropped at y");
-    EXPECT_TRUE(sink->Messages().empty());
 }

@@ -44,22 +44,6 @@ TYPED_TEST_SUITE(Forwarders, ForwarderTypes);
 
 }  // namespace
 
-TYPED_TEST(Forwarders, OpenCountsTheAppendersFoundAndOpensOnlyClosedOnes)
-{
-    auto a = this->config.Recorder("a");
-    auto b = this->config.Recorder("b");
-    b->Open();
-    auto forwarder = this->config.template Forwarder<TypeParam>("fwd", {"a", "nobody", "b"});
-    DiagnosticRecorder recorder;
-    EXPECT_TRUE(forwarder->Open());
-    EXPECT_EQ(a->Calls(), Strings{"Open"});
-    EXPECT_EQ(b->Calls(), Strings{"Open"});  // its own Open above only
-    EXPECT_TRUE(recorder.Contains(this->Prefixed(*forwarder, std::string(Texts<TypeParam>::kOpen) + "2")));  // not "nobody"
-    forwarder->ActivateOptions();
-    EXPECT_EQ(a->Calls(), (Strings{"Open", "ActivateOptions"}));
-    CloseQuietly(*forwarder);
-}
-
 TYPED_TEST(Forwarders, DuplicateReferencesDeliverTwiceAndAMiscasedKeyAddsNoName)
 {
     auto a = this->config.Recorder("a");

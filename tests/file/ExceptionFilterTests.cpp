@@ -59,14 +59,3 @@ TEST(ExceptionFilter, ExceptionsAndOtherFaultsAreCaughtTooAndTheGuardCanBeUsedAg
     EXPECT_TRUE(RunGuardedRollover(kName, &Succeeds, &ran));
     EXPECT_TRUE(ran);
 }
-
-TEST(ExceptionFilter, WithDiagnosticsOffTheBeepAndTheReportStillHappen)
-{
-    QuorlinTest::RecordingOs os;
-    os.sourceRegisters = false;  // no source: nothing reported, and no crash
-    EXPECT_FALSE(RunGuardedRollover(kName, &AccessViolation, nullptr));
-    EXPECT_EQ(os.Calls(), (std::vector<std::string>{"Beep|1000|1000", "RegisterSource|rolling-main", "DeregisterSource|null"}));
-    EXPECT_STREQ(ExceptionName(0xC00000FD), "exception_stack_overflow");
-    EXPECT_EQ(ExceptionName(0xE06D7363), nullptr);
-    EXPECT_EQ(ExceptionFilter(0x12345678), 1);
-}

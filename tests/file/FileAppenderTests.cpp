@@ -23,23 +23,6 @@ std::unique_ptr<FileAppender> MakeAppender(const TempDir& dir, const std::string
 
 }  // namespace
 
-TEST(FileAppender, WritesEventsWithLineEndsHeaderAndFooter)
-{
-    TempDir dir;
-    auto appender = MakeAppender(dir, "logs/app.log");
-    appender->SetOption("header/value", "[head]");
-    appender->SetOption("footer/value", "[foot]");
-    appender->SetOption("threshold/value", "INFO");
-    appender->ActivateOptions();
-    ASSERT_TRUE(appender->Open());
-    Log(*appender, "first {$}");
-    Log(*appender, "too low", 40000);
-    Log(*appender, "second");
-    appender->Close();
-    EXPECT_EQ(ReadFile(dir.Path() / "logs" / "app.log"), "[head]first {$}\r\nsecond\r\n[foot]");
-    EXPECT_EQ(appender->GetType(), "Appender.File");
-}
-
 TEST(FileAppender, OptionsMatchByPrefixAndBadBooleansKeepTheDefault)
 {
     TempDir dir;
@@ -82,25 +65,6 @@ TEST(FileAppender, OpenFailsWithoutAFileNameAndOnASecondOpen)
     Log(*appender, "dropped");
     appender->Close();
     EXPECT_EQ(ReadFile(dir.Path() / "app.log"), "");
-}
-
-TEST(FileAppender, EndToEndThroughQuorlinRun)
-{
-    TempDir dir;
-    const std::string log = (dir.Path() / "out" / "app.log").string();
-    auto run = [&](const std::string& options, const std::string& input) {
-        WriteFile(dir.Path() / "q.conf", "[appender file]\ntype = Appender.File\nlayout = %p %m\nfileName/value = " + log + "\n" +
-                                             options + "[root]\nappender-ref = file\n");
-        WriteFile(dir.Path() / "in.txt", input);
-        return RunShell(Quote(SiblingProgram("quorlin-run")) + " --config " + Quote((dir.Path() / "q.conf").string()) + " < " +
-                        Quote((dir.Path() / "in.txt").string()) + " 2> " + Quote((dir.Path() / "err.txt").string()));
-    };
-    ASSERT_EQ(run("", "one\nWARN: two\n"), 0) << ReadFile(dir.Path() / "err.txt");
-    EXPECT_EQ(ReadFile(log), "INFO one\r\nWARN two\r\n");
-    ASSERT_EQ(run("appendToFile/value = true\n", "three\n"), 0);
-    EXPECT_EQ(ReadFile(log), "INFO one\r\nWARN two\r\nINFO three\r\n");
-    ASSERT_EQ(run("appendToFile/value = false\nenableNewLine/value = false\n", "four\nfive\n"), 0);
-    EXPECT_EQ(ReadFile(log), "INFO fourINFO five");
 }
 
 TEST(FileAppender, EventsLostToAFullDiskAreCountedMarkedAndReported)

@@ -26,17 +26,6 @@ namespace {
 // The roll-overs of this binary compress with the gzip built beside it.
 const bool g_ModuleLocated = LocateModuleAtTestBinary();
 
-// Activates and opens the appender, logs `lines` numbered lines, closes it and waits for its compressions.
-void LogNumbered(RollingFileAppender& appender, int lines)
-{
-    appender.ActivateOptions();
-    ASSERT_TRUE(appender.Open());
-    for (int i = 0; i < lines; ++i)
-        Log(appender, NumberedLine(0, i));
-    appender.Close();
-    appender.WaitForCompressions();
-}
-
 }  // namespace
 
 TEST(RollingFileAppender, PoliciesFollowTheSelectingKeys)
@@ -75,35 +64,6 @@ TEST(RollingFileAppender, PoliciesFollowTheSelectingKeys)
         EXPECT_EQ(dynamic_cast<const FixedWindowRollPolicy*>(r) != nullptr, c.fixedWindow);
         EXPECT_EQ(dynamic_cast<const SizeAndTimeBasedRollPolicy*>(r) != nullptr, c.sizeAndTimeRolling);
         EXPECT_EQ(dynamic_cast<const TimeBasedRollPolicy*>(r) != nullptr && !c.sizeAndTimeRolling, c.timeRolling);
-    }
-}
-
-TEST(RollingFileAppender, RollingBySizeAddsTheIndexToAPatternWithoutOne)
-{
-    const std::string sep(1, static_cast<char>(os::PathSeparator()));
-    struct Case {
-        std::string fileName, pattern, corrected;
-    };
-    const Case cases[] = {
-        {"", "logs" + sep + "app.log", "logs" + sep + "app.{RollingIndex}.log"},
-        {"", "", ".{RollingIndex}"},
-        // No pattern: the history goes beside the active file, named after it.
-        {"logs" + sep + "app.log", "", "logs" + sep + "app.{RollingIndex}.log"},
-        {"logs" + sep + "app.log", "logs" + sep + "app", "logs" + sep + "app.{RollingIndex}"},
-        {"", "logs" + sep + "app.{RollingIndex}.log", "logs" + sep + "app.{RollingIndex}.log"},
-    };
-    for (const Case& c : cases) {
-        DiagnosticRecorder recorder;
-        RollingFileAppender appender;
-        if (!c.fileName.empty())
-            appender.SetOption("fileName/value", c.fileName.c_str());
-        appender.SetOption("fileNamePattern/value", c.pattern.c_str());
-        appender.SetOption("triggeringPolicy/maxFileSize/value", "1MB");
-        appender.ActivateOptions();
-        EXPECT_EQ(appender.GetFileNamePattern(), c.corrected.c_str());
-        const bool corrected = c.pattern != c.corrected;
-        EXPECT_EQ(recorder.Contains("RollingFileAppender, bad FileNamePattern, auto correct to [" + c.corrected + "]"), corrected)
-            << c.pattern;
     }
 }
 
@@ -153,19 +113,6 @@ TEST(RollingFileAppender, ExactBytesAroundOneTimeRollOver)
     EXPECT_EQ(clock.spawns, 1);  // the compression was started, and failed to start gzip
 }
 
-TEST(RollingFileAppender, SizeRollsIntoAFixedWindowOfCompressedFiles)
-{
-    TempDir dir;
-    LogNumbered(*RollingInto(dir.Path() / "logs", SizeWindow("4096", 20)), 3000);
-
-    // Oldest history first: app.N.log.gz ... app.1.log.gz, then the active file; gzip replaced each.
-    const auto files = FixedWindowFiles(dir.Path() / "logs", "app", ".log", 20);
-    EXPECT_GE(files.size(), 9u);
-    for (const auto& file : files)
-        EXPECT_TRUE(file.extension() == ".gz" || file.filename() == "app.log") << file;
-    EXPECT_EQ(ProblemsIn(files, 1, 3000), std::vector<std::string>{});
-}
-
 TEST(RollingFileAppender, AppendedFileCountsItsExistingSize)
 {
     TempDir dir;
@@ -180,28 +127,6 @@ TEST(RollingFileAppender, AppendedFileCountsItsExistingSize)
         EXPECT_EQ(appender.GetFileSize(), append[0] == 't' ? 3000u : 0u) << append;
         appender.Close();
     }
-}
-
-TEST(RollingFileAppender, EndToEndThroughQuorlinRun)
-{
-    TempDir dir;
-    WriteFile(dir.Path() / "q.conf", "[appender roll]\ntype = Appender.RollingFile\nlayout = %m\n"
-                                     "fileName/value = logs/app.log\n"
-                                     "fileNamePattern/value = logs/app.{RollingIndex}.log\n"
-                                     "triggeringPolicy/maxFileSize/value = 4096\n"
-                                     "rollingPolicy/maxIndex/value = 30\n"
-                                     "[root]\nappender-ref = roll\n");
-    ASSERT_EQ(RunShell(InDirectory(dir.Path().string()) + Quote(SiblingProgram("quorlin-run")) +
-                       " --config q.conf --generate 2000 --message-size 40 2> err.txt"),
-              0)
-        << ReadFile(dir.Path() / "err.txt");
-    // The compressions run on after the program ends (gzip is a process of its own): give them time.
-    EXPECT_TRUE(WaitFor(
-        [&] {
-            const auto files = Files(dir.Path() / "logs");
-            return std::any_of(files.begin(), files.end(), [](const std::string& name) { return name.ends_with(".gz"); });
-        },
-        10));
 }
 
 TEST(RollingFileAppender, AQuietAppendersBatchReachesTheFileAndErrorsGoAtOnce)
@@ -236,20 +161,4 @@ TEST(RollingFileAppender, AQuietAppendersBatchReachesTheFileAndErrorsGoAtOnce)
     batched->Close();
     off->Close();
     EXPECT_EQ(ReadFile(dir.Path() / "off.log"), "info\r\nerror\r\n");
-}
-
-TEST(RollingFileAppender, SizeRollingWithoutAPatternKeepsEveryEventBesideTheActiveFile)
-{
-    TempDir dir;
-    const fs::path logs = dir.Path() / "logs";
-    LogNumbered(*RollingInto(logs, {{"triggeringPolicy/maxFileSize/value", "64KB"}}), 20000);
-
-    // Oldest first: app.1.log.gz, app.2.log.gz ... then the active file.
-    std::vector<fs::path> files;
-    for (int index = 1; fs::exists(logs / ("app." + std::to_string(index) + ".log.gz")); ++index)
-        files.push_back(logs / ("app." + std::to_string(index) + ".log.gz"));
-    EXPECT_GE(files.size(), 6u);
-    EXPECT_EQ(Files(logs).size(), files.size() + 1);  // nothing plain left, nothing else
-    files.push_back(logs / "app.log");
-    EXPECT_EQ(ProblemsIn(files, 1, 20000), std::vector<std::string>{});
 }

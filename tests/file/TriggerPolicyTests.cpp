@@ -1,4 +1,4 @@
-// The triggering policies: by size, by time (with the days clocks change in Central Europe) and by either.
+// The triggering policies: by size, by time and by either.
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -6,8 +6,6 @@
 #include "FakeClock.h"
 #include "Instants.h"
 #include "Recorders.h"
-#include "RecordingWriter.h"
-#include "TimeZone.h"
 #include "file/SizeAndTimeBasedTriggerPolicy.h"
 #include "file/SizeBasedTriggerPolicy.h"
 #include "file/TimeBasedTriggerPolicy.h"
@@ -30,11 +28,6 @@ void Configure(TimeBasedTriggerPolicy& policy, const char* pattern, const char* 
     if (pattern != nullptr)
         policy.SetOption(DString("/fileNamePattern/value"), DString(pattern));
     policy.ActivateOptions();
-}
-
-std::string MaintenanceLine(const char* localTime)
-{
-    return std::string("\r\n\r\n-- (Quorlin) TriggeringPolicy.TimeBased.Next maintenance time : ") + localTime + "\r\n\r\n";
 }
 
 // A Tuesday in May, far from any daylight-saving change.
@@ -91,127 +84,6 @@ TEST(SizeBasedTriggerPolicy, SizeTextsGiveTheLimitAtWhichTheFileRolls)
         EXPECT_FALSE(policy.IsTriggered(nullptr, nullptr, c.bytes - 1));
         EXPECT_TRUE(policy.IsTriggered(nullptr, nullptr, c.bytes)) << "a count equal to the maximum triggers";
     }
-}
-
-TEST(SizeBasedTriggerPolicy, ActivationReportsTheLimitAndRaisesOneTooSmall)
-{
-    const std::string report = "SizeBasedTriggerPolicy::ActivateOptions, m_MaxFileSize ";
-    const struct {
-        const char* value;  // null: no option at all
-        std::vector<Diagnostic> lines;
-    } cases[] = {
-        {nullptr, {{50000, report + ": 262144 (256 KB)"}}},
-        {"3000", {{80000, report + "is too small, auto correct to 4096 (bytes)"}, {50000, report + ": 4096 (4 KB)"}}},
-        {"2047KB", {{50000, report + ": 2096128 (2047 KB)"}}},
-        {"2048KB", {{50000, report + ": 2097152 (2048 KB, 2 MB)"}}},
-        {"-1", {{50000, report + ": 18446744073709551615 (18014398509481983 KB, 17592186044415 MB)"}}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.value == nullptr ? "(none)" : c.value);
-        DiagnosticRecorder diagnostics;
-        SizeBasedTriggerPolicy policy;
-        if (c.value != nullptr)
-            policy.SetOption(DString(kSizeKey), DString(c.value));
-        policy.ActivateOptions();
-        EXPECT_EQ(diagnostics.Lines(), c.lines);
-    }
-}
-
-TEST(SizeBasedTriggerPolicy, TakesOnlyKeysContainingMaxFileSizeValue)
-{
-    SizeBasedTriggerPolicy policy;
-    policy.SetOption(DString("triggeringPolicy/maxFileSize/type"), DString("1MB"));
-    policy.SetOption(DString("maxFileSize/value"), DString("2MB"));  // no leading slash: not contained
-    policy.SetOption(DString("fileName/value"), DString("3MB"));
-    EXPECT_EQ(policy.GetMaxFileSize(), 262144u);
-    policy.SetOption(DString("appender/triggeringPolicy/maxFileSize/value/extra"), DString("5MB"));
-    EXPECT_EQ(policy.GetMaxFileSize(), 5u << 20);
-    policy.SetOption(DString(kSizeKey), DString("6MB"));
-    EXPECT_EQ(policy.GetMaxFileSize(), 6u << 20) << "a later pair overwrites an earlier one";
-}
-
-TEST(TimeBasedTriggerPolicy, StartsDailyWithTheComingMidnight)
-{
-    FakeClock clock(May14(10, 7, 20));
-    TimeBasedTriggerPolicy policy;
-    EXPECT_EQ(policy.GetIntervalMinutes(), 1440);
-    EXPECT_EQ(policy.GetNextMntTime(), LocalTicks(2024, 5, 15, 0, 0, 0));
-}
-
-namespace {
-
-// Rolls every 15 minutes, activated at 10:07:20: the first maintenance time is 10:08:00.
-class FifteenMinutes : public testing::Test {
-protected:
-    Activated activated{"logs/app.log", "15m"};
-    FakeClock& clock = activated.clock;
-    TimeBasedTriggerPolicy& policy = activated.policy;
-};
-
-}  // namespace
-
-TEST_F(FifteenMinutes, StartsAtTheNextWholeMinuteThenStepsByFifteen)
-{
-    const std::int64_t schedule[] = {May14(10, 8, 0), May14(10, 23, 0), May14(10, 38, 0), May14(10, 53, 0)};
-    ASSERT_EQ(policy.GetNextMntTime(), schedule[0]);
-    for (int i = 1; i < 4; ++i) {
-        clock.Set(schedule[i - 1] - 1);
-        EXPECT_FALSE(policy.IsTriggered(nullptr, nullptr, 0)) << i;
-        clock.Set(schedule[i - 1]);
-        EXPECT_TRUE(policy.IsTriggered(nullptr, nullptr, 0)) << i;
-        policy.AdvanceSchedule(nullptr);
-        EXPECT_EQ(policy.GetNextMntTime(), schedule[i]) << i;
-        EXPECT_FALSE(policy.IsTriggered(nullptr, nullptr, 0)) << i;
-    }
-}
-
-TEST_F(FifteenMinutes, AfterAQuietSpellAdvancesOneIntervalAndTriggersAgain)
-{
-    clock.Set(May14(11, 0, 0));  // nothing logged since 10:07
-    EXPECT_TRUE(policy.IsTriggered(nullptr, nullptr, 0));
-    policy.AdvanceSchedule(nullptr);
-    EXPECT_EQ(policy.GetNextMntTime(), May14(10, 23, 0));
-    EXPECT_TRUE(policy.IsTriggered(nullptr, nullptr, 0)) << "10:23 has passed too: the next event rolls again";
-    policy.AdvanceSchedule(nullptr);
-    policy.AdvanceSchedule(nullptr);
-    EXPECT_EQ(policy.GetNextMntTime(), May14(10, 53, 0));
-    EXPECT_TRUE(policy.IsTriggered(nullptr, nullptr, 0));
-    policy.AdvanceSchedule(nullptr);
-    EXPECT_EQ(policy.GetNextMntTime(), May14(11, 8, 0));
-    EXPECT_FALSE(policy.IsTriggered(nullptr, nullptr, 0));
-}
-
-TEST_F(FifteenMinutes, WritesTheMaintenanceLineIntoTheFileAboutToRoll)
-{
-    clock.Set(May14(10, 8, 0));
-    RecordingWriter writer;
-    DiagnosticRecorder diagnostics;
-    policy.AdvanceSchedule(&writer);
-
-    const std::string line = MaintenanceLine("2024-05-14 10:23:00");
-    const auto calls = writer.Calls();
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0].level, 0);
-    EXPECT_EQ(calls[0].first, line);
-    EXPECT_FALSE(calls[0].hasSecond);
-    EXPECT_EQ(diagnostics.Lines(), (std::vector<Diagnostic>{{50000, line}}));
-
-    clock.Set(May14(10, 23, 0));
-    policy.AdvanceSchedule(nullptr);  // no writer: the schedule still moves, the line is still reported
-    EXPECT_EQ(policy.GetNextMntTime(), May14(10, 38, 0));
-    EXPECT_EQ(diagnostics.Texts().back(), MaintenanceLine("2024-05-14 10:38:00"));
-}
-
-TEST_F(FifteenMinutes, AdvanceBeforeTheDueTimeDoesNothingAndSizeNeverTriggers)
-{
-    clock.Set(May14(10, 7, 59));
-    RecordingWriter writer;
-    DiagnosticRecorder diagnostics;
-    policy.AdvanceSchedule(&writer);
-    EXPECT_EQ(policy.GetNextMntTime(), May14(10, 8, 0));
-    EXPECT_TRUE(writer.Calls().empty());
-    EXPECT_TRUE(diagnostics.Lines().empty());
-    EXPECT_FALSE(policy.IsTriggered(nullptr, nullptr, std::numeric_limits<std::uint64_t>::max()));  // size means nothing
 }
 
 namespace {
@@ -307,18 +179,6 @@ TEST(TimeBasedTriggerPolicy, ACountBelowOneOrTooLargeIsCorrectedWithAWarning)
     }
 }
 
-TEST(TimeBasedTriggerPolicy, WithoutACountTheScheduleStillMovesForward)
-{
-    Activated a("logs/app.{yyyy}{MM}{dd}{HH}.log", nullptr);
-    auto& [clock, policy, diagnostics] = a;
-    EXPECT_EQ(policy.GetNextMntTime(), May14(11, 0, 0));
-    clock.Set(May14(11, 0, 1));
-    ASSERT_TRUE(policy.IsTriggered(nullptr, nullptr, 0));
-    policy.AdvanceSchedule(nullptr);
-    EXPECT_EQ(policy.GetNextMntTime(), May14(12, 0, 0));
-    EXPECT_FALSE(policy.IsTriggered(nullptr, nullptr, 0)) << "the next event must not roll again";
-}
-
 TEST(TimeBasedTriggerPolicy, NextMntTimeIsTheFirstLocalBoundaryAfterNow)
 {
     const struct {
@@ -375,140 +235,4 @@ TEST_F(EightKBOrFifteenMinutes, PassesOptionsToTheSizePolicyThenTheTimePolicy)
     ASSERT_GE(texts.size(), 2u);
     EXPECT_EQ(texts[0], "SizeBasedTriggerPolicy::ActivateOptions, m_MaxFileSize : 8192 (8 KB)");
     EXPECT_EQ(texts[1], "TimeBasedRollPolicy::ActivateOptions, Precision : minute of 15m");
-}
-
-TEST_F(EightKBOrFifteenMinutes, TriggersOnEitherLimit)
-{
-    EXPECT_FALSE(policy.IsTriggered(nullptr, nullptr, 8191));
-    EXPECT_TRUE(policy.IsTriggered(nullptr, nullptr, 8192));
-    clock.Set(May14(10, 8, 0));
-    EXPECT_TRUE(policy.IsTriggered(nullptr, nullptr, 0));
-}
-
-// A size roll before the boundary leaves the time schedule alone; the boundary still rolls the fresh
-// file, and that roll advances the schedule and ends the file with the maintenance line.
-TEST_F(EightKBOrFifteenMinutes, OnlyATimeRollAdvancesTheScheduleAndEndsTheFile)
-{
-    clock.Set(May14(10, 7, 40));
-    ASSERT_TRUE(policy.IsTriggered(nullptr, nullptr, 9000));
-    RecordingWriter sizeRoll;
-    policy.AdvanceSchedule(&sizeRoll);
-    EXPECT_EQ(policy.GetTimePolicy().GetNextMntTime(), May14(10, 8, 0));
-    EXPECT_TRUE(sizeRoll.Calls().empty()) << "no maintenance line when only the size triggered";
-
-    clock.Set(May14(10, 8, 0) - 1);
-    EXPECT_FALSE(policy.IsTriggered(nullptr, nullptr, 100));
-    clock.Set(May14(10, 8, 0));
-    ASSERT_TRUE(policy.IsTriggered(nullptr, nullptr, 100));
-    RecordingWriter timeRoll;
-    policy.AdvanceSchedule(&timeRoll);
-    EXPECT_EQ(policy.GetTimePolicy().GetNextMntTime(), May14(10, 23, 0));
-    EXPECT_EQ(timeRoll.Bytes(), MaintenanceLine("2024-05-14 10:23:00"));
-    EXPECT_FALSE(policy.IsTriggered(nullptr, nullptr, 100));
-}
-
-namespace {
-
-class DaylightSaving : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        if (!LocalTimeIsCentralEuropean())
-            GTEST_SKIP() << "local time here does not follow TZ=" << kCentralEurope
-                         << " (the Windows C runtime knows no daylight-saving rules in TZ)";
-    }
-
-    ScopedTimeZone m_Zone{kCentralEurope};
-};
-
-}  // namespace
-
-TEST_F(DaylightSaving, BoundariesFollowTheLocalClockOnTheShortAndTheLongDay)
-{
-    const std::int64_t april1 = UtcTicks(2024, 3, 31, 22, 0, 0);      // 00:00 CEST
-    const std::int64_t october28 = UtcTicks(2024, 10, 27, 23, 0, 0);  // 00:00 CET
-    const struct {
-        const char* now;
-        std::int32_t precision;
-        std::int64_t utcNow, next;
-    } cases[] = {
-        {"01:30 CET, before the change", kDay, UtcTicks(2024, 3, 31, 0, 30, 0), april1},
-        {"12:00 CEST, after it", kDay, UtcTicks(2024, 3, 31, 10, 0, 0), april1},
-        {"02:30 CEST, before the change", kDay, UtcTicks(2024, 10, 27, 0, 30, 0), october28},
-        {"12:00 CET, after it", kDay, UtcTicks(2024, 10, 27, 11, 0, 0), october28},
-        // the repeated hour: minutes follow the clock
-        {"02:10:30 CEST", kMinute, UtcTicks(2024, 10, 27, 0, 10, 30), UtcTicks(2024, 10, 27, 0, 11, 0)},
-        {"02:10:30 CET", kMinute, UtcTicks(2024, 10, 27, 1, 10, 30), UtcTicks(2024, 10, 27, 1, 11, 0)},
-        {"02:10:30 CET, hourly", kHour, UtcTicks(2024, 10, 27, 1, 10, 30), UtcTicks(2024, 10, 27, 2, 0, 0)},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(TimeBasedTriggerPolicy::ComputeNextMntTime(c.precision, c.utcNow), c.next) << c.now;
-}
-
-TEST_F(DaylightSaving, DailyStaysAtLocalMidnightWhenTheClocksChange)
-{
-    const struct {
-        std::int64_t start;  // 23:59 local the evening before the change
-        std::int64_t midnights[3];
-        const char* last;
-    } cases[] = {
-        {UtcTicks(2024, 3, 30, 22, 59, 0),
-         {UtcTicks(2024, 3, 30, 23, 0, 0), UtcTicks(2024, 3, 31, 22, 0, 0), UtcTicks(2024, 4, 1, 22, 0, 0)},
-         "2024-04-02 00:00:00"},  // a day of 23 hours
-        {UtcTicks(2024, 10, 26, 21, 59, 0),
-         {UtcTicks(2024, 10, 26, 22, 0, 0), UtcTicks(2024, 10, 27, 23, 0, 0), UtcTicks(2024, 10, 28, 23, 0, 0)},
-         "2024-10-29 00:00:00"},  // a day of 25 hours
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(LocalText(c.start));
-        FakeClock clock(c.start);
-        TimeBasedTriggerPolicy policy;
-        Configure(policy, "logs/app.{yyyy}-{MM}-{dd}.log", "1d");
-        EXPECT_EQ(policy.GetNextMntTime(), c.midnights[0]);
-        for (int i = 1; i < 3; ++i) {
-            clock.Set(policy.GetNextMntTime());
-            policy.AdvanceSchedule(nullptr);
-            EXPECT_EQ(policy.GetNextMntTime(), c.midnights[i]) << LocalText(policy.GetNextMntTime());
-        }
-        EXPECT_EQ(LocalText(policy.GetNextMntTime()), c.last);
-    }
-}
-
-TEST_F(DaylightSaving, EveryOtherDayStaysAtLocalMidnightToo)
-{
-    FakeClock clock(UtcTicks(2024, 3, 30, 12, 0, 0));
-    TimeBasedTriggerPolicy policy;
-    Configure(policy, nullptr, "2d");
-    clock.Set(policy.GetNextMntTime());  // 2024-03-31 00:00 CET
-    policy.AdvanceSchedule(nullptr);
-    EXPECT_EQ(LocalText(policy.GetNextMntTime()), "2024-04-02 00:00:00");
-    EXPECT_EQ(policy.GetNextMntTime(), UtcTicks(2024, 4, 1, 22, 0, 0));
-}
-
-TEST_F(DaylightSaving, HourlySkipsTheMissingHourAndRollsTwiceAtTwoInTheRepeatedHour)
-{
-    FakeClock clock(UtcTicks(2024, 3, 31, 0, 30, 0));  // 01:30 CET
-    auto hourly = [] {
-        auto policy = std::make_unique<TimeBasedTriggerPolicy>();
-        Configure(*policy, "logs/app.{dd}{HH}.log", "1H");
-        return policy;
-    };
-    EXPECT_EQ(LocalText(hourly()->GetNextMntTime()), "2024-03-31 03:00:00");
-
-    clock.Set(UtcTicks(2024, 10, 27, 0, 30, 0));  // 02:30 CEST, the first time round
-    auto policy = hourly();
-    EXPECT_EQ(policy->GetNextMntTime(), UtcTicks(2024, 10, 27, 1, 0, 0));  // 02:00 CET, the second time round
-    clock.Set(policy->GetNextMntTime());
-    policy->AdvanceSchedule(nullptr);
-    EXPECT_EQ(LocalText(policy->GetNextMntTime()), "2024-10-27 03:00:00");
-}
-
-TEST(TimeZoneOffset, HourlyFollowsLocalHoursInAHalfHourZone)
-{
-    ScopedTimeZone zone("IST-5:30");
-    if (LocalText(UtcTicks(2024, 5, 14, 4, 37, 20)) != "2024-05-14 10:07:20")
-        GTEST_SKIP() << "local time here does not follow TZ=IST-5:30";
-    const std::int64_t now = UtcTicks(2024, 5, 14, 4, 37, 20);
-    EXPECT_EQ(TimeBasedTriggerPolicy::ComputeNextMntTime(kHour, now), UtcTicks(2024, 5, 14, 5, 30, 0));  // 11:00 local
-    EXPECT_EQ(TimeBasedTriggerPolicy::ComputeNextMntTime(kDay, now), UtcTicks(2024, 5, 14, 18, 30, 0));  // 00:00 on the 15th
 }

@@ -34,34 +34,6 @@ TEST(FileWriter, CreatesTheDirectoryChainThenTheFile)
     EXPECT_EQ(writer.GetNormalizedName(), W(dir.Wide("a/b/c.log")));
 }
 
-TEST(FileWriter, AppendsOrTruncates)
-{
-    TempDir dir;
-    const auto path = dir.Path() / "app.log";
-    WriteFile(path, "old\r\n");
-    {
-        FileWriter writer;  // appending by default
-        ASSERT_TRUE(writer.Open(W(dir.Wide("app.log"))));
-        writer.Write(0, "new", 3, nullptr, 0);
-        writer.Close();
-    }
-    EXPECT_EQ(ReadFile(path), "old\r\nnew");
-    {
-        FileWriter writer;
-        writer.SetAppend(false);
-        ASSERT_TRUE(writer.Open(W(dir.Wide("app.log"))));
-        writer.Write(0, "fresh", 5, nullptr, 0);
-        writer.Close();
-    }
-    EXPECT_EQ(ReadFile(path), "fresh");
-    {
-        FileWriter writer;  // appending to a file that does not exist yet creates it
-        ASSERT_TRUE(writer.Open(W(dir.Wide("new.log"))));
-        writer.Close();
-    }
-    EXPECT_TRUE(fs::exists(dir.Path() / "new.log"));
-}
-
 TEST(FileWriter, AnExistingFileThatCannotBeOpenedForAppendingIsCreatedAnew)
 {
     TempDir dir;
@@ -120,24 +92,6 @@ TEST(FileWriter, NamesBeyondTheLimitsAreRefusedNotCut)
     EXPECT_FALSE(writer.Open(W(deep)));
 }
 
-TEST(DirectoryHelpers, GetDir)
-{
-    const wchar_t s = os::PathSeparator();
-    auto P = [s](std::wstring text) {
-        for (wchar_t& c : text)
-            if (c == L'\\')
-                c = s;
-        return W(text);
-    };
-    EXPECT_EQ(GetDir(P(L"a.log")), L"");
-    EXPECT_EQ(GetDir(P(L"\\a.log")), L"");
-    EXPECT_EQ(GetDir(P(L"C:\\x\\a.log")), P(L"C:\\x"));
-    EXPECT_EQ(GetDir(P(L"C:\\x\\")), P(L"C:\\x"));
-    if (s == L'\\') {
-        EXPECT_EQ(GetDir(W(L"C:/x/a.log")), L"");  // forward slashes are not looked at
-    }
-}
-
 TEST(DirectoryHelpers, CreateDirCreatesEachLevelAndSkipsThoseBelowTheRoot)
 {
     TempDir dir;
@@ -165,20 +119,6 @@ TEST(BufferedWriter, AWriteLargerThanTheCapacityFlushesThenBypasses)
     EXPECT_EQ(writer.BufferedLength(), 0);
 }
 
-TEST(BufferedWriter, BatchesUntilTheNextWriteWouldOverflow)
-{
-    WriterCalls calls;
-    BufferedWriter writer(std::make_unique<CallRecorder>(calls), 8192);
-    const std::string a(3000, 'a'), b(3000, 'b'), c(3000, 'c');
-    writer.Write(0, a.data(), 3000, nullptr, 0);
-    writer.Write(0, b.data(), 3000, nullptr, 0);
-    EXPECT_TRUE(calls.writes.empty());
-    writer.Write(0, c.data(), 3000, nullptr, 0);
-    ASSERT_EQ(calls.writes.size(), 1u);
-    EXPECT_EQ(calls.writes[0].second, a + b);
-    EXPECT_EQ(writer.BufferedLength(), 3000);
-}
-
 TEST(BufferedWriter, LineEndsAreBufferedAndCloseFlushesThenClosesOnce)
 {
     WriterCalls calls;
@@ -195,25 +135,4 @@ TEST(BufferedWriter, LineEndsAreBufferedAndCloseFlushesThenClosesOnce)
     writer->Write(0, "left", 4, nullptr, 0);
     writer.reset();  // destruction discards, never flushes
     EXPECT_EQ(calls.writes.size(), 2u);
-}
-
-TEST(RollingFileWriter, CountsOnlyTheLengthsThatReachedTheFile)
-{
-    struct Counter : WrittenBytesCounter {
-        void AddWrittenBytes(std::uint64_t bytes) override { total += bytes; }
-        std::uint64_t total = 0;
-    } counter;
-    RollingFileWriter writer(&counter);
-    // Not open: the writes fail and count nothing, so that a file that cannot grow does not roll over.
-    writer.Write(0, "abc", 3, "de", 2);
-    writer.Write(0, nullptr, 0, "f", 1);
-    EXPECT_EQ(counter.total, 0u);
-    EXPECT_TRUE(writer.LastWriteFailed());
-    TempDir dir;
-    ASSERT_TRUE(writer.Open(WString(dir.Wide("w.log").c_str())));
-    writer.Write(0, "abc", 3, "de", 2);
-    writer.NewLine();  // line ends are counted only when they arrive through Write
-    EXPECT_FALSE(writer.LastWriteFailed());
-    EXPECT_EQ(counter.total, 5u);
-    writer.Close();
 }

@@ -104,16 +104,6 @@ TEST(WriterAppender, EventsLongerThanTheLayoutBufferAreWrittenWhole)
     EXPECT_EQ(appender.Rendering(&e), DString(("[" + big + "]").c_str()));
 }
 
-TEST(WriterAppender, DestroyingAnOpenAppenderClosesItsWriter)
-{
-    WriterCalls record;
-    {
-        TestAppender appender(record);
-        appender.Open();
-    }
-    EXPECT_EQ(record.closes, 1);
-}
-
 TEST(Appender, InstanceNumbersAreDistinctAndUnknownOptionsDoNotChangeAnything)
 {
     WriterCalls record;

@@ -5,46 +5,6 @@
 
 using namespace Quorlin;
 
-TEST(Configuration, ReadsGlobalsSectionsOptionsInFileOrderAndRoot)
-{
-    const char* text = "# comment\n"
-                       "; another comment\n"
-                       "debug = true\n"
-                       "\n"
-                       "[appender main]\r\n"
-                       "type = Appender.RollingFile\n"
-                       "layout =   %d [%p] [%t] %m  \n"
-                       "threshold = WARN\n"
-                       "fileName/value = logs/app.log\n"
-                       "triggeringPolicy/maxFileSize/value = 10MB\n"
-                       "fileName/value = logs/other = name.log\n"
-                       "[appender second]\n"
-                       "type = Appender.Null\n"
-                       "threshold = 12345\n"
-                       "[root]\n"
-                       "level = debug\n"
-                       "appender-ref = main\n"
-                       "appender-ref = second\n";
-    Configuration config;
-    std::string error;
-    ASSERT_TRUE(ParseConfiguration(text, "q.conf", config, error)) << error;
-    EXPECT_TRUE(config.debug);
-    ASSERT_EQ(config.appenders.size(), 2u);
-    const AppenderConfig& main = config.appenders[0];
-    EXPECT_EQ(main.name, "main");
-    EXPECT_EQ(main.type, "Appender.RollingFile");
-    EXPECT_EQ(main.layout, "%d [%p] [%t] %m");
-    EXPECT_EQ(main.threshold, LevelWarn);
-    EXPECT_EQ(main.line, 5);
-    ASSERT_EQ(main.options.size(), 3u);
-    EXPECT_EQ(main.options[0], (std::pair<std::string, std::string>("fileName/value", "logs/app.log")));
-    EXPECT_EQ(main.options[1].first, "triggeringPolicy/maxFileSize/value");
-    EXPECT_EQ(main.options[2].second, "logs/other = name.log");  // split at the first '=' only
-    EXPECT_EQ(config.appenders[1].threshold, 12345);
-    EXPECT_EQ(config.rootLevel, LevelDebug);
-    EXPECT_EQ(config.rootRefs, (std::vector<std::string>{"main", "second"}));
-}
-
 TEST(Configuration, BrokenFilesNameFileAndLine)
 {
     struct Case {

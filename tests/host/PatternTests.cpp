@@ -36,31 +36,10 @@ TEST(PatternToFileName, ExpandsDateAndTimeTokensInLocalTime)
     EXPECT_EQ(Utility::PatternToFileName(nullptr).GetLength(), 0);
 }
 
-TEST(PatternToFileName, GlobalMapValues)
-{
-    Utility::SetGlobalValue("service", "billing");
-    EXPECT_EQ(Expand("logs/{GlobalMap:service}/{GlobalMap:absent}x.log", 0), "logs/billing/x.log");
-}
-
-TEST(PatternToFileName, NowComesFromTheClockSeam)
-{
-    const std::int64_t before = os::NowTicks() / os::kTicksPerSecond;
-    const std::string name = Utility::PatternToFileName("{yyyy}").ToDString().c_str();
-    std::tm t{};
-    ASSERT_TRUE(os::ToLocalTime(before, t));
-    EXPECT_EQ(std::stoi(name), t.tm_year + 1900);
-}
-
 TEST(NormalizeForFileName, SeparatorsAndLimit)
 {
     const wchar_t sep = os::PathSeparator();
     const std::wstring expected = std::wstring(L"a") + sep + L"b" + sep + L"c.log";
     EXPECT_EQ(std::wstring(Utility::NormalizeForFileName(L"a//b/c.log", 260).StdView()), expected);
     EXPECT_EQ(std::wstring(Utility::NormalizeForFileName(L"abcdef", 3).StdView()), L"abc");
-}
-
-TEST(ToYMDHMS, FormatsLocalTime)
-{
-    const std::int64_t at = LocalSeconds(2026, 12, 6, 23, 59, 58);
-    EXPECT_EQ(Utility::toYMDHMS(at * os::kTicksPerSecond + 9'999'999), "2026-12-06 23:59:58");
 }

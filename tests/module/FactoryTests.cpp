@@ -28,14 +28,6 @@ std::unique_ptr<Appender> Create(const char* type)
 
 }  // namespace
 
-TEST(Factory, EmptyOrNullTypeGivesNullWithoutDiagnostic)
-{
-    DiagnosticRecorder recorder;
-    EXPECT_EQ(Create(nullptr), nullptr);
-    EXPECT_EQ(Create(""), nullptr);
-    EXPECT_TRUE(recorder.Lines().empty());
-}
-
 TEST(Factory, MatchesCaseInsensitiveContainmentAndSetsTheRowsTypeName)
 {
     for (const char* text : {"Appender.Console", "APPENDER.CONSOLE", "x.appender.console.y"}) {
@@ -56,20 +48,6 @@ TEST(Factory, UnknownTypesAreRefusedWithTheInvalidTypeMessage)
                                   "tell me the dllName !"));
     EXPECT_TRUE(recorder.Contains("Leave Factory::CreateAppender, invalid type : [Appender.Buffering]. Maybe you forget to "
                                   "tell me the dllName !"));
-}
-
-TEST(Factory, FirstRowWins)
-{
-    // "Appender.ColoredConsole" comes before "Appender.Console", and the text contains both names.
-    auto colored = Create("Appender.Console+Appender.ColoredConsole");
-    ASSERT_NE(colored, nullptr);
-    EXPECT_NE(dynamic_cast<ColoredConsoleAppender*>(colored.get()), nullptr);
-    EXPECT_EQ(colored->GetType(), "Appender.ColoredConsole");
-    // "Appender.AsyncBufferingForward" contains "Appender.BufferingForward" but is its own, earlier row.
-    auto async = Create("Appender.AsyncBufferingForward");
-    ASSERT_NE(async, nullptr);
-    EXPECT_NE(dynamic_cast<AsyncBufferingForwardAppender*>(async.get()), nullptr);
-    EXPECT_EQ(async->GetType(), "Appender.AsyncBufferingForward");
 }
 
 TEST(Startup, RecordsTheModuleLocationRegistersTenTypesInOrderAndPreparesThePool)
@@ -109,27 +87,4 @@ TEST(Startup, RecordsTheModuleLocationRegistersTenTypesInOrderAndPreparesThePool
     ASSERT_EQ(calls.size(), callsBefore + 2);
     EXPECT_EQ(calls[callsBefore], "SetLogger(null)");
     EXPECT_EQ(calls[callsBefore + 1], "Prepare");
-}
-
-TEST(Startup, HandsTheFactoryToForwardersForTheAppendersTheyAdd)
-{
-    BufferingForwardAppender forwarder;
-    BufferingForwardAppender::SetCreator(nullptr);
-    EXPECT_FALSE(forwarder.AddAppender("Appender.Null", "null"));
-    OnModuleLoad();
-    auto added = forwarder.AddAppender("Appender.Null", "null");
-    ASSERT_TRUE(added);
-    EXPECT_EQ(added->GetType(), "Appender.Null");
-}
-
-TEST(ModuleInfo, DirectoryIsCutAfterTheLastSeparator)
-{
-    const std::string sep(1, static_cast<char>(os::PathSeparator()));
-    ModuleInfo::RecordLocation(DString(("a" + sep + "app" + sep + "mod.dll").c_str()));
-    EXPECT_EQ(ModuleInfo::Directory(), DString(("a" + sep + "app" + sep).c_str()));
-    ModuleInfo::RecordLocation(DString("no-separator.dll"));
-    EXPECT_TRUE(ModuleInfo::Path().IsEmpty());
-    EXPECT_TRUE(ModuleInfo::Directory().IsEmpty());
-    ModuleInfo::RecordLocation(DString(os::ThisModulePath().c_str()));
-    EXPECT_GT(ModuleInfo::LoadTime().time_since_epoch().count(), 0);
 }

@@ -82,30 +82,6 @@ const char* const kRollingAndMarker =
 
 }  // namespace
 
-TEST(QuorlinRunSignals, AStopSignalWhileReadingClosesTheAppendersWithEveryLine)
-{
-    constexpr int kLines = 200;  // a few KB: all of it still in the rolling appender's batch
-    for (const char* signal : kStopSignals) {
-        SCOPED_TRACE(signal);
-        TempDir dir;
-        WriteFile(dir.Path() / "q.conf", kRollingAndMarker);
-        ASSERT_EQ(RunShell(InDirectory(dir.Path().string()) + "mkfifo in.fifo"), 0);
-        BackgroundRun run(dir, "--config q.conf", "in.fifo");
-        // Held open: quorlin-run waits in its read of standard input when the signal comes.
-        std::ofstream input(dir.Path() / "in.fifo");
-        for (int i = 0; i < kLines; ++i)
-            input << NumberedLine(0, i) << '\n';
-        input.flush();
-        ASSERT_TRUE(WaitFor([&] { return CountLines(dir.Path() / "marker.log") >= kLines; })) << run.Err();
-        run.Signal(signal);
-        EXPECT_EQ(run.ExitCode(), 0) << run.Err();
-        input.close();
-        LineVerifier verifier(1);
-        verifier.ConsumeFile(dir.Path() / "rolling.log");
-        EXPECT_EQ(verifier.Problems(kLines), std::vector<std::string>{});
-    }
-}
-
 TEST(QuorlinRunSignals, AStopSignalWhileGeneratingKeepsEveryAcceptedEvent)
 {
     constexpr int kThreads = 2;

@@ -198,25 +198,6 @@ TEST(QuorlinRun, AppendersThatLostEventsAreNamedAndTheExitCodeIs4)
         << missing.err;
 }
 
-TEST(QuorlinRunForwarders, EveryEventReachesTheFileWhateverTheOrderOfTheSections)
-{
-    std::string input;
-    std::vector<std::string> expected;
-    for (int i = 1; i <= 10; ++i) {
-        expected.push_back("line " + std::to_string(i));
-        input += expected.back() + "\n";
-    }
-    for (const auto& order :
-         std::vector<std::vector<std::string>>{{"async", "fwd", "file"}, {"file", "fwd", "async"}, {"fwd", "file", "async"}}) {
-        SCOPED_TRACE(order[0] + "," + order[1] + "," + order[2]);
-        TempDir dir;
-        const RunResult r = RunQuorlin(dir, "--config " + ChainConfig(dir, order), input);
-        EXPECT_EQ(r.exitCode, 0) << r.err;
-        EXPECT_EQ(Lines(ReadFile(dir.Path() / "out.log")), expected);
-        EXPECT_TRUE(Holds(r.out, "Leave AsyncBufferingForward.SendRemain, NbOfPkt : "));
-    }
-}
-
 TEST(QuorlinRunForwarders, GeneratedEventsArriveOncePerThreadInOrder)
 {
     TempDir dir;

@@ -79,18 +79,6 @@ TEST(Trace, WritingStopsAtTheCapacity)
     EXPECT_EQ(FormatTrace(buffer, 8, nullptr, args, 1), 0);
 }
 
-TEST(Trace, SendsToTheFrameworkOnlyWhenDiagnosticsAreOn)
-{
-    Trace(50000, "nobody listens {$}", 1);  // diagnostics off: nothing, no crash
-    DiagnosticRecorder recorder;
-    Trace(50000, "Enter Factory::Register");
-    Trace(70000, "fixed {$} text is not scanned");
-    Trace(80000, "[{$}] value {$}", 4, "x");
-    EXPECT_EQ(recorder.Lines(),
-              (std::vector<QuorlinTest::Diagnostic>{
-                  {50000, "Enter Factory::Register"}, {70000, "fixed {$} text is not scanned"}, {80000, "[4] value x"}}));
-}
-
 TEST(Trace, FixedTextLongerThanTheBufferIsCut)
 {
     DiagnosticRecorder recorder;
@@ -141,11 +129,4 @@ TEST(Trace, FrameworkBufferPathAllocatesNothing)
     EXPECT_EQ(allocations, 0);
     EXPECT_EQ(sink.m_Count, 301);
     EXPECT_EQ(sink.Last(), "fixed text");
-}
-
-TEST(Trace, FormatsIntoADString)
-{
-    EXPECT_EQ(Format("NullAppender.Close, m_nCount={$}", 3), "NullAppender.Close, m_nCount=3");
-    EXPECT_EQ(Format("{$}", std::string(ORBEK::Utility::DString_TLSBuffer_Size() + 10, 'z').c_str()).GetLength(),
-              ORBEK::Utility::DString_TLSBuffer_Size() - 1);
 }

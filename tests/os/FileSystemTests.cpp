@@ -49,24 +49,6 @@ std::string ReadAll(os::NativeFile file)
 
 }  // namespace
 
-TEST(Directory, ChainIsCreatedOneLevelAtATime)
-{
-    TempDir dir;
-    const std::wstring top = dir.Wide("a");
-    const std::wstring middle = top + os::PathSeparator() + L"b";
-    const std::wstring leaf = middle + os::PathSeparator() + L"c";
-
-    EXPECT_EQ(os::MakeDirectory(leaf).kind, os::ErrorKind::PathNotFound);
-    EXPECT_FALSE(os::PathExists(top));
-    for (const std::wstring& level : {top, middle, leaf}) {
-        EXPECT_TRUE(os::MakeDirectory(level).Ok());
-        EXPECT_TRUE(os::PathExists(level));
-    }
-    const os::Status again = os::MakeDirectory(middle);
-    EXPECT_EQ(again.kind, os::ErrorKind::AlreadyExists);
-    EXPECT_NE(again.native, 0u);
-}
-
 TEST(Directory, ListsEntriesWithoutDots)
 {
     TempDir dir;
@@ -89,45 +71,6 @@ TEST(Directory, ListsEntriesWithoutDots)
     ASSERT_TRUE(os::ListDirectory(dir.Wide("sub"), names).Ok());
     EXPECT_TRUE(names.empty());
     EXPECT_FALSE(os::ListDirectory(dir.Wide("missing"), names).Ok());
-}
-
-TEST(File, WritesReadsSeeksAndSizes)
-{
-    TempDir dir;
-    const std::wstring name = dir.Wide("data.log");
-    {
-        OpenedFile writer(name, os::Access::Write, os::Disposition::CreateAlways, os::ShareRead);
-        ASSERT_TRUE(writer.status.Ok());
-        Write(writer.file, "hello world");
-        std::uint64_t position = 0;
-        ASSERT_TRUE(os::SeekFile(writer.file, 0, 1, position).Ok());
-        EXPECT_EQ(position, 11u);
-        ASSERT_TRUE(os::SeekFile(writer.file, -5, 2, position).Ok());
-        EXPECT_EQ(position, 6u);
-        Write(writer.file, "there!");
-        std::uint64_t size = 0;
-        ASSERT_TRUE(os::FileSizeOf(writer.file, size).Ok());
-        EXPECT_EQ(size, 12u);
-    }
-    EXPECT_EQ(ReadFile(dir.Path() / "data.log"), "hello there!");
-
-    OpenedFile reader(name, os::Access::Read, os::Disposition::OpenExisting, os::ShareRead | os::ShareWrite);
-    ASSERT_TRUE(reader.status.Ok());
-    EXPECT_EQ(ReadAll(reader.file), "hello there!");
-
-    // Size without data access.
-    OpenedFile control(name, os::Access::ReadControl, os::Disposition::OpenExisting, os::ShareNone);
-    ASSERT_TRUE(control.status.Ok());
-    std::uint64_t size = 0;
-    ASSERT_TRUE(os::FileSizeOf(control.file, size).Ok());
-    EXPECT_EQ(size, 12u);
-
-    // CreateAlways truncates an existing file.
-    {
-        OpenedFile again(name, os::Access::Write, os::Disposition::CreateAlways, os::ShareRead | os::ShareWrite);
-        ASSERT_TRUE(again.status.Ok());
-    }
-    EXPECT_EQ(ReadFile(dir.Path() / "data.log"), "");
 }
 
 TEST(File, MissingFilesAndDirectoriesAreTold)
@@ -176,29 +119,6 @@ TEST(File, DenyWriteRefusesWritersButNotReaders)
     EXPECT_EQ(ReadAll(reader.file), "kept");
     OpenedFile denyingReader(name, os::Access::Read, os::Disposition::OpenExisting, os::ShareRead);
     EXPECT_EQ(denyingReader.status.kind, os::ErrorKind::SharingViolation);
-}
-
-TEST(File, SharingFollowsBothSidesOfTheShareMode)
-{
-    TempDir dir;
-    const std::wstring name = dir.Wide("shared.log");
-    WriteFile(dir.Path() / "shared.log", "x");
-    // Two readers that refuse writers live together and keep a writer out; two writers that share
-    // writing live together and keep out a reader by their missing ShareRead.
-    for (const os::Access access : {os::Access::Read, os::Access::Write}) {
-        const bool read = access == os::Access::Read;
-        const std::uint32_t share = read ? os::ShareRead : os::ShareWrite;
-        OpenedFile first(name, access, os::Disposition::OpenExisting, share);
-        OpenedFile second(name, access, os::Disposition::OpenExisting, share);
-        EXPECT_TRUE(first.status.Ok());
-        EXPECT_TRUE(second.status.Ok());
-        OpenedFile other(name, read ? os::Access::Write : os::Access::Read, os::Disposition::OpenExisting,
-                         os::ShareRead | os::ShareWrite);
-        EXPECT_EQ(other.status.kind, os::ErrorKind::SharingViolation) << read;
-    }
-    // Closing released everything.
-    OpenedFile exclusive(name, os::Access::Write, os::Disposition::OpenExisting, os::ShareNone);
-    EXPECT_TRUE(exclusive.status.Ok());
 }
 
 TEST(File, RemoveAndRenameRefuseAFileHeldOpen)
@@ -265,63 +185,4 @@ TEST(File, ReadOnlyFileIsKeptUntilMadeNormal)
     ASSERT_TRUE(os::SetNormalAttributes(name).Ok());
     EXPECT_TRUE(os::RemoveFile(name).Ok());
     EXPECT_FALSE(os::PathExists(name));
-}
-
-TEST(Path, SplitsLikeSplitPath)
-{
-    struct Case {
-        const wchar_t* path;
-        const wchar_t* drive;
-        const wchar_t* directory;
-        const wchar_t* name;
-        const wchar_t* extension;
-    };
-#ifdef _WIN32
-    const Case cases[] = {
-        {L"C:\\logs\\app.log", L"C:", L"\\logs\\", L"app", L".log"},
-        {L"C:/logs/old/app.1.log", L"C:", L"/logs/old/", L"app.1", L".log"},
-        {L"logs\\app", L"", L"logs\\", L"app", L""},
-        {L"\\\\server\\share\\x.txt", L"", L"\\\\server\\share\\", L"x", L".txt"},
-        {L"D:name.", L"D:", L"", L"name", L"."},
-        {L"dir.d\\.bashrc", L"", L"dir.d\\", L"", L".bashrc"},
-        {L"", L"", L"", L"", L""},
-    };
-#else
-    const Case cases[] = {
-        {L"/var/log/app.log", L"", L"/var/log/", L"app", L".log"},
-        {L"/var/log/old/app.1.log", L"", L"/var/log/old/", L"app.1", L".log"},
-        {L"logs/app", L"", L"logs/", L"app", L""},
-        {L"C:\\logs\\app.log", L"", L"", L"C:\\logs\\app", L".log"},
-        {L"name.", L"", L"", L"name", L"."},
-        {L"dir.d/.bashrc", L"", L"dir.d/", L"", L".bashrc"},
-        {L"", L"", L"", L"", L""},
-    };
-#endif
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::filesystem::path(c.path).string());
-        os::PathParts parts;
-        ASSERT_TRUE(os::SplitPath(c.path, parts).Ok());
-        EXPECT_EQ(parts.drive, c.drive);
-        EXPECT_EQ(parts.directory, c.directory);
-        EXPECT_EQ(parts.name, c.name);
-        EXPECT_EQ(parts.extension, c.extension);
-    }
-
-    // The terminator counts: a 4-character part needs a limit of 5.
-    const std::wstring path = std::wstring(L"ab") + os::PathSeparator() + L"name.ext";
-    os::PathParts parts;
-    ASSERT_TRUE(os::SplitPath(path, parts, 5).Ok());
-    EXPECT_EQ(parts.name, L"name");
-    const os::Status tooLong = os::SplitPath(path, parts, 4);
-    EXPECT_EQ(tooLong.kind, os::ErrorKind::NameTooLong);
-    EXPECT_TRUE(parts.directory.empty() && parts.name.empty() && parts.extension.empty());
-}
-
-TEST(Path, PlatformConventions)
-{
-    EXPECT_EQ(os::PathSeparator(), kWindows ? L'\\' : L'/');
-    EXPECT_TRUE(os::IsPathSeparator(L'/'));
-    EXPECT_EQ(os::IsPathSeparator(L'\\'), kWindows);
-    EXPECT_FALSE(os::IsPathSeparator(L':'));
-    EXPECT_GE(os::MaxPathLength(), 260);
 }

@@ -69,48 +69,6 @@ QUORLIN_CHILD(sleeper)
     return 0;
 }
 
-// Holds argv[0] open for writing, denying other writers, until argv[1] appears; announces itself
-// by creating argv[2].
-QUORLIN_CHILD(holder)
-{
-    if (argc != 3)
-        return 2;
-    os::NativeFile file = os::kInvalidFile;
-    if (!os::OpenFile(Widen(argv[0]), os::Access::Write, os::Disposition::CreateAlways, os::ShareRead, file).Ok())
-        return 3;
-    WriteFile(PathOf(argv[2]), "ready");
-    for (int i = 0; i < 600 && !os::PathExists(Widen(argv[1])); ++i)
-        os::SleepMs(50);
-    os::CloseFile(file);
-    return 0;
-}
-
-// Faults outside any step after the guard has been in use: must end the process as before.
-QUORLIN_CHILD(unguarded)
-{
-    std::uint32_t code = 0;
-    os::RunGuarded(&WriteThroughNull, nullptr, code);
-#ifndef _WIN32
-    // The sanitizer's report of the expected crash would only look like a failure in the test log.
-    if (!std::freopen("/dev/null", "w", stderr))
-        return 1;
-#endif
-    WriteThroughNull(nullptr);
-    return 0;
-}
-
-TEST(ProcessTest, FaultOutsideAStepStillEndsTheProcess)
-{
-    os::ProcessHandle child;
-    ASSERT_TRUE(os::Spawn(TestBinary(), ChildCommandLine(L"unguarded", L""), child).Ok());
-    const std::uint32_t code = WaitForExit(child, 20);
-    if (code == os::kStillActive)
-        os::KillProcess(child);
-    os::CloseProcess(child);
-    EXPECT_NE(code, os::kStillActive);
-    EXPECT_NE(code, 0u);
-}
-
 TEST(ProcessTest, ChildSeesQuotedArgumentsAndExitCode)
 {
     os::ProcessHandle child;
@@ -157,35 +115,6 @@ TEST(ProcessTest, MissingProgramIsRefused)
     EXPECT_EQ(status.kind, os::ErrorKind::NotFound);
 }
 
-TEST(ProcessTest, ShareModesHoldAcrossProcesses)
-{
-    TempDir dir;
-    const std::string file = Utf8(dir.Path() / "held.log");
-    const std::string release = Utf8(dir.Path() / "release");
-    const std::string ready = Utf8(dir.Path() / "ready");
-    os::ProcessHandle child;
-    ASSERT_TRUE(
-        os::Spawn(TestBinary(),
-                  ChildCommandLine(L"holder", L"\"" + Widen(file) + L"\" \"" + Widen(release) + L"\" \"" + Widen(ready) + L"\""),
-                  child)
-            .Ok());
-    for (int i = 0; i < 600 && !os::PathExists(Widen(ready)); ++i)
-        os::SleepMs(50);
-    ASSERT_TRUE(os::PathExists(Widen(ready)));
-
-    os::NativeFile second = os::kInvalidFile;
-    EXPECT_EQ(
-        os::OpenFile(Widen(file), os::Access::Write, os::Disposition::OpenExisting, os::ShareRead | os::ShareWrite, second).kind,
-        os::ErrorKind::SharingViolation);
-    EXPECT_EQ(os::RemoveFile(Widen(file)).kind, os::ErrorKind::SharingViolation);
-
-    WriteFile(PathOf(release), "");
-    EXPECT_EQ(WaitForExit(child, 60), 0u);
-    os::CloseProcess(child);
-    ASSERT_TRUE(os::OpenFile(Widen(file), os::Access::Write, os::Disposition::OpenExisting, os::ShareRead, second).Ok());
-    os::CloseFile(second);
-}
-
 QUORLIN_CHILD(quick) { return 0; }
 
 // A child starts with copies of the parent's descriptors: a file the parent has just closed must not
@@ -225,42 +154,6 @@ TEST(ProcessTest, ChildrenBeingStartedRefuseNothingOfOurs)
     EXPECT_EQ(refused, 0) << "in " << rounds << " rounds while " << started.load() << " children started";
 }
 
-TEST(ProcessTest, ThreadCountFollowsALivingThread)
-{
-    // A runtime may start a helper thread along with the first thread of the process (ThreadSanitizer does).
-    std::thread([] {}).join();
-    const int before = os::ThreadCountOfProcess();
-    ASSERT_GT(before, 0);
-    std::promise<void> started, stop;
-    std::thread extra([&, stopped = stop.get_future()] {
-        started.set_value();
-        stopped.wait();
-    });
-    started.get_future().wait();
-    EXPECT_EQ(os::ThreadCountOfProcess(), before + 1);
-    stop.set_value();
-    extra.join();
-    // The ended thread may take a moment to leave the system's list.
-    int after = os::ThreadCountOfProcess();
-    for (int i = 0; i < 100 && after != before; ++i) {
-        os::SleepMs(10);
-        after = os::ThreadCountOfProcess();
-    }
-    EXPECT_EQ(after, before);
-}
-
-TEST(ProcessTest, IdsAndNames)
-{
-    EXPECT_NE(os::CurrentProcessId(), 0u);
-    std::uint64_t other = 0;
-    std::thread([&] {
-        os::SetCurrentThreadName("a-long-thread-name-that-is-cut");
-        other = os::CurrentThreadId();
-    }).join();
-    EXPECT_NE(other, 0u);
-    EXPECT_NE(other, os::CurrentThreadId());
-}
-
 TEST(Module, PathsAndLoading)
 {
     const std::string program = os::ExecutablePath();
@@ -274,18 +167,6 @@ TEST(Module, PathsAndLoading)
     os::FreeModule(self);
 }
 
-TEST(Module, ReleasingThisModuleEndsTheThreadOnWindows)
-{
-    std::atomic<bool> returned{false};
-    std::thread releaser([&] {
-        os::ModuleHandle self = os::AcquireThisModule();
-        os::ReleaseModuleAndExitThread(self);
-        returned = true;
-    });
-    releaser.join();
-    EXPECT_EQ(returned.load(), !kWindows);
-}
-
 TEST(SystemLog, SourceLifecycle)
 {
     // Nothing to read back here: the Windows event log under Wine and a missing /dev/log swallow the
@@ -297,32 +178,6 @@ TEST(SystemLog, SourceLifecycle)
     os::DeregisterSource(source);
     os::ReportToSource(nullptr, os::kEventWarning, 0, 3, "ignored");
     os::DeregisterSource(nullptr);
-}
-
-TEST(Clock, TicksAndLocalTime)
-{
-    const auto system =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
-    const std::int64_t ticks = os::NowTicks();
-    EXPECT_LT(std::llabs(ticks / 10'000 - system), 2'000);
-
-    for (std::int64_t seconds : {std::int64_t{86'400 * 2}, std::int64_t{1'700'000'000}, std::int64_t{4'102'444'799}}) {
-        std::tm local = {};
-        ASSERT_TRUE(os::ToLocalTime(seconds, local));
-        EXPECT_EQ(os::FromLocalTime(local), seconds);
-    }
-    // mktime normalises: the 32nd of December is the 1st of January.
-    std::tm overflow = {};
-    overflow.tm_year = 2024 - 1900;
-    overflow.tm_mon = 11;
-    overflow.tm_mday = 32;
-    overflow.tm_hour = 12;
-    overflow.tm_isdst = -1;
-    const std::int64_t seconds = os::FromLocalTime(overflow);
-    ASSERT_NE(seconds, -1);
-    EXPECT_EQ(overflow.tm_year, 2025 - 1900);
-    EXPECT_EQ(overflow.tm_mon, 0);
-    EXPECT_EQ(overflow.tm_mday, 1);
 }
 
 namespace {

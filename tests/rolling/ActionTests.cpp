@@ -153,15 +153,6 @@ TEST(FileRenameAction, ReplacesAReadOnlyTarget)
               (Diagnostic{70000, "FileRenameAction, will delete [" + Utf8(dir.Path() / "app.1.log") + "]"}));
 }
 
-TEST(FileRenameAction, CreatesTheTargetDirectoryChain)
-{
-    TempDir dir;
-    Touch(dir, "app.log", "data");
-    FileRenameAction action(W(dir.Wide("app.log")), W(dir.Wide("history/2026/12/app.1.log")));
-    EXPECT_TRUE(action.Execute());
-    EXPECT_EQ(ReadFile(dir.Path() / "history" / "2026" / "12" / "app.1.log"), "data");
-}
-
 TEST(FileRenameAction, MissingSourceFailsAndKeepsTheTarget)
 {
     TempDir dir;
@@ -194,20 +185,6 @@ TEST(GZCompressAction, CommandLineStartsWithTheProgram)
         EXPECT_EQ(Utf8(QuoteArgument(W(row.argument))), row.quoted);
 }
 
-TEST(GZCompressAction, PassesTheCommandLineToTheRunner)
-{
-    TempDir dir, module;
-    Touch(dir, "app 1.log", "data");
-    RunRecorder recorder;
-    recorder.failSpawn = 2;  // not found, on either system
-    ModuleDirectory place(module.Path());
-    GZCompressAction action(W(dir.Wide("app 1.log")), W(dir.Wide("app 1.log.gz")), true);
-    EXPECT_TRUE(action.Execute());
-    ASSERT_EQ(recorder.programs.size(), 1u);
-    const std::wstring program = recorder.programs[0];
-    EXPECT_EQ(recorder.commandLines[0], L"\"" + program + L"\" -f -v   \"" + dir.Wide("app 1.log") + L"\"");
-}
-
 TEST(GZCompressAction, AbsentGzipIsReportedAndTheFileStays)
 {
     TempDir dir, module;
@@ -223,27 +200,6 @@ TEST(GZCompressAction, AbsentGzipIsReportedAndTheFileStays)
     EXPECT_EQ(failure.level, 80000);
     EXPECT_EQ(failure.text.rfind("Cannot create system process, ", 0), 0u) << failure.text;
     EXPECT_GT(failure.text.size(), std::string("Cannot create system process, ").size());
-}
-
-// The real program: ours under Windows (built beside the test), the system's on Linux.
-TEST(GZCompressAction, CompressesToTheOriginalBytes)
-{
-    TempDir dir;
-    const std::string payload = Payload();
-    Touch(dir, "app.1.log", payload);
-    Touch(dir, "keep.1.log", payload);
-    TempDir empty;
-    ModuleDirectory place(RealGzipDirectory(empty));
-
-    GZCompressAction action(W(dir.Wide("app.1.log")), W(dir.Wide("app.1.log.gz")), true);
-    EXPECT_TRUE(action.Execute());
-    GZCompressAction keeping(W(dir.Wide("keep.1.log")), W(dir.Wide("keep.1.log.gz")), false);
-    EXPECT_TRUE(keeping.Execute());
-
-    EXPECT_EQ(Files(dir.Path()), (std::set<std::string>{"app.1.log.gz", "keep.1.log", "keep.1.log.gz"}));
-    EXPECT_EQ(Unpacked(dir.Path() / "app.1.log.gz"), payload);
-    EXPECT_EQ(Unpacked(dir.Path() / "keep.1.log.gz"), payload);
-    EXPECT_EQ(ReadFile(dir.Path() / "keep.1.log"), payload);
 }
 
 TEST(RunAndWaitSysCommand, PollsUpToItsBoundAndStopsWhenTheChildEnds)
@@ -404,15 +360,4 @@ TEST(SizeAndTimeBasedRollPolicy, PlainHistoryLeftOverInTheKeptPeriodsIsCompresse
     EXPECT_EQ(Unpacked(dir.Path() / (today + ".2.log.gz")), payload);
     EXPECT_EQ(Unpacked(dir.Path() / (yesterday + ".1.log.gz")), "late");
     EXPECT_EQ(Unpacked(dir.Path() / (today + ".3.log.gz")), "active");
-}
-
-TEST(GZCompressAction, ASourceAlreadyCompressedLeavesItsArchive)
-{
-    TempDir dir;
-    Touch(dir, "app.1.log.gz", "archive");
-    RunRecorder recorder;
-    GZCompressAction action(W(dir.Wide("app.1.log")), W(dir.Wide("app.1.log.gz")), true);
-    EXPECT_TRUE(action.Execute());
-    EXPECT_EQ(ReadFile(dir.Path() / "app.1.log.gz"), "archive");
-    EXPECT_TRUE(recorder.programs.empty());
 }

@@ -167,43 +167,6 @@ TEST(Purge, LeavesWhatThePlainLoopLeaves)
     }
 }
 
-TEST(Purge, LeavesWhatThePlainLoopLeavesAcrossDaylightSavingChanges)
-{
-    if (kWindows)
-        GTEST_SKIP() << "time-zone rules are set through TZ on POSIX only";
-    for (const char* zone : {"CET-1CEST,M3.5.0,M10.5.0/3", "<+1030>-10:30<+11>-11,M10.1.0,M4.1.0", "IST-5:30"}) {
-        ScopedTimeZone tz(zone);
-        // The spans purged at these instants hold the autumn and the spring change of each rule.
-        for (const std::int64_t now : {LocalTicks(2026, 11, 20, 1, 30), LocalTicks(2026, 4, 20, 2, 15)}) {
-            for (const Case& c : {kCases[3], kCases[4], kCases[5]})
-                ExpectSameAsReference(c, now, false);
-        }
-        // Minutes once per rule: the autumn change lies in the span purged on 20 November.
-        ExpectSameAsReference(kCases[0], LocalTicks(2026, 11, 20, 1, 30), false);
-    }
-}
-
-TEST(Purge, AsksTheFileSystemOnlyAboutFilesThatMayBeThere)
-{
-    TempDir dir;
-    const std::string pattern = Utf8(dir.Path()) + Sep() + "app.{yyyy}{MM}{dd}-{HH}{mm}.log";
-    const std::int64_t now = LocalTicks(2026, 12, 6, 11, 19, 31);
-    FakeClock clock(now);
-    TimeBasedRollPolicy policy;
-    policy.SetOption(N("/fileNamePattern/value"), N(pattern));
-    policy.SetOption(N("/maxHistory/value"), N("60"));
-    policy.ActivateOptions();
-    for (int minute = 0; minute < 400; ++minute)
-        Touch(dir, NameAt("app.{yyyy}{MM}{dd}-{HH}{mm}.log", now - (minute * 97 + 30) * kTicksPerMinute));
-    const std::size_t before = Files(dir.Path()).size();
-    RemoveCounter counter;
-    policy.Purge(&now);
-    const std::size_t deleted = before - Files(dir.Path()).size();
-    EXPECT_GT(deleted, 100u);
-    // The plain loop asks 216,000 times.
-    EXPECT_EQ(counter.removes, static_cast<long>(deleted));
-}
-
 TEST(SlotNamer, NamesLikeTheHostAcrossOffsetChanges)
 {
     const DString pattern("{yyyy}-{MM}-{dd} {HH}:{mm}:{ss} {yy}{M}{d}{H}{m}{s} {{dd}} {x} {RollingIndex} \xc3\xa9.log");

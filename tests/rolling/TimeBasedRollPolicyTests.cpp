@@ -84,47 +84,6 @@ TEST(TimeBasedRollPolicy, ActivationDerivesThePeriodFromTheFinestToken)
     }
 }
 
-TEST(TimeBasedRollPolicy, PurgeDeletesThirtyDaysBeyondTheKeptSpan)
-{
-    TempDir dir;
-    const std::string pattern = Utf8(dir.Path()) + Sep() + "app.{yyyy}-{MM}-{dd}.log";
-    const std::int64_t now = LocalTicks(2026, 12, 6, 11, 19);
-    FakeClock clock(now);
-    auto day = [&](int back) { return now - back * kTicksPerDay; };
-    auto file = [&](int back, const char* suffix) { return NameAt("app.{yyyy}-{MM}-{dd}", day(back)) + suffix; };
-    for (int back = 1; back <= 40; ++back)  // today's name stays free for the roll-over
-        Touch(dir, file(back, ".log"));
-    Touch(dir, file(10, ".log.gz"));
-    Touch(dir, file(11, ".gz"));
-    Touch(dir, file(12, ".log.zip"));
-    Touch(dir, file(13, ".zip"));
-    Touch(dir, file(3, ".log.gz"));
-
-    TimeBasedRollPolicy policy;
-    Configure(policy, pattern, "7");
-    policy.ActivateOptions();
-    DiagnosticRecorder diagnostics;
-    std::unique_ptr<RolloverDescription> description = policy.Rollover(W(dir.Wide("app.log")));
-    ASSERT_NE(description, nullptr);
-    EXPECT_EQ(std::string(RenameOf(description).Target().ToDString().c_str()), NameAt(pattern, now));
-
-    std::set<std::string> expected;
-    for (int back = 1; back <= 7; ++back)
-        expected.insert(file(back, ".log"));
-    for (int back = 38; back <= 40; ++back)
-        expected.insert(file(back, ".log"));
-    expected.insert(file(3, ".log.gz"));
-    EXPECT_EQ(Files(dir.Path()), expected);
-
-    // The lines in between are checked against the plain loop in PurgeTests.
-    const auto texts = diagnostics.Texts();
-    ASSERT_GE(texts.size(), 34u);
-    EXPECT_EQ(texts[1], "TimeBasedRollPolicy::Purge, first FileName : " + NameAt(pattern, day(8)));
-    EXPECT_EQ(texts[32], "TimeBasedRollPolicy::Purge,  last FileName : " + NameAt(pattern, day(38)));
-    EXPECT_EQ(texts[33], "TimeBasedRollPolicy.Will rename (if exist) [" + Utf8(dir.Path() / "app.log") + "] -> [" +
-                             NameAt(pattern, now) + "]");
-}
-
 TEST(TimeBasedRollPolicy, NoRolloverWithoutAHistoryPattern)
 {
     TimeBasedRollPolicy timeBased;
@@ -189,24 +148,6 @@ TEST(TimeBasedRollPolicy, CleanHistoryRollsOverOldActiveFilesIntoTheirOwnPeriod)
         EXPECT_TRUE(diagnostics.Contains("SizeAndTimeBasedRollPolicy.CleanHistory, last  FileName : [" +
                                          NameAt(active, at(row.lastBack)) + "]"));
     }
-}
-
-TEST(TimeBasedRollPolicy, CleanHistoryWithNothingToDoWritesItsTwoNames)
-{
-    TempDir dir;
-    const std::int64_t now = LocalTicks(2026, 3, 1, 0, 30);
-    FakeClock clock(now);
-    const std::string active = Utf8(dir.Path()) + Sep() + "app.{yyyy}-{MM}-{dd}-{HH}.log";
-    TimeBasedRollPolicy policy;
-    Configure(policy, Utf8(dir.Path()) + Sep() + "h.{yyyy}-{MM}-{dd}-{HH}.log", "0", active);
-    policy.SetOption(N("/cleanHistoryOnStart/value"), N("yes"));
-    DiagnosticRecorder diagnostics;
-    policy.ActivateOptions();
-    // maxHistory 0 keeps the daily defaults: 32 slots, a day apart.
-    EXPECT_TRUE(diagnostics.Contains("SizeAndTimeBasedRollPolicy.CleanHistory, first FileName : [" +
-                                     NameAt(active, now - kTicksPerDay) + "]"));
-    EXPECT_TRUE(diagnostics.Contains("SizeAndTimeBasedRollPolicy.CleanHistory, last  FileName : [" +
-                                     NameAt(active, now - 32 * kTicksPerDay) + "]"));
 }
 
 // Daily numbered history, three days kept, on 6 December 2026.

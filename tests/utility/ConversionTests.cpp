@@ -49,13 +49,3 @@ TEST(Conversion, BoolAcceptsCommonWordsAndRejectsTheRest)
     EXPECT_FALSE(TryParseBool("maybe", value));
     EXPECT_TRUE(WString(L"Yes").Bool());
 }
-
-TEST(Conversion, ScratchBufferIsPerThread)
-{
-    char* mine = DString_TLSBuffer_Get();
-    ASSERT_NE(mine, nullptr);
-    EXPECT_GE(DString_TLSBuffer_Size(), 4096);
-    char* other = nullptr;
-    std::thread([&] { other = DString_TLSBuffer_Get(); }).join();
-    EXPECT_NE(mine, other);
-}

@@ -51,45 +51,6 @@ struct Task {
 
 }  // namespace
 
-TEST(SingletonSchedule, KeepsOneTaskAndRunsItWhenWoken)
-{
-    PoolLogRecorder pool;
-    SingletonSchedule schedule;
-    schedule.SetPoolName("test");
-    EXPECT_EQ(schedule.GetPoolName(), "test");
-    Task task;
-    EXPECT_FALSE(schedule.Repeat(kHour).Async(&Task::Run, &task).valid());  // not initialised: nothing taken
-    EXPECT_FALSE(schedule.Reschedule(kHour));
-    schedule.Init(0, 1);
-    std::future<void> first = schedule.Repeat(kHour).Async(&Task::Run, &task);
-    ASSERT_TRUE(first.valid());
-    EXPECT_EQ(schedule.GetWorkerCount(), 1);
-    for (int i = 0; i < 100; ++i)
-        EXPECT_FALSE(schedule.Repeat(kHour).Async(&Task::Run, &task).valid());
-    EXPECT_EQ(pool.Count("SingletonSchedule[test].Post 3600000"), 1);
-    EXPECT_EQ(task.runs.load(), 0);  // first run one interval away
-
-    schedule.Wakeup();
-    first.get();
-    EXPECT_EQ(task.runs.load(), 1);
-    schedule.Wakeup();
-    EXPECT_TRUE(Eventually([&] { return task.runs.load() == 2; }));
-    EXPECT_TRUE(schedule.Reschedule(kHour));
-
-    schedule.Shutdown(std::chrono::minutes(1));
-    EXPECT_EQ(schedule.GetWorkerCount(), 0);
-    EXPECT_FALSE(schedule.Repeat(kHour).Async(&Task::Run, &task).valid());  // shut down: nothing taken
-    schedule.Wakeup();
-    EXPECT_FALSE(schedule.Reschedule(kHour));
-
-    schedule.Init(0, 1);
-    std::future<void> again = schedule.Repeat(kHour).Async(&Task::Run, &task);
-    ASSERT_TRUE(again.valid());
-    schedule.Wakeup();
-    again.get();
-    EXPECT_EQ(task.runs.load(), 3);
-}
-
 TEST(SingletonSchedule, AnotherTaskReplacesThePostedOneAndClearDropsIt)
 {
     SingletonSchedule schedule;
