@@ -15,10 +15,6 @@ using namespace QuorlinTest;
 namespace Helper = Quorlin::Rolling::Helper;
 namespace fs = std::filesystem;
 
-namespace {
-
-}  // namespace
-
 TEST(RollingHelper, ScanIndexGivesZeroWhenAll999Exist)
 {
     TempDir dir;
