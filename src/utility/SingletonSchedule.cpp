@@ -158,6 +158,8 @@ std::future<void> SingletonSchedule::Post(const ScheduledCall& call, std::chrono
 
 void SingletonSchedule::Wakeup()
 {
+    if (m_WakeRequested.load(std::memory_order_acquire) && Manager::GetLogger() == nullptr)
+        return;
     std::lock_guard<std::mutex> lock(m_Mutex);
     Log("Wakeup", 0);
     if (!m_Posted)

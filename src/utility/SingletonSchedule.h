@@ -130,7 +130,9 @@ private:
     bool m_Ready = false;
     bool m_Stopping = false;
     bool m_Posted = false;
-    bool m_WakeRequested = false;
+    // Written under the lock; Wakeup reads it without, as a wake already requested and not yet taken
+    // by the worker needs no second one (appending threads call Wakeup after every event).
+    std::atomic<bool> m_WakeRequested{false};
     bool m_WorkerAlive = false;
     ScheduledCall m_Call;
     std::unique_ptr<std::promise<void>> m_FirstRun;

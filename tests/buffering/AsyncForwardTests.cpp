@@ -32,6 +32,7 @@ public:
         for (std::size_t i = 0; i < packets; ++i)
             m_Queue.Push(std::make_unique<LogPacket>(), counts);
     }
+    void Empty() { m_Queue.Clear(); }
 };
 
 std::shared_ptr<AsyncBufferingForwardAppender> Async(ConfiguredAppenders& config, const char* name, std::vector<const char*> refs)
@@ -44,8 +45,9 @@ std::string Prefixed(const Appender& a, const std::string& text)
     return "[" + std::to_string(a.GetInstanceNumber()) + "] " + text;
 }
 
-// The pause an Append takes with `waiting` packets in the buffer afterwards, for a packet limit.
-std::vector<std::uint32_t> PausesWith(std::size_t waiting, const char* limit = nullptr)
+// How long an Append pauses with `waiting` packets in the buffer afterwards, for a packet limit, in
+// milliseconds slept; after `drainAfter` slices (0: never) the buffer is emptied, as the worker would.
+std::uint32_t PauseWith(std::size_t waiting, const char* limit = nullptr, std::size_t drainAfter = 0)
 {
     SleepRecorder sleeps;
     auto async = std::make_unique<FillableAsync>();
@@ -53,10 +55,17 @@ std::vector<std::uint32_t> PausesWith(std::size_t waiting, const char* limit = n
         async->SetOption("limitOfLogPacket/value", limit);
     async->Open();
     async->Fill(waiting - 1);
+    std::size_t slices = 0;
+    sleeps.OnSleep([&] {
+        if (++slices == drainAfter)
+            async->Empty();
+    });
     Log(*async, "one more");
-    const std::vector<std::uint32_t> pauses = sleeps.Sleeps();
+    std::uint32_t slept = 0;
+    for (const std::uint32_t ms : sleeps.Sleeps())
+        slept += ms;
     CloseQuietly(*async);
-    return pauses;
+    return slept;
 }
 
 }  // namespace
@@ -142,25 +151,30 @@ TEST(AsyncBufferingForwardAppender, SendRemainIsPrintedWithDiagnosticsOffAndAgai
     EXPECT_EQ(testing::internal::GetCapturedStdout(), line + "0\n");
 }
 
-TEST(AsyncBufferingForwardAppender, PausesProducersByTiersOfWaitingPackets)
+TEST(AsyncBufferingForwardAppender, PausesProducersByTiersOfWaitingPacketsUntilTheBacklogFalls)
 {
     const struct {
         std::size_t waiting;
         const char* limit;
-        std::vector<std::uint32_t> pauses;
+        std::size_t drainAfter;
+        std::uint32_t pause;
     } cases[] = {
-        {4'096, nullptr, {}},
-        {4'097, nullptr, {50}},
-        {20'000, nullptr, {100}},
-        {70'000, nullptr, {200}},
-        {1'100'000, nullptr, {500}},
-        {5'000, "-1", {}},
+        {4'096, nullptr, 0, 0},
+        {4'097, nullptr, 0, 50},
+        {20'000, nullptr, 0, 100},
+        {70'000, nullptr, 0, 200},
+        {1'100'000, nullptr, 0, 500},
+        {5'000, "-1", 0, 0},
         // Thresholds in 64 bits: 32,768 x 65,536 and 100,663,296 x 256 overflow 32.
-        {10, "32768", {}},
-        {10, "100663296", {}},
+        {10, "32768", 0, 0},
+        {10, "100663296", 0, 0},
+        // The worker took the backlog: the pause ends with the slice in which it did.
+        {20'000, nullptr, 3, 3},
+        {1'100'000, nullptr, 1, 1},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(PausesWith(c.waiting, c.limit), c.pauses) << c.waiting << " waiting, limit " << (c.limit ? c.limit : "default");
+        EXPECT_EQ(PauseWith(c.waiting, c.limit, c.drainAfter), c.pause)
+            << c.waiting << " waiting, limit " << (c.limit ? c.limit : "default") << ", drained after " << c.drainAfter;
 }
 
 TEST(AsyncBufferingForwardAppender, OtherOptionsReachTheReferencedAppendersFirst)

@@ -68,8 +68,12 @@ void RecordingOs::ReportToSource(EventSource, std::uint16_t type, std::uint16_t 
 
 void SleepRecorder::SleepMs(std::uint32_t milliseconds)
 {
-    std::lock_guard<std::mutex> lock(m_Mutex);
-    m_Sleeps.push_back(milliseconds);
+    {
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        m_Sleeps.push_back(milliseconds);
+    }
+    if (m_OnSleep)
+        m_OnSleep();
 }
 
 std::vector<std::uint32_t> SleepRecorder::Sleeps() const

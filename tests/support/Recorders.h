@@ -2,6 +2,7 @@
 // Test doubles: a diagnostics sink, OS fakes and a thread pool log that record what reaches them.
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -121,8 +122,11 @@ public:
     ~SleepRecorder() override { Quorlin::os::Interpose(m_Previous); }
     void SleepMs(std::uint32_t milliseconds) override;
     std::vector<std::uint32_t> Sleeps() const;
+    // Called after each recorded sleep, outside the recorder's lock: plays whatever the sleep waits for.
+    void OnSleep(std::function<void()> hook) { m_OnSleep = std::move(hook); }
 
 private:
+    std::function<void()> m_OnSleep;
     Quorlin::os::Interposer* m_Previous;
     mutable std::mutex m_Mutex;
     std::vector<std::uint32_t> m_Sleeps;

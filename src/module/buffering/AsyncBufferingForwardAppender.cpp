@@ -20,6 +20,8 @@ struct PauseTier {
     std::uint32_t milliseconds;
 };
 constexpr PauseTier kPauseTiers[] = {{65'536, 500}, {4'096, 200}, {1'024, 100}, {256, 50}};
+// A pause looks at the backlog again after each slice.
+constexpr std::uint32_t kPauseSliceMs = 1;
 
 }  // namespace
 
@@ -264,12 +266,22 @@ void AsyncBufferingForwardAppender::PauseStep()
     const std::int64_t limit = m_LimitOfPkt;
     if (limit < 0)
         return;
-    const auto waiting = static_cast<std::int64_t>(m_Queue.Size());
+    const auto waiting = [this] { return static_cast<std::int64_t>(m_Queue.Size()); };
     for (const PauseTier& tier : kPauseTiers) {
-        if (waiting > limit * tier.limits) {
-            os::SleepMs(tier.milliseconds);
-            return;
+        const std::int64_t threshold = limit * tier.limits;
+        if (waiting() <= threshold)
+            continue;
+        // The tier's time is the longest the pause lasts: it ends as soon as the worker has brought
+        // the backlog back under the threshold, so that producers never sleep while it sits idle.
+        // Slices are counted and timed: a slice that oversleeps does not lengthen the pause.
+        m_Schedule.Wakeup();
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(tier.milliseconds);
+        for (std::uint32_t slept = 0; slept < tier.milliseconds && waiting() > threshold; slept += kPauseSliceMs) {
+            os::SleepMs(kPauseSliceMs);
+            if (std::chrono::steady_clock::now() >= deadline)
+                break;
         }
+        return;
     }
 }
 
