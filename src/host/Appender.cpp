@@ -154,20 +154,26 @@ void WriterAppender::NewLine(std::int32_t)
 
 void WriterAppender::WriteEvent(Writer& writer, const LoggingEvent* event)
 {
+    DString heap;
+    const std::string_view text = RenderedText(event, heap);
+    writer.Write(event->m_Level, text.data(), static_cast<std::int32_t>(text.size()), nullptr, 0);
+}
+
+std::string_view WriterAppender::RenderedText(const LoggingEvent* event, DString& heap) const
+{
     const Layout* layout = GetLayout().get();
     if (layout == nullptr || !event->m_Layout) {
-        writer.Write(event->m_Level, event->m_Message, event->m_MessageLength, nullptr, 0);
-        return;
+        if (event->m_Message == nullptr || event->m_MessageLength < 1)
+            return {};
+        return std::string_view(event->m_Message, static_cast<std::size_t>(event->m_MessageLength));
     }
     char* scratch = ThreadContext::TLSLayout::Get();
     const std::int32_t size = ThreadContext::TLSLayout::Size();
     const std::int32_t n = layout->Format(scratch, size, event);
-    if (n <= size) {
-        writer.Write(event->m_Level, scratch, n, nullptr, 0);
-        return;
-    }
-    const DString text = Rendering(event);  // longer than the scratch buffer: rendered on the heap
-    writer.Write(event->m_Level, text.c_str(), text.GetLength(), nullptr, 0);
+    if (n <= size)
+        return std::string_view(scratch, static_cast<std::size_t>(n));
+    heap = Rendering(event);  // longer than the scratch buffer: rendered on the heap
+    return heap.StdView();
 }
 
 void WriterAppender::WriteHeader()

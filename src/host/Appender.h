@@ -105,6 +105,9 @@ protected:
     void SetWriter(std::unique_ptr<Writer> writer) { std::swap(m_Writer, writer); }
     // Renders into the per-thread layout buffer (or, when the text does not fit, a heap string) and writes.
     void WriteEvent(Writer& writer, const LoggingEvent* event);
+    // The event's text as WriteEvent writes it: the message without a layout, else rendered into the
+    // per-thread layout buffer, or into `heap` when it does not fit. Valid until the thread's next rendering.
+    std::string_view RenderedText(const LoggingEvent* event, DString& heap) const;
 
     std::unique_ptr<Writer> m_Writer;
 

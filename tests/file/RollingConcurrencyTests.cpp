@@ -126,3 +126,29 @@ INSTANTIATE_TEST_SUITE_P(PoliciesAndThreads, RollingConcurrency,
                              return std::string(std::get<0>(info.param).name) + "_" + std::to_string(std::get<1>(info.param)) +
                                     "Threads";
                          });
+
+// The file appender writes each event with its line end in one write, several threads' events
+// together while a write is in progress: every line once and whole, and each in the file by the time
+// its Append returns.
+TEST(FileAppenderConcurrency, EveryLineOnceAndWrittenWhenAppendReturns)
+{
+    const int threads = 4;
+    const int perThread = kLines / threads;
+    TempDir dir;
+    const fs::path file = dir.Path() / "app.log";
+    FileAppender appender;
+    appender.SetOption("fileName/value", file.string().c_str());
+    appender.SetOption("appendToFile/value", "false");
+    appender.ActivateOptions();
+    ASSERT_TRUE(appender.Open());
+    std::atomic<int> late{0};
+    WriteNumberedLines(threads, perThread, [&](const std::string& line) {
+        Log(appender, line);
+        if (std::hash<std::string>{}(line) % 997 == 0 && ReadFile(file).find(line + "\r\n") == std::string::npos)
+            late.fetch_add(1);
+    });
+    appender.Close();
+    EXPECT_EQ(late.load(), 0);
+    EXPECT_EQ(ProblemsIn({file}, threads, perThread), std::vector<std::string>{});
+    EXPECT_EQ(appender.LostEventCount(), 0u);
+}

@@ -1,5 +1,7 @@
 #include "FileAppender.h"
 
+#include <typeinfo>
+
 #include "diagnostics/Trace.h"
 #include "host/Utility.h"
 
@@ -45,6 +47,7 @@ bool FileAppender::Open()
     WriteStalls::Remove(this);
     std::unique_ptr<Writer> writer;
     CreateWriter(writer);
+    m_DirectWriter = writer && typeid(*writer) == typeid(FileWriter) ? static_cast<FileWriter*>(writer.get()) : nullptr;
     SetWriter(std::move(writer));  // the previous writer goes only now, after the new one was made
     if (GetWriter() == nullptr)
         return false;
@@ -66,6 +69,19 @@ void FileAppender::Close()
     m_Losses.Settle();
     m_Losses.ReportAtClose(m_FullFileName);
     Trace(LevelInfo, "[{$}] Leave FileAppender.Close", m_InstanceNumber);
+}
+
+void FileAppender::Append(const LoggingEvent* event)
+{
+    FileWriter* const writer = m_DirectWriter;
+    if (writer == nullptr) {
+        WriterAppender::Append(event);
+        return;
+    }
+    if (Refuses(event))
+        return;
+    DString heap;
+    writer->WriteEvent(event->m_Level, RenderedText(event, heap), m_EnableNewLine && m_Threshold <= event->m_Level);
 }
 
 void FileAppender::NewLine(std::int32_t level)

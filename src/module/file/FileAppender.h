@@ -18,6 +18,10 @@ public:
     bool Open() override;
     // Closes the file; events that could not be written in the appender's life are summed up (LevelError).
     void Close() override;
+    // Refusals, then the rendered event and its line end in one write of the file, without holding
+    // other threads back while it is written (they join the next write). An appender whose writer is
+    // not the file's own appends as every WriterAppender does.
+    void Append(const LoggingEvent* event) override;
     // The line end after an event, when enabled and the event is at or above the threshold.
     void NewLine(std::int32_t level) override;
     // "fileName/type", "fileName/value", "appendToFile/value", "enableNewLine/value" (key begins with).
@@ -44,6 +48,7 @@ protected:
     WString m_FullFileName;
     bool m_AppendToFile = true;
     bool m_EnableNewLine = true;
+    FileWriter* m_DirectWriter = nullptr;  // the writer when it is the file's own, else null
     LossAccount m_Losses{*this, "FileAppender"};
 };
 

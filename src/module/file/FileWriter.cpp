@@ -1,5 +1,6 @@
 #include "FileWriter.h"
 
+#include <thread>
 #include <utility>
 
 #include "diagnostics/Trace.h"
@@ -12,6 +13,8 @@
 
 namespace Quorlin {
 namespace {
+
+constexpr int kWatchAttempts = 2'000;
 
 // Whether the file's last byte is something other than a line end: its last line was cut short.
 bool EndsMidLine(const WString& name)
@@ -109,6 +112,51 @@ void FileWriter::Write(std::int32_t level, const char* first, std::int32_t first
         m_Losses->Lost(1, m_NormalizedName);
         m_SkipLineEnd = true;
     }
+}
+
+FileWriter::Group::Group() { text.reserve(1024); }
+
+void FileWriter::WriteEvent(std::int32_t level, std::string_view text, bool lineEnd)
+{
+    std::uint64_t ticket = 0;
+    {
+        std::lock_guard<std::mutex> group(m_Group.mutex);
+        m_Group.text.append(text);
+        if (lineEnd)
+            m_Group.text.append("\r\n", 2);
+        m_Group.counted += level != 0;
+        ticket = ++m_Group.given;
+    }
+    // The thread that gets the file writes what every thread has given so far. The others watch
+    // for their event to be written for a while before they wait for the file: going to sleep and
+    // being woken costs more than the write.
+    for (int attempt = 0;; ++attempt) {
+        if (m_WrittenTickets.load(std::memory_order_acquire) >= ticket)
+            return;  // written with a group while this thread waited
+        if (attempt < kWatchAttempts ? m_Mutex.try_lock() : (m_Mutex.lock(), true))
+            break;
+        if (attempt >= kWatchAttempts / 2)
+            std::this_thread::yield();
+    }
+    std::lock_guard<std::mutex> lock(m_Mutex, std::adopt_lock);
+    if (m_WrittenTickets.load(std::memory_order_relaxed) >= ticket)
+        return;
+    std::uint32_t events = 0;
+    {
+        std::lock_guard<std::mutex> group(m_Group.mutex);
+        m_Writing.swap(m_Group.text);
+        events = std::exchange(m_Group.counted, 0);
+        ticket = m_Group.given;
+    }
+    if (m_Losses != nullptr && events > 0)
+        WriteNoteLocked();
+    const bool written = m_Writing.empty() || m_File.Write(m_Writing.data(), static_cast<std::uint32_t>(m_Writing.size()));
+    m_LastWriteFailed = !written;
+    m_SkipLineEnd = false;
+    if (!written && m_Losses != nullptr && events > 0)
+        m_Losses->Lost(events, m_NormalizedName);
+    m_Writing.clear();
+    m_WrittenTickets.store(ticket, std::memory_order_release);
 }
 
 void FileWriter::WriteNoteLocked()

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <string_view>
 
 #include "file/WinFile.h"
 #include "host/Writer.h"
@@ -41,6 +43,11 @@ public:
     void NewLine() override;
     void Write(std::int32_t level, const char* first, std::int32_t firstLength, const char* second,
                std::int32_t secondLength) override;
+    // One event, with its line end when `lineEnd`, in one write of the file: the event is in the
+    // operating system when the call returns. Events that other threads give while a write is in
+    // progress go out together in the next one, each in the order it was given. Safe from any
+    // number of threads; losses are counted as by Write.
+    void WriteEvent(std::int32_t level, std::string_view text, bool lineEnd);
 
     const WString& GetNormalizedName() const { return m_NormalizedName; }
     // The system's text for the last failed open; empty after a successful one.
@@ -59,7 +66,20 @@ protected:
     bool m_LastWriteFailed = false;
     bool m_SkipLineEnd = false;  // the event before it was lost
     bool m_EndTornLine = true;
-    std::mutex m_Mutex;  // orders writes with WritePendingNote from a waiting host
+    std::mutex m_Mutex;  // held across every write of the file (WritePendingNote from a waiting host too)
+    // Events given to WriteEvent and not yet written, under their own lock, so that threads can add
+    // to the next write while the current one is in progress.
+    class Group {
+    public:
+        Group();
+        std::mutex mutex;
+        std::string text;                 // the next write
+        std::uint64_t given = 0;          // events given so far (tickets)
+        std::uint32_t counted = 0;        // events of the next write that a loss would count
+    };
+    Group m_Group;
+    std::string m_Writing;                // the write in progress, under m_Mutex
+    std::atomic<std::uint64_t> m_WrittenTickets{0};  // events whose write has ended; written under m_Mutex
     LossAccount* m_Losses = nullptr;
     WinFile m_File;
     WString m_NormalizedName;
