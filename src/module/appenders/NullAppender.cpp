@@ -12,13 +12,13 @@ NullAppender::NullAppender() { SetTypeName(DString("Appender.Null")); }
 
 bool NullAppender::Open()
 {
-    m_nCount.store(0);
+    m_nCount.Reset();
     return Appender::Open();
 }
 
 void NullAppender::Close()
 {
-    const DString line = Format("NullAppender.Close, m_nCount={$}", m_nCount.load());
+    const DString line = Format("NullAppender.Close, m_nCount={$}", GetCount());
     TraceText(LevelInfo, line);
     std::fwrite(line.c_str(), 1, static_cast<std::size_t>(line.GetLength()), stdout);
     std::fputc('\n', stdout);
@@ -33,7 +33,7 @@ void NullAppender::Append(const LoggingEvent* event)
     const Layout* layout = GetLayout().get();
     if (event->m_Layout && layout != nullptr)
         layout->Format(ThreadContext::TLSLayout::Get(), ThreadContext::TLSLayout::Size(), event);
-    m_nCount.fetch_add(1, std::memory_order_relaxed);
+    m_nCount.Add();
     if (m_msSleep > 0)
         os::SleepMs(static_cast<std::uint32_t>(m_msSleep));
 }

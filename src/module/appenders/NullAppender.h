@@ -2,8 +2,9 @@
 // "Appender.Null": counts and discards events, optionally after the layout pass and a sleep, so that
 // the cost of logging can be measured.
 
-#include <atomic>
+#include <cstdint>
 
+#include "appenders/ShardedCount.h"
 #include "host/Appender.h"
 
 namespace Quorlin {
@@ -20,14 +21,14 @@ public:
     // "sleep/value": milliseconds to sleep after each accepted event (0 or less: none).
     void SetOption(const DString& key, const DString& value) override;
 
-    std::int32_t GetCount() const { return m_nCount.load(); }
+    std::int32_t GetCount() const { return static_cast<std::int32_t>(m_nCount.Total()); }
     std::int32_t GetSleep() const { return m_msSleep; }
 
 private:
     std::int32_t m_msSleep = 0;
-    // On a cache line of its own: producers on other cores increment it on every event, and the
+    // Producers on other cores increment it on every event: each in a cache line of its own, and the
     // fields they only read (closed flag, threshold, layout, m_msSleep) stay out of that traffic.
-    alignas(64) std::atomic<std::int32_t> m_nCount{0};
+    alignas(64) ShardedCount m_nCount;
 };
 
 }  // namespace Quorlin
