@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "Paths.h"
 #include "RunChecks.h"
 #include "Shell.h"
 #include "TempDir.h"
@@ -137,6 +138,29 @@ TEST(QuorlinRun, FeedsStandardInputAndGeneratedEventsThroughTheModule)
     EXPECT_EQ(builtIn.exitCode, 0) << builtIn.err;
     EXPECT_TRUE(Holds(builtIn.err, "quorlin-run: 3 events"));
     EXPECT_NE(ReadFile(dir.Path() / "logs" / "quorlin.log").find("[INFO ] "), std::string::npos);
+}
+
+// Standard input is read in blocks: a line longer than a block is still one event with every byte,
+// either line end works, an empty line is an event, and a last line without its line end too.
+TEST(QuorlinRun, EachLineOfStandardInputIsOneEventWhateverTheBlocks)
+{
+    TempDir dir;
+    const std::string config = WriteConfig(dir, "[appender file]\ntype = Appender.File\nlayout = %p|%m\nappendToFile/value = false\n"
+                                                "fileName/value = " + (dir.Path() / "in.log").string() + "\n[root]\nappender-ref = file\n");
+    const std::string longLine(200'000, 'x');
+    RunResult r = RunQuorlin(dir, "--config " + config, "a\r\nWARN: b\n\n" + longLine + "\nERROR last");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(Lines(ReadFile(dir.Path() / "in.log")),
+              (std::vector<std::string>{"INFO|a", "WARN|b", "INFO|", "INFO|" + longLine, "ERROR|last"}));
+
+    // A read that fails is no end of input: it is said, and the exit code tells. (A directory as
+    // standard input refuses reads on POSIX; the Windows shell refuses to redirect it.)
+    if (!kWindows) {
+        const int code = RunShell(InDirectory(dir.Path().string()) + Quote(SiblingProgram("quorlin-run")) + " --config " + config +
+                                  " < . 2> " + Quote((dir.Path() / "err.txt").string()));
+        EXPECT_EQ(code, 1);
+        EXPECT_TRUE(Holds(ReadFile(dir.Path() / "err.txt"), "quorlin-run: cannot read standard input: Is a directory"));
+    }
 }
 
 TEST(QuorlinRun, WarningsAndErrorsShowByDefaultQuietHidesThemDebugShowsAll)

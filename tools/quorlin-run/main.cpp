@@ -5,8 +5,8 @@
 #include <chrono>
 #include <cstdio>
 #include <exception>
-#include <iostream>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -14,6 +14,7 @@
 #include "Diagnostics.h"
 #include "FileReport.h"
 #include "HoldBack.h"
+#include "InputLines.h"
 #include "LostEvents.h"
 #include "Options.h"
 #include "host/Framework.h"
@@ -71,8 +72,8 @@ std::string DefaultModulePath()
     return folder + file;
 }
 
-// "ERROR text", "WARN: text": a leading level word sets the event's level.
-std::int32_t TakeLevel(std::string& line, std::int32_t fallback)
+// "ERROR text", "WARN: text": a leading level word sets the event's level, and is taken off the line.
+std::int32_t TakeLevel(std::string_view& line, std::int32_t fallback)
 {
     std::size_t end = 0;
     while (end < line.size() && ((line[end] >= 'A' && line[end] <= 'Z') || (line[end] >= 'a' && line[end] <= 'z')))
@@ -86,19 +87,28 @@ std::int32_t TakeLevel(std::string& line, std::int32_t fallback)
         ++rest;
     while (rest < line.size() && line[rest] == ' ')
         ++rest;
-    line.erase(0, rest);
+    line.remove_prefix(rest);
     return level;
 }
 
-void ReadStandardInput(Quorlin::Framework& framework, HoldBack& hold)
+// Each line of standard input is one event. False when reading failed (said on standard error).
+bool ReadStandardInput(Quorlin::Framework& framework, HoldBack& hold)
 {
-    std::string line;
-    while (!g_Interrupted.load() && (hold.WhileHeldUp(g_Interrupted), !g_Interrupted.load()) && std::getline(std::cin, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        const std::int32_t level = TakeLevel(line, Quorlin::LevelInfo);
-        framework.Log(level, line.data(), static_cast<std::int32_t>(line.size()));
-    }
+    InputLines input;
+    std::string error;
+    const bool read = input.ReadAll(
+        [&](std::string_view line) {
+            hold.WhileHeldUp(g_Interrupted);
+            if (g_Interrupted.load(std::memory_order_relaxed))
+                return false;
+            const std::int32_t level = TakeLevel(line, Quorlin::LevelInfo);
+            framework.Log(level, line.data(), static_cast<std::int32_t>(line.size()));
+            return true;
+        },
+        error);
+    if (!read)
+        std::fprintf(stderr, "quorlin-run: cannot read standard input: %s\n", error.c_str());
+    return read;
 }
 
 struct GeneratorResult {
@@ -217,13 +227,14 @@ int Run(int argc, char** argv)
 
     HoldBack hold(reinterpret_cast<HoldBack::WaitFn>(framework.ModuleSymbol("WaitUntilWritable")), o.drop,
                   o.quiet ? nullptr : stderr);
+    bool inputFailed = false;
     if (o.generate >= 0) {
         const GeneratorResult r = Generate(framework, o, hold);
         framework.Stop();
         std::fprintf(stderr, "quorlin-run: %lld events, %lld bytes, %.3f s, %.0f events/s\n", static_cast<long long>(r.events),
                      static_cast<long long>(r.bytes), r.seconds, r.seconds > 0 ? static_cast<double>(r.events) / r.seconds : 0.0);
     } else {
-        ReadStandardInput(framework, hold);
+        inputFailed = !ReadStandardInput(framework, hold);
         framework.Stop();
     }
     // Compressions run on threads of the module: let them finish before the listing and the exit.
@@ -234,6 +245,8 @@ int Run(int argc, char** argv)
     const auto lostEventsOf = reinterpret_cast<LostEventsOfFn>(framework.ModuleSymbol("LostEventsOf"));
     const bool lost = ReportLostEvents(config, lostEventsOf, stderr);
     Quorlin::os::StopRequestHandled();
+    if (inputFailed)
+        return kExitOther;
     return lost ? kExitLost : 0;
 }
 

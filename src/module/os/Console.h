@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "os/Status.h"
+
 namespace Quorlin::os {
 
 using ConsoleHandle = std::intptr_t;  // 0: no console
@@ -29,6 +31,11 @@ void PutConsoleText(const char* text);
 
 // Whether standard error is a terminal (for progress displays).
 bool StandardErrorIsTerminal();
+
+// Reads up to `size` bytes of standard input (read on descriptor 0, retried when a signal interrupts
+// it; ReadFile on the standard input handle). `read` is 0 at the end of input: a closed pipe, the end
+// of a file, or InterruptStandardInput. A failure leaves `read` at 0 and gives the system's code.
+Status ReadStandardInput(char* buffer, std::uint32_t size, std::uint32_t& read);
 
 // Ends reading standard input: the next read, or one blocked now once a signal interrupts it
 // (POSIX), sees the end of input. Safe to call from a signal handler or a console control handler;

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 #include "../Native.h"
@@ -76,6 +77,22 @@ void native::PutConsoleText(const char* text)
 namespace Quorlin::os {
 
 bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+Status ReadStandardInput(char* buffer, std::uint32_t size, std::uint32_t& read)
+{
+    read = 0;
+    for (;;) {
+        // A stop request lands here as EINTR, after InterruptStandardInput put /dev/null over the
+        // descriptor: the next read sees the end of input.
+        const ssize_t n = ::read(STDIN_FILENO, buffer, size);
+        if (n >= 0) {
+            read = static_cast<std::uint32_t>(n);
+            return Status{};
+        }
+        if (errno != EINTR)
+            return posix::LastError();
+    }
+}
 
 void InterruptStandardInput()
 {

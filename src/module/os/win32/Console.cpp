@@ -48,6 +48,25 @@ bool StandardErrorIsTerminal()
     return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != FALSE;
 }
 
+Status ReadStandardInput(char* buffer, std::uint32_t size, std::uint32_t& read)
+{
+    read = 0;
+    const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
+    if (input == nullptr || input == INVALID_HANDLE_VALUE)
+        return Status{};  // no standard input: nothing to read
+    DWORD n = 0;
+    if (::ReadFile(input, buffer, size, &n, nullptr)) {
+        read = n;
+        return Status{};
+    }
+    const DWORD error = ::GetLastError();
+    // The writer closed the pipe; or InterruptStandardInput cancelled the read and closed the handle.
+    if (error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF || error == ERROR_OPERATION_ABORTED ||
+        error == ERROR_INVALID_HANDLE)
+        return Status{};
+    return FromNative(error);
+}
+
 void InterruptStandardInput()
 {
     // The control handler runs on a thread of its own: cancel the main thread's blocked read of
