@@ -45,6 +45,7 @@ test-bench:
 	./build/linux/bin/purge_bench --smoke --benchmark_min_time=0.001 >/dev/null
 	./build/linux/bin/micro_bench --benchmark_min_time=0.001 >/dev/null
 	./build/linux/bin/compare_bench --smoke >/dev/null
+	./bench/stdin_compare.sh --smoke build/linux/bin build/bench-data/stdin
 
 # Fuzz targets (clang, libFuzzer with ASan and UBSan). test-fuzz runs every input of each committed
 # corpus once, so that a crash once found stays fixed; fuzz searches for new ones.
@@ -71,7 +72,8 @@ fuzz: fuzz-build
 	done
 
 # Benchmarks, in the optimised Linux tree: the comparison with spdlog (table on standard output,
-# build/bench/compare.json and compare.png), then the purge (minute pattern, 1,000 history files).
+# build/bench/compare.json and compare.png), whole processes reading standard input
+# (build/bench/stdin.md), then the purge (minute pattern, 1,000 history files).
 BENCH_ARGS ?=
 bench:
 	./scripts/install-deps.sh bench
@@ -80,6 +82,7 @@ bench:
 	mkdir -p build/bench
 	./build/linux/bin/compare_bench $(BENCH_ARGS) --json build/bench/compare.json --dat build/bench/compare.dat | tee build/bench/compare.md
 	gnuplot -e "data='build/bench/compare.dat'; out='build/bench/compare.png'" bench/compare.gp
+	./bench/stdin_compare.sh build/linux/bin build/bench-data/stdin | tee build/bench/stdin.md
 	./build/linux/bin/purge_bench
 
 # The Windows install tree, zipped: build/package/Quorlin.Appender64-VERSION-win64.zip
