@@ -49,12 +49,26 @@ void LogPacketQueue::KeepLocked(std::unique_ptr<LogPacket>& spent)
 
 void LogPacketQueue::Recycle(Packets& spent)
 {
+    // What is not kept goes before the lock is taken, and a batch that finds no spares waiting
+    // becomes the spares in one swap: appending threads are not held up while a large batch is
+    // sorted out.
+    std::size_t kept = 0;
+    for (auto& packet : spent)
+        if (packet && kept < kMaxSpares && packet->m_Text.GetLength() <= kMaxSpareText)
+            spent[kept++] = std::move(packet);
+    for (std::size_t i = kept; i < spent.size(); ++i)
+        spent[i].reset();
+    spent.resize(kept);
     {
         std::lock_guard<std::mutex> lock(m_Mutex);
-        if (m_Spares.capacity() < kMaxSpares)
-            m_Spares.reserve(kMaxSpares);
-        for (auto& packet : spent)
-            KeepLocked(packet);
+        if (m_Spares.empty() && m_Spares.capacity() <= spent.capacity()) {
+            m_Spares.swap(spent);
+        } else {
+            if (m_Spares.capacity() < kMaxSpares)
+                m_Spares.reserve(kMaxSpares);
+            for (auto& packet : spent)
+                KeepLocked(packet);
+        }
         spent.clear();
         if (m_Packets.empty() && spent.capacity() > m_Packets.capacity())
             m_Packets.swap(spent);

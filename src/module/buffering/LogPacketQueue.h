@@ -55,7 +55,7 @@ public:
     void Unseal();
 
     // What the queue keeps for reuse at most: packets, and the message length of each.
-    static constexpr std::size_t kMaxSpares = 1024;
+    static constexpr std::size_t kMaxSpares = 8192;
     static constexpr std::int32_t kMaxSpareText = 1024;
 
 private:
