@@ -10,7 +10,7 @@ if(WINDOWS)
   set(expected Quorlin.Appender64.dll Quorlin64.dll ORBEK.Utility.DString64.dll ORBEK.Utility.ThreadPool64.dll
       quorlin-run.exe gzip.exe examples/config/file.conf docs/configuration.md README.md ${QUORLIN_EXTRA_FILES})
 else()
-  set(expected lib/Quorlin.Appender64.so lib/libQuorlin64.so lib/libORBEK.Utility.DString64.so
+  set(expected lib/Quorlin.Appender64.so lib/gzip lib/libQuorlin64.so lib/libORBEK.Utility.DString64.so
       lib/libORBEK.Utility.ThreadPool64.so bin/quorlin-run share/quorlin/examples/config/file.conf
       share/quorlin/docs/configuration.md share/quorlin/README.md)
 endif()

@@ -19,11 +19,16 @@ bool Gunzip(const std::filesystem::path& path, std::string& content)
     stream.avail_in = static_cast<uInt>(packed.size());
     char chunk[65536];
     int result = Z_OK;
-    while (result == Z_OK) {
+    for (;;) {
         stream.next_out = reinterpret_cast<Bytef*>(chunk);
         stream.avail_out = sizeof chunk;
         result = inflate(&stream, Z_NO_FLUSH);
         content.append(chunk, sizeof chunk - stream.avail_out);
+        // A file of several members: each one follows the end of the one before.
+        if (result == Z_STREAM_END && stream.avail_in > 0 && inflateReset(&stream) == Z_OK)
+            continue;
+        if (result != Z_OK)
+            break;
     }
     inflateEnd(&stream);
     return result == Z_STREAM_END;

@@ -6,7 +6,7 @@
 
 namespace QuorlinTest {
 
-// The decompressed content; false when the file is missing, truncated or not gzip.
+// The decompressed content of every member; false when the file is missing, truncated or not gzip.
 bool Gunzip(const std::filesystem::path& path, std::string& content);
 
 }  // namespace QuorlinTest

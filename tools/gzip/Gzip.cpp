@@ -1,10 +1,6 @@
-// gzip.exe: the compressor the module starts after a roll-over on Windows.
-//   gzip [-f] [-k] [-v] FILE...
-// Each FILE becomes FILE.gz in the gzip format. The compressed data goes to a temporary name beside
-// it and takes the name FILE.gz only once complete and closed; FILE is removed only after that, unless
-// -k. A failure leaves no partial FILE.gz behind. Exit code 0 when every file was compressed, 1 otherwise.
-#include <zlib.h>
+#include "Gzip.h"
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -12,14 +8,21 @@
 #include <system_error>
 #include <vector>
 
+#include "MemberCompressor.h"
+
 namespace fs = std::filesystem;
 
+namespace Gzip {
 namespace {
+
+constexpr std::size_t kBlock = 4 << 20;
 
 struct Options {
     bool force = false;    // -f: replace an existing FILE.gz
     bool keep = false;     // -k: keep FILE
     bool verbose = false;  // -v: one line per file on standard error
+    int level = kDefaultLevel;
+    bool timed = false;    // -T: the seconds spent compressing, on standard output
 };
 
 std::string Printable(const fs::path& path)
@@ -33,8 +36,9 @@ void Complain(const fs::path& file, const std::string& what)
     std::fprintf(stderr, "gzip: %s: %s\n", Printable(file).c_str(), what.c_str());
 }
 
-// Deflates `source` into `target` with a gzip header; false with a message on any failure.
-bool Deflate(const fs::path& source, const fs::path& target, std::uint64_t& in, std::uint64_t& out, std::string& error)
+// Deflates `source` into `target`, block by block; false with a message on any failure.
+bool Deflate(const fs::path& source, const fs::path& target, int level, std::uint64_t& in, std::uint64_t& out,
+             std::string& error)
 {
     std::ifstream input(source, std::ios::binary);
     if (!input) {
@@ -46,53 +50,37 @@ bool Deflate(const fs::path& source, const fs::path& target, std::uint64_t& in, 
         error = "cannot create " + Printable(target);
         return false;
     }
-    z_stream stream{};
-    // 15 + 16: the largest window, wrapped in a gzip header and trailer.
-    if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
-        error = "cannot start the compressor";
-        return false;
-    }
-    std::vector<char> inBuffer(1 << 16), outBuffer(1 << 16);
-    bool ok = true;
-    int flush = Z_NO_FLUSH;
+    MemberCompressor compressor(level);
+    std::vector<char> block(kBlock), member;
     in = out = 0;
+    // An empty file still becomes one (empty) member.
     do {
-        input.read(inBuffer.data(), static_cast<std::streamsize>(inBuffer.size()));
+        input.read(block.data(), static_cast<std::streamsize>(block.size()));
         if (input.bad()) {
             error = "read error";
-            ok = false;
-            break;
+            return false;
         }
-        const auto got = static_cast<uInt>(input.gcount());
+        const auto got = static_cast<std::size_t>(input.gcount());
+        if (got == 0 && in > 0)
+            break;
         in += got;
-        flush = input.eof() ? Z_FINISH : Z_NO_FLUSH;
-        stream.next_in = reinterpret_cast<Bytef*>(inBuffer.data());
-        stream.avail_in = got;
-        do {
-            stream.next_out = reinterpret_cast<Bytef*>(outBuffer.data());
-            stream.avail_out = static_cast<uInt>(outBuffer.size());
-            if (deflate(&stream, flush) == Z_STREAM_ERROR) {
-                error = "compression failed";
-                ok = false;
-                break;
-            }
-            const std::size_t produced = outBuffer.size() - stream.avail_out;
-            output.write(outBuffer.data(), static_cast<std::streamsize>(produced));
-            out += produced;
-            if (!output) {
-                error = "write error on " + Printable(target);
-                ok = false;
-                break;
-            }
-        } while (stream.avail_out == 0);
-    } while (ok && flush != Z_FINISH);
-    deflateEnd(&stream);
+        if (!compressor.Compress(block.data(), got, member)) {
+            error = "compression failed";
+            return false;
+        }
+        output.write(member.data(), static_cast<std::streamsize>(member.size()));
+        out += member.size();
+        if (!output) {
+            error = "write error on " + Printable(target);
+            return false;
+        }
+    } while (!input.eof());
     output.close();
-    if (ok && !output) {
+    if (!output) {
         error = "write error on " + Printable(target);
-        ok = false;
+        return false;
     }
-    return ok;
+    return true;
 }
 
 bool Compress(const fs::path& file, const Options& options)
@@ -117,7 +105,7 @@ bool Compress(const fs::path& file, const Options& options)
 
     std::uint64_t in = 0, out = 0;
     std::string error;
-    if (!Deflate(file, partial, in, out, error)) {
+    if (!Deflate(file, partial, options.level, in, out, error)) {
         fs::remove(partial, ec);
         Complain(file, error);
         return false;
@@ -148,38 +136,52 @@ bool Compress(const fs::path& file, const Options& options)
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: gzip [-f] [-k] [-v] FILE...\n");
+    std::fprintf(stderr, "usage: gzip [-f] [-k] [-v] [-T] [-1 ... -9] FILE...\n       gzip -V\n");
     return 1;
 }
 
 }  // namespace
 
-int wmain(int argc, wchar_t** argv)
+int Run(const std::vector<fs::path>& arguments)
 {
     Options options;
     std::vector<fs::path> files;
     bool optionsDone = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::wstring arg = argv[i];
-        if (!optionsDone && arg == L"--") {
+    for (const fs::path& argument : arguments) {
+        const std::u8string arg = argument.u8string();
+        if (!optionsDone && arg == u8"--") {
             optionsDone = true;
-        } else if (!optionsDone && arg.size() > 1 && arg[0] == L'-') {
+        } else if (!optionsDone && arg.size() > 1 && arg[0] == u8'-') {
             for (std::size_t c = 1; c < arg.size(); ++c) {
-                switch (arg[c]) {
-                case L'f': options.force = true; break;
-                case L'k': options.keep = true; break;
-                case L'v': options.verbose = true; break;
-                default: return Usage();
-                }
+                const char8_t flag = arg[c];
+                if (flag == u8'f')
+                    options.force = true;
+                else if (flag == u8'k')
+                    options.keep = true;
+                else if (flag == u8'v')
+                    options.verbose = true;
+                else if (flag == u8'T')
+                    options.timed = true;
+                else if (flag >= u8'1' && flag <= u8'9')
+                    options.level = flag - u8'0';
+                else if (flag == u8'V' && arg.size() == 2)
+                    return std::printf("gzip (Quorlin) over %s\n", MemberCompressor::Library().c_str()) > 0 ? 0 : 1;
+                else
+                    return Usage();
             }
         } else {
-            files.emplace_back(arg);
+            files.push_back(argument);
         }
     }
     if (files.empty())
         return Usage();
+    const auto start = std::chrono::steady_clock::now();
     bool ok = true;
     for (const fs::path& file : files)
         ok = Compress(file, options) && ok;
+    if (options.timed)
+        std::printf("%.6f\n", std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     return ok ? 0 : 1;
 }
+
+}  // namespace Gzip

@@ -1,0 +1,42 @@
+#include "MemberCompressor.h"
+
+#include <zlib.h>
+
+namespace Gzip {
+
+struct MemberCompressor::State {
+    z_stream stream{};
+    bool ready = false;
+};
+
+MemberCompressor::MemberCompressor(int level) : m_State(std::make_unique<State>())
+{
+    // 15 + 16: the largest window, wrapped in a gzip header and trailer.
+    m_State->ready = deflateInit2(&m_State->stream, level, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+}
+
+MemberCompressor::~MemberCompressor()
+{
+    if (m_State->ready)
+        deflateEnd(&m_State->stream);
+}
+
+bool MemberCompressor::Compress(const char* data, std::size_t size, std::vector<char>& member)
+{
+    z_stream& stream = m_State->stream;
+    if (!m_State->ready || deflateReset(&stream) != Z_OK)
+        return false;
+    member.resize(deflateBound(&stream, static_cast<uLong>(size)));
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
+    stream.avail_in = static_cast<uInt>(size);
+    stream.next_out = reinterpret_cast<Bytef*>(member.data());
+    stream.avail_out = static_cast<uInt>(member.size());
+    // The bound holds the whole member: one call finishes it.
+    const int result = deflate(&stream, Z_FINISH);
+    member.resize(member.size() - stream.avail_out);
+    return result == Z_STREAM_END;
+}
+
+std::string MemberCompressor::Library() { return std::string("zlib ") + zlibVersion(); }
+
+}  // namespace Gzip
