@@ -38,7 +38,7 @@ test-windows:
 	$(CTEST) --preset windows
 
 # The benchmarks compile and run correctly: each once, on a tiny workload (not timed).
-BENCH_TARGETS = purge_bench micro_bench compare_bench
+BENCH_TARGETS = purge_bench micro_bench compare_bench gzip gzip-zlib
 test-bench:
 	$(CMAKE) --preset linux >/dev/null
 	$(CMAKE) --build --preset linux --target $(BENCH_TARGETS)
@@ -46,6 +46,7 @@ test-bench:
 	./build/linux/bin/micro_bench --benchmark_min_time=0.001 >/dev/null
 	./build/linux/bin/compare_bench --smoke >/dev/null
 	./bench/stdin_compare.sh --smoke build/linux/bin build/bench-data/stdin
+	./bench/compress_compare.sh --smoke build/linux/bin build/bench-data/compress
 
 # Fuzz targets (clang, libFuzzer with ASan and UBSan). test-fuzz runs every input of each committed
 # corpus once, so that a crash once found stays fixed; fuzz searches for new ones.
@@ -83,6 +84,7 @@ bench:
 	./build/linux/bin/compare_bench $(BENCH_ARGS) --json build/bench/compare.json --dat build/bench/compare.dat | tee build/bench/compare.md
 	gnuplot -e "data='build/bench/compare.dat'; out='build/bench/compare.png'" bench/compare.gp
 	./bench/stdin_compare.sh build/linux/bin build/bench-data/stdin | tee build/bench/stdin.md
+	./bench/compress_compare.sh --windows-bin build/windows/bin build/linux/bin build/bench-data/compress | tee build/bench/compress.md
 	./build/linux/bin/purge_bench
 
 # The Windows install tree, zipped: build/package/Quorlin.Appender64-VERSION-win64.zip
