@@ -107,7 +107,10 @@ TEST_P(RollingConcurrency, EveryLineOnceAcrossTheRollOvers)
 
     const std::vector<fs::path> files = policy.window > 0 ? FixedWindowFiles(dir.Path(), "app", ".log", policy.window)
                                                           : HistoryThenActive(dir.Path());
-    EXPECT_GT(files.size(), policy.window > 0 ? kLeastRollOvers / 2 : kLeastRollOvers) << "too few roll-overs to tell";
+    // A window holds half the run; with gzip, a roll-over that falls due while the last file is being
+    // compressed waits until the file has grown by a quarter of its limit at most.
+    const std::size_t least = policy.window == 0 ? kLeastRollOvers : kLeastRollOvers / (noGzip ? 2 : 3);
+    EXPECT_GT(files.size(), least) << "too few roll-overs to tell";
     if (noGzip) {
         EXPECT_GE(static_cast<std::size_t>(noGzip->spawns), files.size() - 1);  // a compression begun with each
     }

@@ -2,7 +2,11 @@
 // fails, is killed or is slow, a disk that fills up, a file size limit.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <fstream>
+#include <mutex>
+#include <thread>
 
 #ifndef _WIN32
 #include <sys/resource.h>
@@ -127,6 +131,76 @@ TEST(RolloverFaults, ACompressorThatFailsOrIsKilledLeavesTheRolledFileAndNoTrunc
         EXPECT_EQ(ProblemsIn(Window(dir.Path()), 2, 800), std::vector<std::string>{});
         EXPECT_TRUE(fs::exists(dir.Path() / "app.1.log") || fs::exists(dir.Path() / "app.1.log.gz"));
     }
+}
+
+namespace {
+
+// A clock the test moves, whose compressions hang in the start of gzip while held (10 s at most, after
+// which none is held any more), then find no gzip.
+class HeldCompressor : public FakeClock {
+public:
+    using FakeClock::FakeClock;
+    os::Status Spawn(std::wstring_view, std::wstring_view, os::ProcessHandle&) override
+    {
+        std::unique_lock<std::mutex> lock(m_Mutex);
+        if (!m_Released.wait_for(lock, std::chrono::seconds(10), [this] { return !m_Held; }))
+            m_Held = false;
+        return os::FromNative(2);
+    }
+    void Hold(bool held)
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_Mutex);
+            m_Held = held;
+        }
+        m_Released.notify_all();
+    }
+
+private:
+    std::mutex m_Mutex;
+    std::condition_variable m_Released;
+    bool m_Held = true;
+};
+
+}  // namespace
+
+TEST(RolloverFaults, ARollOverDueWhileTheLastFileIsCompressedLetsTheProducerGoOnForAQuarterOfTheLimit)
+{
+    TempDir dir;
+    HeldCompressor gzip(LocalTicks(2026, 12, 8, 10, 0, 0));
+    auto appender = SizeRolling(dir.Path(), "40960");
+    ASSERT_TRUE(appender->Open());
+    int sequence = 0;
+    while (!fs::exists(dir.Path() / "app.1.log") && sequence < 10000)
+        Log(*appender, NumberedLine(0, sequence++));
+    // Due again while app.1.log is still being compressed: the producer is not held up.
+    while (appender->GetFileSize() < 40960 + 4096 && sequence < 20000)
+        Log(*appender, NumberedLine(0, sequence++));
+    EXPECT_FALSE(fs::exists(dir.Path() / "app.2.log"));
+    gzip.Hold(false);
+    appender->WaitForCompressions();
+    gzip.Hold(true);
+    Log(*appender, NumberedLine(0, sequence++));
+    EXPECT_TRUE(fs::exists(dir.Path() / "app.2.log"));
+
+    // With app.1.log held in its compression, past a quarter of the limit the roll-over waits for it
+    // (released after a second, or once the producer has gone far beyond it).
+    while (appender->GetFileSize() < 40960 && sequence < 40000)
+        Log(*appender, NumberedLine(0, sequence++));
+    std::atomic<int> logged{sequence};
+    std::thread releaser([&] {
+        for (int i = 0; i < 100 && logged.load() < sequence + 2000; ++i)
+            os::SleepMs(10);
+        gzip.Hold(false);
+    });
+    while (!fs::exists(dir.Path() / "app.3.log") && logged.load() < sequence + 4000)
+        Log(*appender, NumberedLine(0, logged++));
+    releaser.join();
+    ASSERT_TRUE(fs::exists(dir.Path() / "app.3.log"));
+    EXPECT_LE(fs::file_size(dir.Path() / "app.1.log"), 40960u + 10240 + 8192 + 1024);
+    EXPECT_EQ(appender->CompressionWaits(), 1);
+    appender->Close();
+    EXPECT_EQ(ProblemsIn(Window(dir.Path()), 1, logged.load()), std::vector<std::string>{});
 }
 
 TEST(RolloverFaults, AFullDiskRollsNothingOverAndHoldsTheEventsOrCountsThem)

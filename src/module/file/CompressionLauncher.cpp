@@ -21,6 +21,7 @@ void Count(CompressionLauncher::State& state, int change)
     {
         std::lock_guard<std::mutex> lock(state.mutex);
         state.running += change;
+        state.busy.store(state.running > 0, std::memory_order_release);
     }
     if (change < 0)
         state.idle.notify_all();

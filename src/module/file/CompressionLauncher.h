@@ -2,6 +2,7 @@
 // The compressions of one rolling file appender: each runs on a detached thread of its own, which keeps
 // the module loaded while it runs; the appender can wait until none is running.
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -21,6 +22,8 @@ public:
     // Waits until no compression of this launcher runs; true when it had to wait.
     bool WaitUntilIdle();
     int Running() const;
+    // Whether a compression of this launcher runs, without taking its lock.
+    bool Busy() const { return m_State->busy.load(std::memory_order_acquire); }
 
     // Waits up to `milliseconds` until no compression of any appender of the module runs; true when
     // none runs any more.
@@ -31,6 +34,7 @@ public:
         mutable std::mutex mutex;
         std::condition_variable idle;
         int running = 0;
+        std::atomic<bool> busy{false};  // running > 0
     };
 
 private:

@@ -28,6 +28,8 @@ constexpr std::int64_t kRetryTicks = os::kTicksPerSecond;  // rename retries: on
 constexpr std::int64_t kTicksPerMs = os::kTicksPerSecond / 1000;
 // A file that would not open is tried again after 2 ms, then twice as long each time, up to a second.
 constexpr std::int64_t kFirstReopenTicks = 2 * kTicksPerMs;
+// A size roll-over of a fixed window waits this long at most for the running compression to end.
+constexpr std::int64_t kLongestDeferTicks = os::kTicksPerSecond;
 constexpr std::int64_t kLongestReopenTicks = os::kTicksPerSecond;
 constexpr std::uint32_t kQuietHousekeepingMs = 1000;
 
@@ -151,6 +153,9 @@ void RollingFileAppender::ActivateOptions()
         rolling->SetOption(key, value);
     rolling->ActivateOptions();
     m_RollingPolicy = std::move(rolling);
+    // A size roll-over can come a little late; a time roll-over belongs to its moment.
+    const auto* bySize = dynamic_cast<const SizeBasedTriggerPolicy*>(m_TriggeringPolicy.get());
+    m_DeferLimit = m_HasMaxIndex && bySize != nullptr ? bySize->GetMaxFileSize() + bySize->GetMaxFileSize() / 4 : 0;
 
     m_FullFileName = Utility::PatternToFileName(m_FileNameValue.c_str());
 }
@@ -315,6 +320,8 @@ void RollingFileAppender::Append(const LoggingEvent* event)
         return;
     if (os::NowTicks() < m_NextRollTicks.load(std::memory_order_relaxed))
         return;  // a rename failed moments ago: the next attempt waits a little
+    if (DeferRollover())
+        return;
     std::unique_lock<os::RwLock> lock(m_RollLock);
     // Another thread may have rolled meanwhile (size reset, or schedule advanced).
     if (!m_TriggeringPolicy->IsTriggered(this, event, m_FileSize.load(std::memory_order_relaxed)))
@@ -329,12 +336,26 @@ void RollingFileAppender::Append(const LoggingEvent* event)
     }
 }
 
+bool RollingFileAppender::DeferRollover()
+{
+    if (m_DeferLimit == 0 || !m_Compressions.Busy())
+        return false;
+    const std::int64_t now = os::NowTicks();
+    std::int64_t since = m_DeferredSince.load();
+    if (since == 0 && m_DeferredSince.compare_exchange_strong(since, now))
+        return true;
+    // A compression that falls a quarter of a file (or a second) behind holds the roll-over up, which
+    // then waits for it: the file grows to 1.25 times its limit at most.
+    return now - since < kLongestDeferTicks && m_FileSize.load(std::memory_order_relaxed) < m_DeferLimit;
+}
+
 void RollingFileAppender::RolloverStep(void* appender) { static_cast<RollingFileAppender*>(appender)->Rollover(); }
 
 bool RollingFileAppender::Rollover()
 {
     if (!m_RollingPolicy)
         return false;
+    m_DeferredSince.store(0);
     // A fixed window shifts its history in the rename; a file still being compressed must not move under gzip.
     if (dynamic_cast<FixedWindowRollPolicy*>(m_RollingPolicy.get()) != nullptr && m_Compressions.WaitUntilIdle()) {
         const std::int64_t waits = m_CompressionWaits.fetch_add(1) + 1;
