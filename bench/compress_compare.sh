@@ -18,10 +18,8 @@ while [ $# -gt 2 ]; do
     *) echo "usage: compress_compare.sh [--smoke] [--runs N] [--windows-bin DIR] BIN_DIR WORK_DIR" >&2; exit 2 ;;
   esac
 done
-bin=$(cd "$1" && pwd)
-work=$2
-mkdir -p "$work"
-work=$(cd "$work" && pwd)
+. "$(dirname "$0")/common.sh"
+take_folders "$1" "$2"
 sample="$work/sample.log"
 # Lines of 100 bytes with a CR LF: time stamp, level, thread, a numbered message, as the benchmark's.
 [ -f "$sample" ] || awk 'BEGIN { srand(1); ms = 0; levels[0] = "INFO "; levels[1] = "DEBUG"; levels[2] = "WARN ";
@@ -78,7 +76,6 @@ while [ $i -lt "$runs" ]; do
 done
 [ "$smoke" -eq 1 ] && exit 0
 
-median() { grep "^$1 " "$results" | awk '{print $2}' | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)], a[1], a[NR]}'; }
 set -- $(median system-gzip:-6)
 reference=$1
 echo "one file of $size bytes of event lines, medians of $runs run(s) (min-max)"

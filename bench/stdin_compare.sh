@@ -16,10 +16,8 @@ while [ $# -gt 2 ]; do
     *) echo "usage: stdin_compare.sh [--smoke] [--lines N] [--runs N] BIN_DIR WORK_DIR" >&2; exit 2 ;;
   esac
 done
-bin=$(cd "$1" && pwd)
-work=$2
-mkdir -p "$work"
-work=$(cd "$work" && pwd)
+. "$(dirname "$0")/common.sh"
+take_folders "$1" "$2"
 input="$work/input-$lines.txt"
 # Lines of exactly 100 bytes with their line end: a sequence number, then padding.
 [ -f "$input" ] || awk -v n="$lines" 'BEGIN { pad = sprintf("%90s", ""); gsub(/ /, "x", pad);
@@ -82,7 +80,6 @@ echo "$lines lines of 100 bytes on standard input, medians of $runs run(s) (min-
 echo
 echo "| program | seconds | lines/s | quorlin-run / program (speed) |"
 echo "|---|---|---|---|"
-median() { grep "^$1 " "$results" | awk '{print $2}' | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)], a[1], a[NR]}'; }
 set -- $(median quorlin-run)
 q=$1
 for t in $tools; do
