@@ -116,8 +116,7 @@ std::string Unpacked(const fs::path& compressed)
 std::string Payload()
 {
     std::string text;
-    // Beyond one block of the compressor (4 MiB): the archive has several members.
-    for (int i = 0; i < 100000; ++i)
+    for (int i = 0; i < 20000; ++i)
         text += "2026-12-06 11:19:31.123 [INFO] [" + std::to_string(i % 7) + "] line " + std::to_string(i) + "\r\n";
     text += std::string("\0\xff\x01 binary tail", 16);
     return text;
@@ -209,6 +208,32 @@ TEST(GZCompressAction, AbsentGzipIsReportedAndTheFileStays)
     EXPECT_EQ(failure.level, 80000);
     EXPECT_EQ(failure.text.rfind("Cannot create system process, ", 0), 0u) << failure.text;
     EXPECT_GT(failure.text.size(), std::string("Cannot create system process, ").size());
+}
+
+TEST(GzipProgram, BlocksBecomeMembersThatReadBackAsTheFileAndOnlyACompleteArchiveTakesItsName)
+{
+    TempDir dir;
+    const std::string payload = Payload() + Payload() + Payload();  // about 3 MiB: 3 blocks of 1 MiB
+    Touch(dir, "app.1.log", payload);
+    const std::wstring program = (RealGzipDirectory() / (kWindows ? "gzip.exe" : "gzip")).wstring();
+    const auto run = [&](const std::wstring& arguments) {
+        os::ProcessHandle child;
+        if (!os::Spawn(program, L"\"" + program + L"\" " + arguments, child).Ok())
+            return -1;
+        std::uint32_t code = os::kStillActive;
+        for (int i = 0; i < 600 && os::ExitCodeOf(child, code).Ok() && code == os::kStillActive; ++i)
+            os::AwaitExit(child, 50);
+        os::CloseProcess(child);
+        return static_cast<int>(code);
+    };
+    EXPECT_EQ(run(L"-b 1048576 \"" + dir.Wide("app.1.log") + L"\""), 0);
+    EXPECT_EQ(Files(dir.Path()), std::set<std::string>{"app.1.log.gz"});
+    EXPECT_TRUE(SamePayload(Unpacked(dir.Path() / "app.1.log.gz"), payload));
+    // Refused without -f: the archive stays as it is, and so does the file.
+    Touch(dir, "app.1.log", "again");
+    EXPECT_EQ(run(L"\"" + dir.Wide("app.1.log") + L"\""), 1);
+    EXPECT_EQ(Files(dir.Path()), (std::set<std::string>{"app.1.log", "app.1.log.gz"}));
+    EXPECT_TRUE(SamePayload(Unpacked(dir.Path() / "app.1.log.gz"), payload));
 }
 
 TEST(RunAndWaitSysCommand, PollsUpToItsBoundAndStopsWhenTheChildEnds)

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -15,13 +16,16 @@ namespace fs = std::filesystem;
 namespace Gzip {
 namespace {
 
-constexpr std::size_t kBlock = 4 << 20;
+// Up to this much of a file is one member: a file no larger (a typical history file) is a single
+// member, whose trailer gives its size as `gzip -l` reads it.
+constexpr std::size_t kDefaultBlock = std::size_t{64} << 20;
 
 struct Options {
     bool force = false;    // -f: replace an existing FILE.gz
     bool keep = false;     // -k: keep FILE
     bool verbose = false;  // -v: one line per file on standard error
     int level = kDefaultLevel;
+    std::size_t block = kDefaultBlock;  // -b BYTES
     bool timed = false;    // -T: the seconds spent compressing, on standard output
 };
 
@@ -37,8 +41,8 @@ void Complain(const fs::path& file, const std::string& what)
 }
 
 // Deflates `source` into `target`, block by block; false with a message on any failure.
-bool Deflate(const fs::path& source, const fs::path& target, int level, std::uint64_t& in, std::uint64_t& out,
-             std::string& error)
+bool Deflate(const fs::path& source, const fs::path& target, const Options& options, std::uint64_t& in,
+             std::uint64_t& out, std::string& error)
 {
     std::ifstream input(source, std::ios::binary);
     if (!input) {
@@ -50,12 +54,13 @@ bool Deflate(const fs::path& source, const fs::path& target, int level, std::uin
         error = "cannot create " + Printable(target);
         return false;
     }
-    MemberCompressor compressor(level);
-    std::vector<char> block(kBlock), member;
+    MemberCompressor compressor(options.level);
+    // Left uninitialised: a small file touches no more of it than it fills.
+    const std::unique_ptr<char[]> block(new char[options.block]);
     in = out = 0;
     // An empty file still becomes one (empty) member.
     do {
-        input.read(block.data(), static_cast<std::streamsize>(block.size()));
+        input.read(block.get(), static_cast<std::streamsize>(options.block));
         if (input.bad()) {
             error = "read error";
             return false;
@@ -64,7 +69,8 @@ bool Deflate(const fs::path& source, const fs::path& target, int level, std::uin
         if (got == 0 && in > 0)
             break;
         in += got;
-        if (!compressor.Compress(block.data(), got, member)) {
+        const std::string_view member = compressor.Compress(block.get(), got);
+        if (member.empty()) {
             error = "compression failed";
             return false;
         }
@@ -105,7 +111,7 @@ bool Compress(const fs::path& file, const Options& options)
 
     std::uint64_t in = 0, out = 0;
     std::string error;
-    if (!Deflate(file, partial, options.level, in, out, error)) {
+    if (!Deflate(file, partial, options, in, out, error)) {
         fs::remove(partial, ec);
         Complain(file, error);
         return false;
@@ -134,9 +140,24 @@ bool Compress(const fs::path& file, const Options& options)
     return ok;
 }
 
+// A block size in bytes, from 4 KiB to 1 GiB.
+bool ParseBlock(const std::u8string& text, std::size_t& block)
+{
+    std::size_t value = 0;
+    for (const char8_t c : text) {
+        if (c < u8'0' || c > u8'9' || value > (std::size_t{1} << 30))
+            return false;
+        value = value * 10 + static_cast<std::size_t>(c - u8'0');
+    }
+    if (text.empty() || value < 4096 || value > (std::size_t{1} << 30))
+        return false;
+    block = value;
+    return true;
+}
+
 int Usage()
 {
-    std::fprintf(stderr, "usage: gzip [-f] [-k] [-v] [-T] [-1 ... -9] FILE...\n       gzip -V\n");
+    std::fprintf(stderr, "usage: gzip [-f] [-k] [-v] [-T] [-1 ... -9] [-b BYTES] FILE...\n       gzip -V\n");
     return 1;
 }
 
@@ -147,9 +168,13 @@ int Run(const std::vector<fs::path>& arguments)
     Options options;
     std::vector<fs::path> files;
     bool optionsDone = false;
-    for (const fs::path& argument : arguments) {
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const fs::path& argument = arguments[i];
         const std::u8string arg = argument.u8string();
-        if (!optionsDone && arg == u8"--") {
+        if (!optionsDone && arg == u8"-b") {
+            if (i + 1 == arguments.size() || !ParseBlock(arguments[++i].u8string(), options.block))
+                return Usage();
+        } else if (!optionsDone && arg == u8"--") {
             optionsDone = true;
         } else if (!optionsDone && arg.size() > 1 && arg[0] == u8'-') {
             for (std::size_t c = 1; c < arg.size(); ++c) {

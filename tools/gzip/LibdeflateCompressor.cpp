@@ -15,14 +15,13 @@ MemberCompressor::MemberCompressor(int level) : m_State(std::make_unique<State>(
 
 MemberCompressor::~MemberCompressor() { libdeflate_free_compressor(m_State->compressor); }
 
-bool MemberCompressor::Compress(const char* data, std::size_t size, std::vector<char>& member)
+std::string_view MemberCompressor::Compress(const char* data, std::size_t size)
 {
     if (m_State->compressor == nullptr)
-        return false;
-    member.resize(libdeflate_gzip_compress_bound(m_State->compressor, size));
-    const std::size_t produced = libdeflate_gzip_compress(m_State->compressor, data, size, member.data(), member.size());
-    member.resize(produced);
-    return produced != 0;
+        return {};
+    const std::size_t bound = libdeflate_gzip_compress_bound(m_State->compressor, size);
+    char* out = Room(bound);
+    return {out, libdeflate_gzip_compress(m_State->compressor, data, size, out, bound)};
 }
 
 std::string MemberCompressor::Library() { return std::string("libdeflate ") + LIBDEFLATE_VERSION_STRING; }

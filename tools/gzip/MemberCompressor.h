@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
-#include <vector>
+#include <string_view>
 
 namespace Gzip {
 
@@ -17,16 +17,21 @@ public:
     MemberCompressor(const MemberCompressor&) = delete;
     MemberCompressor& operator=(const MemberCompressor&) = delete;
 
-    // Replaces `member` with the gzip member of `size` bytes at `data`; false when the compressor
-    // could not start or failed.
-    bool Compress(const char* data, std::size_t size, std::vector<char>& member);
+    // The gzip member of `size` bytes at `data`, valid until the next call; empty when the
+    // compressor could not start or failed.
+    std::string_view Compress(const char* data, std::size_t size);
 
     // The library behind this build, for -V.
     static std::string Library();
 
 private:
+    // Room for `bytes` of output, left uninitialised: only what is written is touched.
+    char* Room(std::size_t bytes);
+
     struct State;
     std::unique_ptr<State> m_State;
+    std::unique_ptr<char[]> m_Out;
+    std::size_t m_OutCapacity = 0;
 };
 
 }  // namespace Gzip

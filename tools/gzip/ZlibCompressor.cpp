@@ -21,20 +21,21 @@ MemberCompressor::~MemberCompressor()
         deflateEnd(&m_State->stream);
 }
 
-bool MemberCompressor::Compress(const char* data, std::size_t size, std::vector<char>& member)
+std::string_view MemberCompressor::Compress(const char* data, std::size_t size)
 {
     z_stream& stream = m_State->stream;
     if (!m_State->ready || deflateReset(&stream) != Z_OK)
-        return false;
-    member.resize(deflateBound(&stream, static_cast<uLong>(size)));
+        return {};
+    const std::size_t bound = deflateBound(&stream, static_cast<uLong>(size));
+    char* out = Room(bound);
     stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
     stream.avail_in = static_cast<uInt>(size);
-    stream.next_out = reinterpret_cast<Bytef*>(member.data());
-    stream.avail_out = static_cast<uInt>(member.size());
+    stream.next_out = reinterpret_cast<Bytef*>(out);
+    stream.avail_out = static_cast<uInt>(bound);
     // The bound holds the whole member: one call finishes it.
-    const int result = deflate(&stream, Z_FINISH);
-    member.resize(member.size() - stream.avail_out);
-    return result == Z_STREAM_END;
+    if (deflate(&stream, Z_FINISH) != Z_STREAM_END)
+        return {};
+    return {out, bound - stream.avail_out};
 }
 
 std::string MemberCompressor::Library() { return std::string("zlib ") + zlibVersion(); }
