@@ -16,8 +16,8 @@ namespace fs = std::filesystem;
 namespace Gzip {
 namespace {
 
-// Up to this much of a file is one member: a file no larger (a typical history file) is a single
-// member, whose trailer gives its size as `gzip -l` reads it.
+// Where the library compresses whole buffers, up to this much of a file is one member: a file no
+// larger (a typical history file) is a single member, whose trailer gives its size to `gzip -l`.
 constexpr std::size_t kDefaultBlock = std::size_t{64} << 20;
 
 struct Options {
@@ -40,7 +40,7 @@ void Complain(const fs::path& file, const std::string& what)
     std::fprintf(stderr, "gzip: %s: %s\n", Printable(file).c_str(), what.c_str());
 }
 
-// Deflates `source` into `target`, block by block; false with a message on any failure.
+// Deflates `source` into `target`, 64 KiB at a time; false with a message on any failure.
 bool Deflate(const fs::path& source, const fs::path& target, const Options& options, std::uint64_t& in,
              std::uint64_t& out, std::string& error)
 {
@@ -54,33 +54,31 @@ bool Deflate(const fs::path& source, const fs::path& target, const Options& opti
         error = "cannot create " + Printable(target);
         return false;
     }
-    MemberCompressor compressor(options.level);
-    // Left uninitialised: a small file touches no more of it than it fills.
-    const std::unique_ptr<char[]> block(new char[options.block]);
+    MemberCompressor compressor(options.level, options.block);
+    std::vector<char> piece(1 << 16);
     in = out = 0;
-    // An empty file still becomes one (empty) member.
-    do {
-        input.read(block.get(), static_cast<std::streamsize>(options.block));
+    bool last = false;
+    while (!last) {
+        input.read(piece.data(), static_cast<std::streamsize>(piece.size()));
         if (input.bad()) {
             error = "read error";
             return false;
         }
         const auto got = static_cast<std::size_t>(input.gcount());
-        if (got == 0 && in > 0)
-            break;
         in += got;
-        const std::string_view member = compressor.Compress(block.get(), got);
-        if (member.empty()) {
+        last = input.eof();
+        std::string_view ready;
+        if (!compressor.Take(piece.data(), got, last, ready)) {
             error = "compression failed";
             return false;
         }
-        output.write(member.data(), static_cast<std::streamsize>(member.size()));
-        out += member.size();
+        output.write(ready.data(), static_cast<std::streamsize>(ready.size()));
+        out += ready.size();
         if (!output) {
             error = "write error on " + Printable(target);
             return false;
         }
-    } while (!input.eof());
+    }
     output.close();
     if (!output) {
         error = "write error on " + Printable(target);
