@@ -84,22 +84,26 @@ bool Rename(const WString& pattern, std::int32_t minIndex, std::int32_t maxIndex
 {
     Trace(LevelInfo, "Enter Rolling.Helper.Rename {$}~{$} for [{$}]", minIndex, maxIndex, pattern);
     const bool stemVariants = HasStemVariants(pattern);
-    // One list per family member, each from the top of the window down:
-    // app.9.log -> app.10.log ... app.1.log -> app.2.log, then the same for app.N.log.gz, and so on.
-    std::vector<std::pair<WString, WString>> lists[5];
-    for (std::int64_t i = static_cast<std::int64_t>(maxIndex) - 1; i >= minIndex; --i) {
-        const auto index = static_cast<std::int32_t>(i);
-        const std::vector<WString> from = Variants(ApplyIndex(pattern, index), stemVariants);
-        const std::vector<WString> to = Variants(ApplyIndex(pattern, index + 1), stemVariants);
-        for (std::size_t member = 0; member < from.size() && member < to.size(); ++member)
-            lists[member].emplace_back(from[member], to[member]);
-    }
-    for (const auto& list : lists) {
-        for (const auto& [from, to] : list) {
+    // Each name of the window's families once, then one member after the other from the top of the
+    // window down: app.9.log -> app.10.log ... app.1.log -> app.2.log, then the same for
+    // app.N.log.gz, and so on.
+    std::vector<std::vector<WString>> families;
+    families.reserve(static_cast<std::size_t>(static_cast<std::int64_t>(maxIndex) - minIndex + 1));
+    for (std::int64_t i = minIndex; i <= maxIndex; ++i)
+        families.push_back(Variants(ApplyIndex(pattern, static_cast<std::int32_t>(i)), stemVariants));
+    std::size_t widest = 0;
+    for (const std::vector<WString>& family : families)
+        widest = std::max(widest, family.size());
+    for (std::size_t member = 0; member < widest; ++member) {
+        for (std::size_t k = families.size(); k-- > 1;) {
+            const std::vector<WString>& from = families[k - 1];
+            const std::vector<WString>& to = families[k];
+            if (member >= from.size() || member >= to.size())
+                continue;
             // A missing source leaves its target deleted, which keeps the shift right across gaps.
-            os::SetNormalAttributes(to.StdView());
-            os::RemoveFile(to.StdView());
-            os::RenameFile(from.StdView(), to.StdView());
+            os::SetNormalAttributes(to[member].StdView());
+            os::RemoveFile(to[member].StdView());
+            os::RenameFile(from[member].StdView(), to[member].StdView());
         }
     }
     return true;

@@ -36,7 +36,7 @@ int RenameNoReplace(const char* from, const char* to)
 bool PathExists(std::wstring_view name)
 {
     struct stat info;
-    return ::lstat(ToUtf8(name).c_str(), &info) == 0;
+    return ::lstat(ToUtf8In(name, 0).c_str(), &info) == 0;
 }
 
 Status MakeDirectory(std::wstring_view path)
@@ -76,7 +76,7 @@ Status ListDirectory(std::wstring_view directory, std::vector<std::wstring>& nam
 
 Status SetNormalAttributes(std::wstring_view name)
 {
-    const std::string path = ToUtf8(name);
+    const std::string& path = ToUtf8In(name, 0);
     struct stat info;
     if (::stat(path.c_str(), &info) != 0)
         return FromNativeAt(errno, path);
@@ -100,7 +100,7 @@ namespace {
 
 Status RemoveOnce(std::wstring_view name)
 {
-    const std::string path = ToUtf8(name);
+    const std::string& path = ToUtf8In(name, 0);
     struct stat info;
     if (::lstat(path.c_str(), &info) != 0)
         return FromNativeAt(errno, path);
@@ -119,8 +119,8 @@ Status RemoveOnce(std::wstring_view name)
 
 Status RenameOnce(std::wstring_view from, std::wstring_view to)
 {
-    const std::string source = ToUtf8(from);
-    const std::string target = ToUtf8(to);
+    const std::string& source = ToUtf8In(from, 0);
+    const std::string& target = ToUtf8In(to, 1);
     struct stat info;
     if (::lstat(source.c_str(), &info) != 0)
         return FromNativeAt(errno, source);
@@ -170,7 +170,7 @@ Status native::RenameFile(std::wstring_view from, std::wstring_view to)
 
 bool CanRemoveOrRename(std::wstring_view name)
 {
-    const std::string path = ToUtf8(name);
+    const std::string& path = ToUtf8In(name, 0);
     // Judged as RemoveFile and RenameFile judge it, a child being started looked past.
     return PastChildStarts([&] { return HeldWithoutShareDelete(path) ? FromNative(kSharingViolation) : Status{}; }).Ok();
 }

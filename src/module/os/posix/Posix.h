@@ -23,6 +23,11 @@ inline constexpr int kSharingViolation = EBUSY;
 inline std::string ToUtf8(std::wstring_view text) { return ORBEK::Utility::WideToUtf8(text); }
 inline std::wstring FromUtf8(std::string_view text) { return ORBEK::Utility::Utf8ToWide(text); }
 
+// Like ToUtf8, into buffer `slot` (0 or 1) of the calling thread, which keeps its room from call to
+// call: the file calls of a roll-over allocate nothing once the buffers have grown. Valid until the
+// next call for the same slot on this thread.
+const std::string& ToUtf8In(std::wstring_view text, int slot);
+
 // The status of errno after a failed call.
 Status LastError() noexcept;
 

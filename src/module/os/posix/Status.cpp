@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 #include "Posix.h"
@@ -61,23 +62,42 @@ namespace posix {
 
 Status LastError() noexcept { return FromNative(static_cast<std::uint32_t>(errno)); }
 
+const std::string& ToUtf8In(std::wstring_view text, int slot)
+{
+    thread_local std::string buffers[2];
+    std::string& buffer = buffers[slot];
+    buffer.clear();
+    for (const wchar_t c : text) {
+        if (c >= 0x80) {
+            buffer = ToUtf8(text);  // beyond ASCII: the library's conversion, as everywhere else
+            return buffer;
+        }
+        buffer.push_back(static_cast<char>(c));
+    }
+    return buffer;
+}
+
 Status FromNativeAt(int error, const std::string& path) noexcept
 {
     Status status = FromNative(static_cast<std::uint32_t>(error));
     if (error != ENOENT)
         return status;
-    std::string parent;
     std::size_t end = path.size();
     while (end > 1 && path[end - 1] == '/')
         --end;
     const std::size_t slash = path.find_last_of('/', end - 1);
-    try {
-        parent = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    } catch (...) {
+    // The folder's name on the stack: a missing file is the common case of a roll-over's shift.
+    char parent[PATH_MAX];
+    const std::size_t length = slash == std::string::npos ? 1 : slash == 0 ? 1 : slash;
+    if (length >= sizeof parent)
         return status;
-    }
+    if (slash == std::string::npos)
+        parent[0] = '.';
+    else
+        std::memcpy(parent, path.data(), length);
+    parent[length] = '\0';
     struct stat info;
-    if (::stat(parent.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+    if (::stat(parent, &info) != 0 || !S_ISDIR(info.st_mode))
         status.kind = ErrorKind::PathNotFound;
     return status;
 }
