@@ -106,6 +106,26 @@ TEST(FixedWindowRollPolicy, EachRolloverShiftsAndNamesTheNewestFile)
     EXPECT_EQ(ReadFile(dir.Path() / "app.3.log"), "generation 2");
 }
 
+TEST(FixedWindowRollPolicy, ADatedWindowShiftsTheFilesOfItsOwnDay)
+{
+    TempDir dir;
+    FakeClock clock(LocalTicks(2026, 12, 6, 23, 0));
+    FixedWindowRollPolicy policy = Configured("1", "3", Utf8(dir.Path()) + Sep() + "app.{dd}.{RollingIndex}.log");
+    policy.ActivateOptions();
+    for (int generation = 1; generation <= 4; ++generation) {
+        if (generation == 3)
+            clock.Advance(2 * 60 * 60 * os::kTicksPerSecond);  // the next day
+        Touch(dir, "app.log", "generation " + std::to_string(generation));
+        const std::unique_ptr<RolloverDescription> description = policy.Rollover(W(dir.Wide("app.log")));
+        ASSERT_NE(description, nullptr);
+        EXPECT_TRUE(description->synchronous->Execute()) << generation;
+    }
+    EXPECT_EQ(Files(dir.Path()), (std::set<std::string>{"app.06.1.log", "app.06.2.log", "app.07.1.log", "app.07.2.log"}));
+    EXPECT_EQ(ReadFile(dir.Path() / "app.06.2.log"), "generation 1");
+    EXPECT_EQ(ReadFile(dir.Path() / "app.07.1.log"), "generation 4");
+    EXPECT_EQ(ReadFile(dir.Path() / "app.07.2.log"), "generation 3");
+}
+
 TEST(FixedWindowRollPolicy, APatternBeyond260IsRefusedNotCutAndDateTokensAreExpanded)
 {
     FakeClock clock(LocalTicks(2026, 12, 6, 11, 19));

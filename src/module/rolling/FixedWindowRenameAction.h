@@ -6,14 +6,15 @@
 
 #include "rolling/CompressionSequence.h"
 #include "rolling/FileRenameAction.h"
+#include "rolling/Helper.h"
 
 namespace Quorlin {
 
 class FixedWindowRenameAction : public FileRenameAction {
 public:
-    // `pattern` has its date tokens expanded; `target` is its name at minIndex; the plain history found
-    // in the window is added to `compressions`.
-    FixedWindowRenameAction(const WString& pattern, std::int32_t minIndex, std::int32_t maxIndex, const WString& source,
+    // `names` are the window's, its pattern with the date tokens expanded; `target` is its name at
+    // minIndex; the plain history found in the window is added to `compressions`.
+    FixedWindowRenameAction(std::shared_ptr<const Rolling::Helper::WindowNames> names, const WString& source,
                             const WString& target, std::shared_ptr<CompressionSequence> compressions);
     ~FixedWindowRenameAction() override;
 
@@ -24,9 +25,7 @@ public:
     bool Execute() override;
 
 private:
-    WString m_Pattern;
-    std::int32_t m_MinIndex;
-    std::int32_t m_MaxIndex;
+    std::shared_ptr<const Rolling::Helper::WindowNames> m_Names;
     std::shared_ptr<CompressionSequence> m_Compressions;
 };
 

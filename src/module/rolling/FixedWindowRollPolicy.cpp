@@ -65,8 +65,10 @@ std::unique_ptr<RolloverDescription> FixedWindowRollPolicy::Rollover(const WStri
     compressions->Add(std::make_shared<GZCompressAction>(target, target + L".gz", true));
     auto description = std::make_unique<RolloverDescription>();
     // The shift waits for the closed file: it runs in the rename, and only when the file can move.
-    description->synchronous = std::make_shared<FixedWindowRenameAction>(pattern, m_MinIndex, m_MaxIndex, activeFileName, target,
-                                                                         compressions);
+    // The window's names are made again only when the date tokens give another pattern.
+    if (!m_WindowNames || !(m_WindowNames->pattern == pattern))
+        m_WindowNames = Rolling::Helper::NamesOfWindow(pattern, m_MinIndex, m_MaxIndex);
+    description->synchronous = std::make_shared<FixedWindowRenameAction>(m_WindowNames, activeFileName, target, compressions);
     description->asynchronous = compressions;
     return description;
 }

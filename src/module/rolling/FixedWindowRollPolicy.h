@@ -1,6 +1,7 @@
 #pragma once
 // A window of numbered history files: app.1.log.gz is the newest, app.10.log.gz the oldest kept.
 
+#include "rolling/Helper.h"
 #include "rolling/RollingPolicy.h"
 
 namespace Quorlin {
@@ -26,6 +27,7 @@ private:
     std::int32_t m_MinIndex = 1;
     std::int32_t m_MaxIndex = 10;
     DString m_FileNamePattern;
+    std::shared_ptr<const Rolling::Helper::WindowNames> m_WindowNames;  // of the last roll-over's pattern
 };
 
 }  // namespace Quorlin

@@ -80,17 +80,25 @@ std::vector<WString> Variants(const WString& name, bool stemVariants)
     return family;
 }
 
-bool Rename(const WString& pattern, std::int32_t minIndex, std::int32_t maxIndex)
+std::shared_ptr<const WindowNames> NamesOfWindow(const WString& pattern, std::int32_t minIndex, std::int32_t maxIndex)
 {
-    Trace(LevelInfo, "Enter Rolling.Helper.Rename {$}~{$} for [{$}]", minIndex, maxIndex, pattern);
+    auto names = std::make_shared<WindowNames>();
+    names->pattern = pattern;
+    names->minIndex = minIndex;
+    names->maxIndex = maxIndex;
     const bool stemVariants = HasStemVariants(pattern);
-    // Each name of the window's families once, then one member after the other from the top of the
-    // window down: app.9.log -> app.10.log ... app.1.log -> app.2.log, then the same for
-    // app.N.log.gz, and so on.
-    std::vector<std::vector<WString>> families;
-    families.reserve(static_cast<std::size_t>(static_cast<std::int64_t>(maxIndex) - minIndex + 1));
+    names->families.reserve(static_cast<std::size_t>(std::max<std::int64_t>(0, static_cast<std::int64_t>(maxIndex) - minIndex + 1)));
     for (std::int64_t i = minIndex; i <= maxIndex; ++i)
-        families.push_back(Variants(ApplyIndex(pattern, static_cast<std::int32_t>(i)), stemVariants));
+        names->families.push_back(Variants(ApplyIndex(pattern, static_cast<std::int32_t>(i)), stemVariants));
+    return names;
+}
+
+bool Rename(const WindowNames& names)
+{
+    Trace(LevelInfo, "Enter Rolling.Helper.Rename {$}~{$} for [{$}]", names.minIndex, names.maxIndex, names.pattern);
+    // One member after the other, each from the top of the window down: app.9.log -> app.10.log ...
+    // app.1.log -> app.2.log, then the same for app.N.log.gz, and so on.
+    const auto& families = names.families;
     std::size_t widest = 0;
     for (const std::vector<WString>& family : families)
         widest = std::max(widest, family.size());

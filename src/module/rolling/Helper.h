@@ -3,6 +3,7 @@
 // shifting, deleting and counting numbered files with all their variants.
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "utility/DString.h"
@@ -39,9 +40,19 @@ bool HasStemVariants(const WString& pattern);
 // stem.gz and stem.zip, each only when it is not already a member (app.3.gz is its own stem.gz).
 std::vector<WString> Variants(const WString& name, bool stemVariants);
 
+// The families of a fixed window's names, index by index from minIndex, made once for a pattern (its
+// date tokens expanded) and kept while the pattern stays the same.
+struct WindowNames {
+    WString pattern;
+    std::int32_t minIndex = 0;
+    std::int32_t maxIndex = 0;
+    std::vector<std::vector<WString>> families;  // Variants of each index
+};
+std::shared_ptr<const WindowNames> NamesOfWindow(const WString& pattern, std::int32_t minIndex, std::int32_t maxIndex);
+
 // Shifts every numbered file from maxIndex - 1 down to minIndex up by one, all plain names first, then
 // each variant in family order; the files at maxIndex are deleted (read-only ones too). Always true.
-bool Rename(const WString& pattern, std::int32_t minIndex, std::int32_t maxIndex);
+bool Rename(const WindowNames& names);
 
 // Deletes the numbers maxIndex down to 1 with their variants: all plain names, then the ".gz" ones,
 // then the ".zip" ones. With a listing, names it shows absent are not asked for. Always true.
