@@ -38,7 +38,7 @@ test-windows:
 	$(CTEST) --preset windows
 
 # The benchmarks compile and run correctly: each once, on a tiny workload (not timed).
-BENCH_TARGETS = purge_bench micro_bench compare_bench gzip gzip-zlib
+BENCH_TARGETS = purge_bench micro_bench compare_bench spdlog_stdin gzip gzip-zlib
 test-bench:
 	$(CMAKE) --preset linux >/dev/null
 	$(CMAKE) --build --preset linux --target $(BENCH_TARGETS)

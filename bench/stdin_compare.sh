@@ -1,6 +1,7 @@
 #!/bin/sh
 # Whole processes on the same input: quorlin-run reading standard input into a rolling file (10 MB,
-# a window of 5, gzip), against multilog (s10485760 n5) and rotatelogs (-n 5, 10M) on the same file.
+# a window of 5, gzip), against spdlog_stdin (spdlog's rotating sink, 10 MB, 5 files, no compression),
+# multilog (s10485760 n5) and rotatelogs (-n 5, 10M) on the same file.
 # Each tool runs RUNS times, in turn; the table shows the medians (min-max) and each ratio to
 # quorlin-run. quorlin-run's time includes waiting for its last compression.
 # usage: stdin_compare.sh [--smoke] [--lines N] [--runs N] BIN_DIR WORK_DIR
@@ -38,22 +39,25 @@ appender-ref = roll
 CONF
 
 tools="quorlin-run"
+[ -x "$bin/spdlog_stdin" ] && tools="$tools spdlog"
 command -v multilog >/dev/null && tools="$tools multilog"
 command -v rotatelogs >/dev/null && tools="$tools rotatelogs"
 
 # Runs one tool once; prints its seconds. A run that fails, or whose last line is not on disk, ends the script.
 run() {
-  rm -rf "$work/q" "$work/m" "$work/r"
-  mkdir -p "$work/q" "$work/m" "$work/r"
+  rm -rf "$work/q" "$work/s" "$work/m" "$work/r"
+  mkdir -p "$work/q" "$work/s" "$work/m" "$work/r"
   start=$(date +%s.%N)
   case "$1" in
     quorlin-run) "$bin/quorlin-run" --quiet --config "$work/rolling.conf" < "$input" 2>/dev/null ;;
+    spdlog) "$bin/spdlog_stdin" "$work/s/app.log" < "$input" ;;
     multilog) multilog s10485760 n5 "$work/m" < "$input" ;;
     rotatelogs) rotatelogs -n 5 "$work/r/app.log" 10M < "$input" ;;
   esac
   end=$(date +%s.%N)
   case "$1" in
     quorlin-run) got=$(tail -n 1 "$work/q/app.log" | tr -d '\r') ;;
+    spdlog) got=$(tail -n 1 "$work/s/app.log" | tr -d '\r') ;;
     multilog) got=$(tail -n 1 "$work/m/current") ;;
     rotatelogs) got=$last ;;  # its circular names do not tell which file is the newest
   esac
