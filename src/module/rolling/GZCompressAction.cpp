@@ -65,7 +65,10 @@ GZCompressAction::~GZCompressAction() = default;
 
 WString QuoteArgument(const WString& argument)
 {
-    WString quoted(L"\"");
+    WString quoted;
+    // Room for the usual case, a name without quotes or trailing backslashes, in one allocation.
+    quoted.Reserve(argument.GetLength() + 8);
+    quoted.Append(L'"');
     std::int32_t backslashes = 0;
     for (std::int32_t i = 0; i < argument.GetLength(); ++i) {
         const wchar_t c = argument[i];
@@ -98,6 +101,7 @@ WString GZCompressAction::CommandLine(const WString& programPath) const
     // The program name leads, as every C runtime expects its first argument to be; the program name
     // part of a command line knows no escapes, only the quotes around it.
     WString line;
+    line.Reserve(programPath.GetLength() + m_Source.GetLength() + 32);
     line << L"\"" << programPath << L"\" " << (m_DeleteSource ? kDeleteSourceOptions : kKeepSourceOptions)
          << QuoteArgument(m_Source);
     return line;
