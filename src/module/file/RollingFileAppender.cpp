@@ -28,7 +28,7 @@ constexpr std::int64_t kRetryTicks = os::kTicksPerSecond;  // rename retries: on
 constexpr std::int64_t kTicksPerMs = os::kTicksPerSecond / 1000;
 // A file that would not open is tried again after 2 ms, then twice as long each time, up to a second.
 constexpr std::int64_t kFirstReopenTicks = 2 * kTicksPerMs;
-// A size roll-over of a fixed window waits this long at most for the running compression to end.
+// A size roll-over of a fixed window is put off this long at most while the last file is compressed.
 constexpr std::int64_t kLongestDeferTicks = os::kTicksPerSecond;
 constexpr std::int64_t kLongestReopenTicks = os::kTicksPerSecond;
 constexpr std::uint32_t kQuietHousekeepingMs = 1000;
