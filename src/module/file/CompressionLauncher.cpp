@@ -20,8 +20,7 @@ void Count(CompressionLauncher::State& state, int change)
 {
     {
         std::lock_guard<std::mutex> lock(state.mutex);
-        state.running += change;
-        state.busy.store(state.running > 0, std::memory_order_release);
+        state.running.fetch_add(change, std::memory_order_acq_rel);
     }
     if (change < 0)
         state.idle.notify_all();
@@ -76,8 +75,7 @@ bool CompressionLauncher::WaitForAll(std::uint32_t milliseconds)
 
 int CompressionLauncher::Running() const
 {
-    std::lock_guard<std::mutex> lock(m_State->mutex);
-    return m_State->running;
+    return m_State->running.load();
 }
 
 }  // namespace Quorlin

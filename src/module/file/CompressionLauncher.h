@@ -23,7 +23,7 @@ public:
     bool WaitUntilIdle();
     int Running() const;
     // Whether a compression of this launcher runs, without taking its lock.
-    bool Busy() const { return m_State->busy.load(std::memory_order_acquire); }
+    bool Busy() const { return m_State->running.load(std::memory_order_acquire) > 0; }
 
     // Waits up to `milliseconds` until no compression of any appender of the module runs; true when
     // none runs any more.
@@ -33,8 +33,7 @@ public:
     struct State {
         mutable std::mutex mutex;
         std::condition_variable idle;
-        int running = 0;
-        std::atomic<bool> busy{false};  // running > 0
+        std::atomic<int> running{0};  // changed under the mutex, so that waiters see every change
     };
 
 private:
