@@ -15,12 +15,18 @@ enum class ErrorKind : std::uint8_t {
     AlreadyExists,
     DiskFull,
     NameTooLong,
-    InvalidName,  // characters or form the file system refuses
+    InvalidName,        // characters or form the file system refuses
+    TimedOut,           // a network wait ran out, or the peer stopped answering
+    ConnectionRefused,  // nobody listens at the port (for datagrams: the peer reported so)
+    ConnectionLost,     // reset, aborted or shut down by the peer, or a write to a closed connection
+    HostNotFound,       // the name does not resolve
+    Unreachable,        // no route to the host or its network, or the network is down
+    AddressInUse,       // another socket holds the local address
     Other,
 };
 
 struct Status {
-    std::uint32_t native = 0;  // GetLastError() on Windows, errno on POSIX; 0 on success
+    std::uint32_t native = 0;  // GetLastError() or a WSA code on Windows, errno or a resolver code on POSIX; 0 on success
     ErrorKind kind = ErrorKind::None;
 
     bool Ok() const noexcept { return kind == ErrorKind::None; }

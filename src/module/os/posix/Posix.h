@@ -19,6 +19,13 @@ namespace Quorlin::os::posix {
 // (ERROR_SHARING_VIOLATION on Windows); FromNative maps it to ErrorKind::SharingViolation.
 inline constexpr int kSharingViolation = EBUSY;
 
+// getaddrinfo's codes are no errno values: a resolver failure is reported as kResolverError with the
+// code in the low 16 bits (glibc's are negative), which FromNative and ErrorText read as such.
+inline constexpr std::uint32_t kResolverError = 0x40000000;
+inline constexpr std::uint32_t FromResolver(int code) noexcept { return kResolverError | static_cast<std::uint16_t>(code); }
+inline constexpr bool IsResolverCode(std::uint32_t native) noexcept { return (native & 0xFFFF0000u) == kResolverError; }
+inline constexpr int ResolverCode(std::uint32_t native) noexcept { return static_cast<std::int16_t>(native & 0xFFFFu); }
+
 // Wide text (UTF-32 on Linux) to UTF-8 for system calls and back; what is no character becomes U+FFFD.
 inline std::string ToUtf8(std::wstring_view text) { return ORBEK::Utility::WideToUtf8(text); }
 inline std::wstring FromUtf8(std::string_view text) { return ORBEK::Utility::Utf8ToWide(text); }

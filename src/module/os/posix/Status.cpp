@@ -1,5 +1,6 @@
 #include "../Status.h"
 
+#include <netdb.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -12,8 +13,19 @@ namespace Quorlin::os {
 
 // The translation table. EBUSY doubles as the code of a refusal by another handle's share mode
 // (posix::kSharingViolation), so it stands where ERROR_SHARING_VIOLATION stands on Windows.
+// Resolver codes (posix::FromResolver) come after the errno values.
 Status FromNative(std::uint32_t native) noexcept
 {
+    if (posix::IsResolverCode(native)) {
+        switch (posix::ResolverCode(native)) {
+        case EAI_NONAME:
+        case EAI_NODATA:      // the name exists without an address
+        case EAI_ADDRFAMILY:  // nor one of the family asked for
+        case EAI_AGAIN:       // no answer from the name servers now
+        case EAI_FAIL: return {native, ErrorKind::HostNotFound};
+        default: return {native, ErrorKind::Other};
+        }
+    }
     ErrorKind kind = ErrorKind::Other;
     switch (native) {
     case 0: return {};
@@ -37,6 +49,19 @@ Status FromNative(std::uint32_t native) noexcept
     case EILSEQ:  // a name the file system cannot store
         kind = ErrorKind::InvalidName;
         break;
+    case ETIMEDOUT: kind = ErrorKind::TimedOut; break;
+    case ECONNREFUSED: kind = ErrorKind::ConnectionRefused; break;
+    case ECONNRESET:
+    case ECONNABORTED:
+    case EPIPE:
+    case ENOTCONN:
+    case ESHUTDOWN:
+    case ENETRESET: kind = ErrorKind::ConnectionLost; break;
+    case EHOSTUNREACH:
+    case ENETUNREACH:
+    case ENETDOWN:
+    case EHOSTDOWN: kind = ErrorKind::Unreachable; break;
+    case EADDRINUSE: kind = ErrorKind::AddressInUse; break;
     default: break;
     }
     return {native, kind};
@@ -50,6 +75,8 @@ namespace {
 
 std::string ErrorText(std::uint32_t native)
 {
+    if (posix::IsResolverCode(native))
+        return ::gai_strerror(posix::ResolverCode(native));
     char buffer[256] = {};
     const char* text = ChooseText(::strerror_r(static_cast<int>(native), buffer, sizeof buffer), buffer);
     std::string result = text && *text ? text : "Unknown error " + std::to_string(native);

@@ -4,7 +4,7 @@
 
 namespace Quorlin::os {
 
-// The translation table.
+// The translation table. Winsock's codes come with the system's ones that overlapped socket calls give.
 Status FromNative(std::uint32_t native) noexcept
 {
     ErrorKind kind = ErrorKind::Other;
@@ -31,6 +31,30 @@ Status FromNative(std::uint32_t native) noexcept
     case ERROR_INVALID_NAME:
     case ERROR_BAD_PATHNAME:
     case ERROR_DIRECTORY: kind = ErrorKind::InvalidName; break;
+    case WSAETIMEDOUT:
+    case ERROR_TIMEOUT: kind = ErrorKind::TimedOut; break;
+    case WSAECONNREFUSED:
+    case ERROR_CONNECTION_REFUSED:
+    case ERROR_PORT_UNREACHABLE: kind = ErrorKind::ConnectionRefused; break;
+    case WSAECONNRESET:
+    case WSAECONNABORTED:
+    case WSAENETRESET:
+    case WSAENOTCONN:
+    case WSAESHUTDOWN:
+    case WSAEDISCON:
+    case ERROR_NETNAME_DELETED:
+    case ERROR_CONNECTION_ABORTED: kind = ErrorKind::ConnectionLost; break;
+    case WSAHOST_NOT_FOUND:
+    case WSANO_DATA:    // the name exists without an address
+    case WSATRY_AGAIN:  // no answer from the name servers now
+    case WSANO_RECOVERY: kind = ErrorKind::HostNotFound; break;
+    case WSAEHOSTUNREACH:
+    case WSAENETUNREACH:
+    case WSAENETDOWN:
+    case WSAEHOSTDOWN:
+    case ERROR_HOST_UNREACHABLE:
+    case ERROR_NETWORK_UNREACHABLE: kind = ErrorKind::Unreachable; break;
+    case WSAEADDRINUSE: kind = ErrorKind::AddressInUse; break;
     default: break;
     }
     return {native, kind};
