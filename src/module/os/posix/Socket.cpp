@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
-#include <cstring>
 #include <string>
 
 #include "Posix.h"
@@ -174,9 +173,9 @@ Status ReceiveSome(SocketHandle socket, void* buffer, std::size_t capacity, std:
     const int fd = static_cast<int>(socket);
     const Deadline deadline(timeoutMs);
     for (;;) {
-        const ssize_t read = ::recv(fd, buffer, capacity, 0);
-        if (read >= 0) {
-            received = static_cast<std::size_t>(read);
+        const ssize_t count = ::recv(fd, buffer, capacity, 0);
+        if (count >= 0) {
+            received = static_cast<std::size_t>(count);
             return {};
         }
         if (errno == EINTR)

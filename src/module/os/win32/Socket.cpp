@@ -241,9 +241,9 @@ Status ReceiveSome(SocketHandle socket, void* buffer, std::size_t capacity, std:
     const Deadline deadline(timeoutMs);
     const int room = static_cast<int>(std::min<std::size_t>(capacity, INT_MAX));
     for (;;) {
-        const int read = ::recv(source, static_cast<char*>(buffer), room, 0);
-        if (read != SOCKET_ERROR) {
-            received = static_cast<std::size_t>(read);
+        const int count = ::recv(source, static_cast<char*>(buffer), room, 0);
+        if (count != SOCKET_ERROR) {
+            received = static_cast<std::size_t>(count);
             return {};
         }
         const int error = ::WSAGetLastError();
