@@ -159,7 +159,7 @@ void WriterAppender::WriteEvent(Writer& writer, const LoggingEvent* event)
     writer.Write(event->m_Level, text.data(), static_cast<std::int32_t>(text.size()), nullptr, 0);
 }
 
-std::string_view WriterAppender::RenderedText(const LoggingEvent* event, DString& heap) const
+std::string_view Appender::RenderedText(const LoggingEvent* event, DString& heap) const
 {
     const Layout* layout = GetLayout().get();
     if (layout == nullptr || !event->m_Layout) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string_view>
 #include <vector>
 
 #include "Filter.h"
@@ -65,6 +66,10 @@ protected:
         return IsClosed() || (m_Threshold != 0 && m_Threshold > event->m_Level) || (!m_Filters.empty() && !Decide(event));
     }
 
+    // The event's text: the message without a layout, else rendered into the per-thread layout
+    // buffer, or into `heap` when it does not fit. Valid until the thread's next rendering.
+    std::string_view RenderedText(const LoggingEvent* event, DString& heap) const;
+
     std::int32_t m_InstanceNumber;
     std::int32_t m_Threshold = 0;
     std::atomic<bool> m_Closed{true};
@@ -105,9 +110,6 @@ protected:
     void SetWriter(std::unique_ptr<Writer> writer) { std::swap(m_Writer, writer); }
     // Renders into the per-thread layout buffer (or, when the text does not fit, a heap string) and writes.
     void WriteEvent(Writer& writer, const LoggingEvent* event);
-    // The event's text as WriteEvent writes it: the message without a layout, else rendered into the
-    // per-thread layout buffer, or into `heap` when it does not fit. Valid until the thread's next rendering.
-    std::string_view RenderedText(const LoggingEvent* event, DString& heap) const;
 
     std::unique_ptr<Writer> m_Writer;
 
