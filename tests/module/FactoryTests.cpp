@@ -74,7 +74,8 @@ TEST(Startup, RecordsTheModuleLocationRegistersTenTypesInOrderAndPreparesThePool
                                                "Appender.BufferingForward",
                                                "Appender.Memory",
                                                "Appender.WindowsEventLog",
-                                               "Appender.WindowsDebug"};
+                                               "Appender.WindowsDebug",
+                                               "Appender.Syslog"};
     ASSERT_EQ(registrations.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(registrations[i].type, expected[i]);

@@ -13,6 +13,7 @@
 #include "file/FileAppender.h"
 #include "file/RollingFileAppender.h"
 #include "host/ConfigManager.h"
+#include "network/SyslogAppender.h"
 
 namespace Quorlin {
 namespace {
@@ -44,6 +45,7 @@ const Row kRows[] = {
     {StringView::Literal("Appender.Memory"), &Make<MemoryAppender>},
     {StringView::Literal("Appender.WindowsEventLog"), &Make<WinEventLogAppender>},
     {StringView::Literal("Appender.WindowsDebug"), &Make<WinDebugAppender>},
+    {StringView::Literal("Appender.Syslog"), &Make<SyslogAppender>},
 };
 
 }  // namespace

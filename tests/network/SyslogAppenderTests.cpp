@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <regex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "Events.h"
+#include "FrameReader.h"
+#include "LineVerifier.h"
+#include "Recorders.h"
+#include "diagnostics/LostEvents.h"
+#include "network/SyslogAppender.h"
+
+using namespace Quorlin;
+using namespace QuorlinTest;
+
+namespace {
+
+using Options = std::vector<std::pair<std::string, std::string>>;
+
+std::unique_ptr<SyslogAppender> Started(const Options& options)
+{
+    auto appender = std::make_unique<SyslogAppender>();
+    appender->SetName(DString("central"));
+    for (const auto& [key, value] : options)
+        appender->SetOption(DString(key.c_str()), DString(value.c_str()));
+    appender->ActivateOptions();
+    EXPECT_TRUE(appender->Open());
+    return appender;
+}
+
+// A port nobody listens on (for a while): one that was free a moment ago.
+std::uint16_t FreePort()
+{
+    std::uint16_t port = 0;
+    os::SocketHandle socket = os::kNoSocket;
+    os::ListenLoopback(os::SocketKind::Stream, port, socket);
+    os::CloseSocket(socket);
+    return port;
+}
+
+// The message of an RFC 5424 record: what follows the sixth space.
+std::string MessageOf(const std::string& record)
+{
+    std::size_t at = 0;
+    for (int i = 0; i < 7 && at != std::string::npos; ++i)
+        at = record.find(' ', at + (i > 0));
+    return at == std::string::npos ? std::string() : record.substr(at + 1);
+}
+
+}  // namespace
+
+TEST(SyslogAppender, EveryEventOfSeveralThreadsArrivesOnceAndInOrderOverTcp)
+{
+    FrameReader collector;
+    ASSERT_TRUE(collector.Listening());
+    auto appender = Started({{"port/value", std::to_string(collector.Port())}, {"appName/value", "shop api"},
+                             {"hostName/value", "web1"}, {"facility/value", "local0"}});
+    constexpr int kThreads = 2, kEach = 20000;
+    WriteNumberedLines(kThreads, kEach, [&](const std::string& line) { Log(*appender, line, 70000); });
+    appender->Close();
+    EXPECT_EQ(appender->GetSent(), static_cast<std::uint64_t>(kThreads * kEach));
+    EXPECT_EQ(appender->GetLost(), 0u);
+
+    const std::vector<std::string> records = collector.Records(kThreads * kEach, 10000);
+    ASSERT_EQ(records.size(), static_cast<std::size_t>(kThreads * kEach));
+    EXPECT_TRUE(std::regex_match(records[0], std::regex(R"(<132>1 \d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d web1 shop_api \d+ - - .*)")))
+        << records[0];
+    std::string text;
+    for (const std::string& record : records)
+        text += MessageOf(record) + "\n";
+    LineVerifier verifier(kThreads);
+    verifier.Consume("collector", text);
+    EXPECT_EQ(verifier.Problems(kEach), std::vector<std::string>{});
+    EXPECT_EQ(collector.Garbage(), "");
+}
+
+TEST(SyslogAppender, WhileTheCollectorIsAwayTheQueueFillsThenLossesAreCountedAndNotedWhereTheGapIs)
+{
+    LostEvents::Clear();
+    DiagnosticRecorder diagnostics;
+    const std::uint16_t port = FreePort();
+    auto appender = Started({{"port/value", std::to_string(port)}, {"queueSize/value", "64KB"}, {"reconnectDelay/value", "200"}});
+    constexpr int kEvents = 3000;  // ~300 KB of records
+    for (int i = 0; i < kEvents; ++i)
+        Log(*appender, "before " + std::to_string(i) + std::string(60, '.'));
+    const std::uint64_t lost = appender->GetLost();
+    EXPECT_GT(lost, 0u);
+    EXPECT_LT(lost, static_cast<std::uint64_t>(kEvents));
+    EXPECT_EQ(LostEvents::Of("central"), lost);
+    EXPECT_EQ(diagnostics.Mentions("cannot connect to [tcp://127.0.0.1:" + std::to_string(port) + "]"), 1);
+
+    FrameReader collector(port);
+    ASSERT_TRUE(collector.Listening());
+    const std::size_t kept = kEvents - lost;
+    ASSERT_EQ(collector.Records(kept, 10000).size(), kept);
+    Log(*appender, "after");
+    appender->Close();
+
+    const std::vector<std::string> records = collector.Records(kept + 2, 10000);
+    ASSERT_EQ(records.size(), kept + 2);
+    for (std::size_t i = 0; i < kept; ++i)
+        ASSERT_EQ(MessageOf(records[i]).rfind("before " + std::to_string(i) + ".", 0), 0u) << records[i];
+    EXPECT_EQ(MessageOf(records[kept]), "-- (Quorlin) " + std::to_string(lost) + " events could not be written to [tcp://127.0.0.1:" +
+                                            std::to_string(port) + "]");
+    EXPECT_EQ(records[kept].substr(0, 5), "<11>1");  // user.err
+    EXPECT_EQ(MessageOf(records[kept + 1]), "after");
+    EXPECT_EQ(diagnostics.Mentions("connected to [tcp://127.0.0.1:" + std::to_string(port) + "] again after"), 1);
+}
+
+TEST(SyslogAppender, AnUnreachableCollectorIsReportedAndCloseGivesUpInTimeCountingWhatWasLeft)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"nosuch.invalid", "cannot resolve [nosuch.invalid]"},
+        {"127.0.0.1", "refused"},
+    };
+    for (const auto& [server, says] : cases) {
+        DiagnosticRecorder diagnostics;
+        auto appender = Started({{"server/value", server}, {"port/value", std::to_string(FreePort())},
+                                 {"closeTimeout/value", "300"}, {"protocol/value", "TCP"}});
+        for (int i = 0; i < 10; ++i)
+            Log(*appender, "event " + std::to_string(i));
+        const auto start = std::chrono::steady_clock::now();
+        appender->Close();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));  // bounded, not a speed check
+        EXPECT_EQ(appender->GetSent(), 0u);
+        EXPECT_EQ(appender->GetLost(), 10u) << server;
+        EXPECT_GE(diagnostics.Mentions(says), 1) << server;
+        EXPECT_EQ(diagnostics.Mentions("closed with 10 events lost in all"), 1) << server;
+    }
+}
+
+TEST(SyslogAppender, BadOptionValuesKeepTheCurrentOneWithADiagnostic)
+{
+    DiagnosticRecorder diagnostics;
+    SyslogAppender appender;
+    for (const auto& [key, value] : Options{{"port/value", "70000"}, {"protocol/value", "carrier-pigeon"},
+                                            {"format/value", "rfc9999"}, {"facility/value", "local9"}, {"server/value", " "}})
+        appender.SetOption(DString(key.c_str()), DString(value.c_str()));
+    appender.ActivateOptions();
+    EXPECT_EQ(appender.GetTarget(), "tcp://127.0.0.1:514");
+    EXPECT_EQ(diagnostics.Mentions("is not valid, the value stays as it was"), 5);
+}
