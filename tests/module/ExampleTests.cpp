@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 
+#include "FrameReader.h"
 #include "Shell.h"
 #include "TempDir.h"
 
@@ -27,7 +28,8 @@ TEST(Examples, EveryConfigurationStartsAndTakesEvents)
 {
     int count = 0;
     for (const auto& entry : fs::directory_iterator(ExamplesFolder())) {
-        if (entry.path().extension() != ".conf")
+        // The collector examples have tests of their own, with a collector to send to.
+        if (entry.path().extension() != ".conf" || entry.path().filename().string().rfind("central-", 0) == 0)
             continue;
         ++count;
         TempDir dir;
@@ -53,4 +55,27 @@ TEST(Examples, FileAndNullExamplesProduceTheirOutput)
     TempDir discard;
     ASSERT_EQ(RunExample(discard, "null.conf"), 0);
     EXPECT_EQ(ReadFile(discard.Path() / "out.txt").find("NullAppender.Close, m_nCount=3"), 0u);
+}
+
+TEST(Examples, TheTcpCollectorExampleDeliversEveryLine)
+{
+    FrameReader collector;
+    ASSERT_TRUE(collector.Listening());
+    TempDir dir;
+    std::string config = ReadFile(ExamplesFolder() / "central-tcp.conf");
+    const std::string port = "port/value = 10514";
+    ASSERT_NE(config.find(port), std::string::npos);
+    config.replace(config.find(port), port.size(), "port/value = " + std::to_string(collector.Port()));
+    WriteFile(dir.Path() / "central-tcp.conf", config);
+    WriteFile(dir.Path() / "in.txt", "first event\nWARN second event\nERROR third event\n");
+    ASSERT_EQ(RunShell(InDirectory(dir.Path().string()) + Quote(SiblingProgram("quorlin-run")) +
+                       " --config central-tcp.conf < in.txt > out.txt 2> err.txt"),
+              0)
+        << ReadFile(dir.Path() / "err.txt");
+    const std::vector<std::string> records = collector.Records(3, 10000);
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_NE(records[0].find(" quorlin-run "), std::string::npos) << records[0];
+    EXPECT_EQ(records[1].rfind("<132>1 ", 0), 0u) << records[1];  // local0.warning
+    EXPECT_NE(records[2].find("[ERROR] ["), std::string::npos) << records[2];
+    EXPECT_EQ(records[2].substr(records[2].size() - 11), "third event");
 }
