@@ -1,5 +1,5 @@
 #!/bin/sh
-# Includes run one way. Inside the module: os < diagnostics < appenders, buffering, file, rolling < factory;
+# Includes run one way. Inside the module: os < diagnostics < appenders, buffering, file, rolling, network < factory;
 # a folder includes its own headers and those of lower folders, never a higher one. The framework and
 # utility stand-ins include nothing of the module.
 cd "$1" || exit 2
@@ -8,7 +8,7 @@ rank() {
   case "$1" in
     os) echo 0 ;;
     diagnostics) echo 1 ;;
-    appenders|buffering|file|rolling) echo 2 ;;
+    appenders|buffering|file|rolling|network) echo 2 ;;
     factory) echo 3 ;;
     *) echo "" ;;
   esac
