@@ -222,6 +222,10 @@ bool RelpSession::Pump(Deadline deadline, const std::function<bool()>& done)
                 return End("protocol error from the collector: " + m_Reader.Error());
             if (!Dispatch(m_Frame))
                 return false;
+            // What follows stays for later: after the answer to close, imrelp's serverclose
+            // must not end a session that closed in order.
+            if (done())
+                return true;
         }
         if (done())
             return true;
