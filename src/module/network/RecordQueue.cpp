@@ -87,37 +87,58 @@ void RecordQueue::PutLocked(std::string_view record)
     ++m_Records;
 }
 
-bool RecordQueue::Push(std::string_view record)
+bool RecordQueue::PutAndWake(std::unique_lock<std::mutex>& lock, std::string_view first, std::string_view second, bool pair)
 {
-    bool wake;
-    {
-        std::lock_guard<std::mutex> lock(m_Mutex);
-        if (!Fits(kLengthBytes + record.size()))
-            return false;
-        PutLocked(record);
-        wake = m_Waiting;
-        m_Waiting = false;
-    }
+    if (!Fits(kLengthBytes + first.size() + (pair ? kLengthBytes + second.size() : 0)))
+        return false;
+    PutLocked(first);
+    if (pair)
+        PutLocked(second);
+    const bool wake = m_Waiting || (m_WaitingForPressure && PressureLocked());
+    if (wake)
+        m_Waiting = m_WaitingForPressure = false;
+    lock.unlock();
     if (wake)
         m_Ready.notify_one();
     return true;
 }
 
+bool RecordQueue::Push(std::string_view record)
+{
+    std::unique_lock<std::mutex> lock(m_Mutex);
+    return PutAndWake(lock, record, {}, false);
+}
+
 bool RecordQueue::PushPair(std::string_view first, std::string_view second)
 {
-    bool wake;
-    {
-        std::lock_guard<std::mutex> lock(m_Mutex);
-        if (!Fits(2 * kLengthBytes + first.size() + second.size()))
-            return false;
-        PutLocked(first);
-        PutLocked(second);
-        wake = m_Waiting;
-        m_Waiting = false;
-    }
-    if (wake)
+    std::unique_lock<std::mutex> lock(m_Mutex);
+    return PutAndWake(lock, first, second, true);
+}
+
+bool RecordQueue::PushWaiting(std::string_view first, std::string_view second, std::uint32_t milliseconds)
+{
+    const bool pair = !second.empty();
+    const std::size_t bytes = kLengthBytes + first.size() + (pair ? kLengthBytes + second.size() : 0);
+    std::unique_lock<std::mutex> lock(m_Mutex);
+    if (!Fits(bytes) && bytes <= m_Ring.size()) {
+        ++m_Blocked;
         m_Ready.notify_one();
-    return true;
+        m_Room.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return Fits(bytes) || m_Woken; });
+        --m_Blocked;
+    }
+    return PutAndWake(lock, first, second, pair);
+}
+
+bool RecordQueue::WaitForPressure(std::uint32_t milliseconds)
+{
+    std::unique_lock<std::mutex> lock(m_Mutex);
+    if (!PressureLocked() && !m_Woken) {
+        m_WaitingForPressure = true;
+        m_Ready.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return PressureLocked() || m_Woken; });
+        m_WaitingForPressure = false;
+    }
+    m_Woken = false;
+    return PressureLocked();
 }
 
 void RecordQueue::WaitLocked(std::unique_lock<std::mutex>& lock, std::uint32_t milliseconds)
@@ -157,6 +178,8 @@ std::size_t RecordQueue::Take(RecordBatch& batch, std::size_t maxBytes, std::uin
         ++moved;
         bytes += length;
     }
+    if (moved > 0 && m_Blocked > 0)
+        m_Room.notify_all();
     return moved;
 }
 
@@ -167,6 +190,13 @@ void RecordQueue::Wake()
         m_Woken = true;
     }
     m_Ready.notify_one();
+    m_Room.notify_all();
+}
+
+bool RecordQueue::UnderPressure() const
+{
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    return PressureLocked();
 }
 
 std::size_t RecordQueue::Records() const

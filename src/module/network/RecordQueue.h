@@ -43,6 +43,12 @@ public:
     bool Push(std::string_view record);
     // Adds `first` and then `second` together, or neither; false when both do not fit.
     bool PushPair(std::string_view first, std::string_view second);
+    // Like Push (`second` empty) or PushPair, but when they do not fit, wakes the consumer and waits
+    // up to `milliseconds` for room.
+    bool PushWaiting(std::string_view first, std::string_view second, std::uint32_t milliseconds);
+    // Waits up to `milliseconds` until the queue is three quarters full or a producer waits for
+    // room (or Wake); true when one of them holds.
+    bool WaitForPressure(std::uint32_t milliseconds);
     // Moves the oldest records into `batch`, at least one when any waits, until `maxBytes` would be
     // passed; waits up to `milliseconds` for a first record (0: no wait). Gives the count moved.
     std::size_t Take(RecordBatch& batch, std::size_t maxBytes, std::uint32_t milliseconds);
@@ -51,25 +57,32 @@ public:
     // Wakes a Take or WaitForRecords that waits (at a stop).
     void Wake();
 
+    bool UnderPressure() const;
     std::size_t Capacity() const { return m_Ring.size(); }
     std::size_t Records() const;
     std::size_t BytesUsed() const;
 
 private:
     bool Fits(std::size_t bytes) const { return m_Ring.size() - m_Used >= bytes; }
+    bool PressureLocked() const { return m_Blocked > 0 || m_Used > m_Ring.size() / 4 * 3; }
+    // Puts one or two records in and wakes a consumer that waits for them; false when they do not fit.
+    bool PutAndWake(std::unique_lock<std::mutex>& lock, std::string_view first, std::string_view second, bool pair);
     void PutLocked(std::string_view record);
     void WaitLocked(std::unique_lock<std::mutex>& lock, std::uint32_t milliseconds);
     void CopyIn(const char* data, std::size_t size);
     void CopyOut(std::size_t at, char* data, std::size_t size) const;
 
     mutable std::mutex m_Mutex;
-    std::condition_variable m_Ready;
+    std::condition_variable m_Ready;  // the consumer waits for records or for pressure
+    std::condition_variable m_Room;   // producers wait for room
     std::vector<char> m_Ring;
     std::size_t m_Head = 0;  // the oldest record's length
     std::size_t m_Tail = 0;  // where the next record goes
     std::size_t m_Used = 0;
     std::size_t m_Records = 0;
     bool m_Waiting = false;  // the consumer sleeps in Take: producers notify only then
+    bool m_WaitingForPressure = false;
+    int m_Blocked = 0;       // producers waiting for room
     bool m_Woken = false;
 };
 

@@ -13,6 +13,8 @@ namespace Quorlin {
 namespace {
 
 constexpr std::uint64_t kSmallestQueue = 64 * 1024;
+// The longest a logging thread waits for the sender to move a full queue to the spool.
+constexpr std::uint32_t kSpillWaitMs = 1000;
 
 struct ProtocolName {
     const char* name;
@@ -68,6 +70,18 @@ bool ReadMilliseconds(const DString& value, std::uint32_t& out)
         return false;
     out = static_cast<std::uint32_t>(n);
     return true;
+}
+
+// The appender's name as the start of its spool files' names: letters, digits, '-' and '_'.
+std::wstring SpoolName(const DString& name)
+{
+    std::wstring out;
+    for (std::int32_t i = 0; i < name.GetLength(); ++i) {
+        const char c = name[i];
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
+        out += plain ? static_cast<wchar_t>(c) : L'_';
+    }
+    return out.empty() ? std::wstring(L"syslog") : out;
 }
 
 }  // namespace
@@ -138,6 +152,15 @@ void SyslogAppender::SetOption(const DString& key, const DString& value)
     } else if (key.Find("reconnectDelay/value") == 0) {
         if (!ReadMilliseconds(value, m_ReconnectDelayMs))
             return OptionError("reconnectDelay", value);
+    } else if (key.Find("spoolDirectory/value") == 0) {
+        m_SpoolDirectory = text;
+    } else if (key.Find("spoolSize/value") == 0) {
+        m_SpoolSize = ParseByteSize(value);
+        if (m_SpoolSize < kSmallestQueue) {
+            m_SpoolSize = kSmallestQueue;
+            Trace(LevelError, "[{$}] SyslogAppender.SetOption, spoolSize : [{$}] is too small, auto correct to {$} (bytes)",
+                  m_InstanceNumber, value, m_SpoolSize);
+        }
     } else if (key.Find("caFile/value") == 0) {
         m_Peer.caFile = text;
     } else {
@@ -188,7 +211,11 @@ bool SyslogAppender::Open()
     settings.instance = m_InstanceNumber;
     settings.target = m_Target;
     settings.maxDelayMs = m_ReconnectDelayMs;
-    m_Sender = std::make_unique<SyslogSender>(*m_Queue, std::move(transport), settings);
+    std::unique_ptr<DiskSpool> spool;
+    if (!m_SpoolDirectory.empty())
+        spool = std::make_unique<DiskSpool>(ORBEK::Utility::Utf8ToWide(ORBEK::Utility::StringView(m_SpoolDirectory.c_str())),
+                                            SpoolName(GetName()), m_SpoolSize, m_InstanceNumber);
+    m_Sender = std::make_unique<SyslogSender>(*m_Queue, std::move(transport), std::move(spool), settings);
     m_Sender->Start();
     WriteStalls::Add(this);
     return Appender::Open();
@@ -203,8 +230,8 @@ void SyslogAppender::Close()
     if (m_Sender) {
         const std::size_t left = m_Sender->Stop(m_CloseTimeoutMs);
         if (left > 0) {
-            Trace(LevelError, "[{$}] SyslogAppender.Close, [{$}] did not take {$} events within {$} ms", m_InstanceNumber,
-                  m_Target.c_str(), left, m_CloseTimeoutMs);
+            Trace(LevelError, "[{$}] SyslogAppender.Close, [{$}] did not take {$} events within {$} ms{$}", m_InstanceNumber,
+                  m_Target.c_str(), left, m_CloseTimeoutMs, m_SpoolDirectory.empty() ? "" : ", and the spool is full");
             m_Losses.Lost(left, m_TargetText);
         }
         Trace(LevelInfo, "[{$}] SyslogAppender.Close, {$} events sent to [{$}]", m_InstanceNumber, m_Sender->Sent(), m_Target.c_str());
@@ -213,21 +240,29 @@ void SyslogAppender::Close()
     m_Losses.ReportAtClose(m_TargetText);
 }
 
+bool SyslogAppender::Push(std::string_view first, std::string_view second)
+{
+    if (second.empty() ? m_Queue->Push(first) : m_Queue->PushPair(first, second))
+        return true;
+    // Full memory, and the sender can put it on disk: wait for it rather than drop the event.
+    return m_Sender->CanSpill() && m_Queue->PushWaiting(first, second, kSpillWaitMs);
+}
+
 bool SyslogAppender::Queue(const std::string& record)
 {
     if (!m_Losses.Pending())
-        return record.empty() || m_Queue->Push(record);
+        return record.empty() || Push(record, {});
     std::uint64_t count = 0;
     const DString note = m_Losses.Note(m_TargetText, count);
     if (count == 0)
-        return record.empty() || m_Queue->Push(record);
+        return record.empty() || Push(record, {});
     thread_local std::string noteRecord;
     noteRecord.clear();
     std::string_view text = note.StdView();
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
         text.remove_suffix(1);
     AppendRecord(noteRecord, m_Fields, LevelError, os::NowTicks(), text);
-    const bool queued = record.empty() ? m_Queue->Push(noteRecord) : m_Queue->PushPair(noteRecord, record);
+    const bool queued = Push(noteRecord, record);
     if (queued)
         m_Losses.Noted(count, m_TargetText);
     return queued;

@@ -44,6 +44,8 @@ protected:
 private:
     // Queues `record` (none when empty), after the note of earlier losses when there are any; false when it does not fit.
     bool Queue(const std::string& record);
+    // Into the memory queue (`second` after `first` when not empty), or false when it is full.
+    bool Push(std::string_view first, std::string_view second);
     void OptionError(const char* option, const DString& value);
 
     SyslogProtocol m_Protocol = SyslogProtocol::Tcp;
@@ -53,6 +55,8 @@ private:
     std::uint64_t m_QueueSize = 8u << 20;
     std::uint32_t m_CloseTimeoutMs = 5000;
     std::uint32_t m_ReconnectDelayMs = 30000;
+    std::string m_SpoolDirectory;  // empty: no spool
+    std::uint64_t m_SpoolSize = 256u << 20;
     std::string m_Target;     // "tcp://127.0.0.1:514"
     WString m_TargetText;     // the same, for the loss account
     std::unique_ptr<RecordQueue> m_Queue;

@@ -16,8 +16,9 @@ constexpr std::int64_t kTicksPerMs = 10000;
 
 }  // namespace
 
-SyslogSender::SyslogSender(RecordQueue& queue, std::unique_ptr<SyslogTransport> transport, Settings settings)
-    : m_Queue(queue), m_Transport(std::move(transport)), m_Settings(std::move(settings))
+SyslogSender::SyslogSender(RecordQueue& queue, std::unique_ptr<SyslogTransport> transport, std::unique_ptr<DiskSpool> spool,
+                           Settings settings)
+    : m_Queue(queue), m_Transport(std::move(transport)), m_Settings(std::move(settings)), m_Spool(std::move(spool))
 {
 }
 
@@ -41,7 +42,7 @@ std::size_t SyslogSender::Stop(std::uint32_t milliseconds)
         m_Queue.Wake();
         m_Thread.join();
     }
-    return m_Batch.Count() + m_Queue.Records();
+    return m_Batch.Count() + m_SpoolBatch.Count() + m_Queue.Records();
 }
 
 bool SyslogSender::PastDeadline() const { return m_Stopping.load() && os::NowTicks() >= m_Deadline.load(); }
@@ -63,8 +64,12 @@ bool SyslogSender::EnsureConnected(std::uint32_t& delayMs)
         std::int64_t until = m_NextAttempt;
         if (m_Stopping)
             until = std::min(until, m_Deadline.load());  // the close waits no longer than it said
-        if (until > now)
-            Pause(static_cast<std::uint32_t>((until - now) / kTicksPerMs) + 1);
+        const std::uint32_t ms = static_cast<std::uint32_t>((until - now) / kTicksPerMs) + 1;
+        // With a spool, a queue filling up is moved to disk at once, not at the next attempt.
+        if (until > now && m_Spool && !m_Stopping)
+            m_Queue.WaitForPressure(ms);
+        else if (until > now)
+            Pause(ms);
         return false;
     }
     std::string error;
@@ -87,38 +92,100 @@ bool SyslogSender::EnsureConnected(std::uint32_t& delayMs)
     return true;
 }
 
+void SyslogSender::Spill()
+{
+    if (!m_Spool)
+        return;
+    if (!m_Batch.Empty()) {
+        m_Batch.DropFront(m_Spool->Write(m_Batch));
+        if (!m_Batch.Empty()) {
+            m_SpoolRoom = false;  // full: the rest waits in memory, in order
+            return;
+        }
+    }
+    while (m_Queue.Take(m_Batch, kBatchBytes, 0) > 0) {
+        m_Batch.DropFront(m_Spool->Write(m_Batch));
+        if (!m_Batch.Empty()) {
+            m_SpoolRoom = false;
+            return;
+        }
+    }
+}
+
+bool SyslogSender::HasWork()
+{
+    if (!m_Batch.Empty() || !m_SpoolBatch.Empty() || (m_Spool && !m_Spool->Empty()))
+        return true;
+    return m_Queue.WaitForRecords(m_Stopping ? 0 : kIdleWaitMs);
+}
+
+void SyslogSender::SendSome()
+{
+    RecordBatch* source = &m_SpoolBatch;
+    if (m_SpoolBatch.Empty() && !(m_Spool && m_Spool->Read(m_SpoolBatch, kBatchBytes) > 0)) {
+        source = &m_Batch;
+        if (m_Batch.Empty())
+            m_Queue.Take(m_Batch, kBatchBytes, 0);
+        if (m_Batch.Empty())
+            return;
+    }
+    std::size_t delivered = 0;
+    std::string error;
+    const bool ok = m_Transport->Send(*source, delivered, error);
+    m_Sent.fetch_add(delivered, std::memory_order_relaxed);
+    source->DropFront(delivered);
+    if (source == &m_SpoolBatch) {
+        m_Spool->Delivered(delivered);
+        if (delivered > 0)
+            m_SpoolRoom = true;
+    }
+    if (!ok) {
+        Trace(LevelError, "[{$}] SyslogAppender, {$}; reconnecting, {$} events wait", m_Settings.instance, error.c_str(),
+              m_SpoolBatch.Count() + m_Batch.Count() + m_Queue.Records());
+        m_Transport->Disconnect();
+        m_Connected = false;
+        m_NextAttempt = 0;  // the first attempt at once: most failures are a restarted collector
+        m_FailedAttempts = 1;
+    }
+}
+
 void SyslogSender::Run()
 {
     os::SetCurrentThreadName("Quorlin.Syslog");
+    if (m_Spool) {
+        std::string error;
+        if (!m_Spool->Open(error)) {
+            Trace(LevelError, "[{$}] SyslogAppender, {$}; events wait in memory only", m_Settings.instance, error.c_str());
+            m_Spool.reset();
+        }
+        m_SpoolRoom = m_Spool != nullptr;
+    }
     std::uint32_t delayMs = kFirstDelayMs;
     while (!PastDeadline()) {
-        // Records stay in the queue until there is a connection to send them over, so that the
-        // queue's size bounds what waits.
-        if (m_Batch.Empty() && !m_Queue.WaitForRecords(m_Stopping ? 0 : kIdleWaitMs)) {
+        if (!HasWork()) {
             if (m_Stopping)
                 break;
             continue;
         }
-        if (!EnsureConnected(delayMs))
-            continue;
-        if (m_Batch.Empty())
-            m_Queue.Take(m_Batch, kBatchBytes, 0);
-        std::size_t delivered = 0;
-        std::string error;
-        const bool ok = m_Transport->Send(m_Batch, delivered, error);
-        m_Sent.fetch_add(delivered, std::memory_order_relaxed);
-        m_Batch.DropFront(delivered);
-        if (!ok) {
-            Trace(LevelError, "[{$}] SyslogAppender, {$}; reconnecting, {$} events wait", m_Settings.instance, error.c_str(),
-                  m_Batch.Count() + m_Queue.Records());
-            m_Transport->Disconnect();
-            m_Connected = false;
-            m_NextAttempt = 0;  // the first attempt at once: most failures are a restarted collector
-            m_FailedAttempts = 1;
+        if (!m_Connected) {
+            // Away from the collector, memory is kept free for the logging threads.
+            Spill();
+            if (!EnsureConnected(delayMs))
+                continue;
+        } else if (m_Spool && m_Queue.UnderPressure()) {
+            Spill();  // a collector slower than the logging threads: the excess waits on disk, in order
         }
+        SendSome();
     }
     m_Transport->Disconnect();
     m_Connected = false;
+    m_SpoolRoom = false;
+    if (m_Spool) {
+        // What is read from the spool and not delivered is still in its file.
+        m_SpoolBatch.Clear();
+        Spill();
+        m_Spool->Keep();
+    }
 }
 
 }  // namespace Quorlin

@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "network/DiskSpool.h"
 #include "network/RecordQueue.h"
 #include "network/SyslogTransport.h"
 
@@ -23,7 +24,10 @@ public:
         std::uint32_t maxDelayMs = 30000;  // the longest wait between two connection attempts
     };
 
-    SyslogSender(RecordQueue& queue, std::unique_ptr<SyslogTransport> transport, Settings settings);
+    // With a spool, records wait on disk while the collector is away (and what waits at the stop
+    // stays there for the next run).
+    SyslogSender(RecordQueue& queue, std::unique_ptr<SyslogTransport> transport, std::unique_ptr<DiskSpool> spool,
+                 Settings settings);
     // Stops at once (what waits is left in the queue).
     ~SyslogSender();
     SyslogSender(const SyslogSender&) = delete;
@@ -31,11 +35,14 @@ public:
 
     void Start();
     // Sends what waits for up to `milliseconds` more, then stops the thread and ends the connection.
-    // Gives the records left unsent (still in the queue, or taken out and not delivered).
+    // Gives the records left unsent and not kept on disk.
     std::size_t Stop(std::uint32_t milliseconds);
 
     std::uint64_t Sent() const { return m_Sent.load(std::memory_order_relaxed); }
     bool Connected() const { return m_Connected.load(std::memory_order_relaxed); }
+    // Whether records that do not fit in memory can go to the spool: a producer may then wait for
+    // the sender to make room rather than drop its event.
+    bool CanSpill() const { return m_SpoolRoom.load(std::memory_order_relaxed); }
 
 private:
     void Run();
@@ -43,11 +50,18 @@ private:
     // Waits up to `milliseconds` or until Stop.
     void Pause(std::uint32_t milliseconds);
     bool PastDeadline() const;
+    // Moves what waits in memory to the spool, oldest first, as far as it takes it.
+    void Spill();
+    bool HasWork();
+    // Sends one batch, from the spool while it holds records, else from memory.
+    void SendSome();
 
     RecordQueue& m_Queue;
     std::unique_ptr<SyslogTransport> m_Transport;
     Settings m_Settings;
-    RecordBatch m_Batch;
+    std::unique_ptr<DiskSpool> m_Spool;
+    RecordBatch m_Batch;       // taken from memory, not yet delivered: newer than all the spool holds
+    RecordBatch m_SpoolBatch;  // read from the spool, not yet delivered
     std::thread m_Thread;
     std::mutex m_Mutex;
     std::condition_variable m_Wake;
@@ -55,6 +69,7 @@ private:
     std::atomic<std::int64_t> m_Deadline{0};  // ticks; meaningful once stopping
     std::atomic<std::uint64_t> m_Sent{0};
     std::atomic<bool> m_Connected{false};
+    std::atomic<bool> m_SpoolRoom{false};
     std::uint64_t m_FailedAttempts = 0;  // of the spell under way
     std::int64_t m_NextAttempt = 0;      // ticks
 };
