@@ -26,6 +26,15 @@ SyslogSender::~SyslogSender() { Stop(0); }
 
 void SyslogSender::Start()
 {
+    // Before the first event: a logging thread that finds memory full must know whether it can wait.
+    if (m_Spool) {
+        std::string error;
+        if (!m_Spool->Open(error)) {
+            Trace(LevelError, "[{$}] SyslogAppender, {$}; events wait in memory only", m_Settings.instance, error.c_str());
+            m_Spool.reset();
+        }
+        m_SpoolRoom = m_Spool != nullptr;
+    }
     m_Stopping = false;
     m_Thread = std::thread([this] { Run(); });
 }
@@ -152,14 +161,6 @@ void SyslogSender::SendSome()
 void SyslogSender::Run()
 {
     os::SetCurrentThreadName("Quorlin.Syslog");
-    if (m_Spool) {
-        std::string error;
-        if (!m_Spool->Open(error)) {
-            Trace(LevelError, "[{$}] SyslogAppender, {$}; events wait in memory only", m_Settings.instance, error.c_str());
-            m_Spool.reset();
-        }
-        m_SpoolRoom = m_Spool != nullptr;
-    }
     std::uint32_t delayMs = kFirstDelayMs;
     while (!PastDeadline()) {
         if (!HasWork()) {
