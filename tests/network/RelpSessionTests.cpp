@@ -8,7 +8,6 @@
 #include <thread>
 #include <vector>
 
-#include "RelpCollector.h"
 #include "TempDir.h"
 #include "network/RelpSession.h"
 
@@ -258,42 +257,4 @@ TEST(RelpSession, CloseWaitsForEveryAck)
     EXPECT_NE(session.Error().find("1 transactions still unacknowledged"), std::string::npos) << session.Error();
     EXPECT_EQ(session.Unacknowledged(), std::vector<std::uint64_t>{12});
     EXPECT_EQ(peer.sent.find("close"), std::string::npos);
-}
-
-TEST(RelpSession, ARealCollectorGetsEveryRecordOnceInOrder)
-{
-    QuorlinTest::TempDir dir;
-    QuorlinTest::RelpCollector collector(dir.Path());
-    std::string error;
-    if (!collector.Available(error))
-        GTEST_SKIP() << error;
-    ASSERT_TRUE(collector.Start(error)) << error;
-    const auto connection = collector.Connect(error);
-    ASSERT_TRUE(connection) << error;
-
-    // A window far smaller than the records: sending waits on the collector's acks again and again.
-    RelpSession session(*connection, 4);
-    ASSERT_TRUE(session.Open(30000, error)) << error;
-    std::string expected;
-    std::vector<std::uint64_t> acked, all;
-    for (std::uint64_t id = 0; id < 300; ++id) {
-        std::string record = "<13>quorlin " + std::to_string(id);
-        if (id % 3 == 0)
-            record += " caf\xc3\xa9 \xff\xfe";
-        if (id % 5 == 0)
-            record += "\nsecond line";
-        ASSERT_TRUE(session.Send(id, record, 30000)) << session.Error();
-        expected += record + "\n";
-        all.push_back(id);
-        ASSERT_TRUE(session.ReadAcks(0, acked)) << session.Error();
-    }
-    ASSERT_TRUE(session.Close(30000)) << session.Error();
-    session.ReadAcks(0, acked);
-    EXPECT_EQ(acked, all);
-
-    // The collector writes what it acknowledged in its own time.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (collector.Received().size() < expected.size() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(collector.Received(), expected);
 }
