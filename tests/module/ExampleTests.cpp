@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 
+#include "Collector.h"
 #include "FrameReader.h"
 #include "Shell.h"
 #include "TempDir.h"
@@ -78,4 +79,30 @@ TEST(Examples, TheTcpCollectorExampleDeliversEveryLine)
     EXPECT_EQ(records[1].rfind("<132>1 ", 0), 0u) << records[1];  // local0.warning
     EXPECT_NE(records[2].find("[ERROR] ["), std::string::npos) << records[2];
     EXPECT_EQ(records[2].substr(records[2].size() - 11), "third event");
+}
+
+TEST(Examples, TheRelpCollectorExampleDeliversEveryLineAndSpoolsWhileTheCollectorIsAway)
+{
+    TempDir dir;
+    Collector collector((dir.Path() / "collector").string());
+    ASSERT_TRUE(collector.Running()) << collector.Error();
+    std::string config = ReadFile(ExamplesFolder() / "central-relp.conf");
+    const std::string port = "port/value = 10515";
+    ASSERT_NE(config.find(port), std::string::npos);
+    config.replace(config.find(port), port.size(), "port/value = " + std::to_string(collector.RelpPort()));
+    config.replace(config.find("closeTimeout/value = 5000"), 25, "closeTimeout/value = 500");
+    WriteFile(dir.Path() / "central-relp.conf", config);
+    const std::string run = InDirectory(dir.Path().string()) + Quote(SiblingProgram("quorlin-run")) +
+                            " --config central-relp.conf < in.txt > out.txt 2> err.txt";
+    collector.Kill();
+    WriteFile(dir.Path() / "in.txt", "first event\nWARN second event\n");
+    ASSERT_EQ(RunShell(run), 0) << ReadFile(dir.Path() / "err.txt");  // kept on disk, not lost
+    ASSERT_TRUE(collector.Restart()) << collector.Error();
+    WriteFile(dir.Path() / "in.txt", "ERROR third event\n");
+    ASSERT_EQ(RunShell(run), 0) << ReadFile(dir.Path() / "err.txt");
+    const std::vector<SyslogRecord> records = collector.Received("relp", 3, 10000);
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[0].appName, "quorlin-run");
+    EXPECT_EQ(records[1].pri, 16 * 8 + 4);  // local0.warning
+    EXPECT_EQ(records[2].message.substr(records[2].message.size() - 11), "third event");
 }
