@@ -14,6 +14,7 @@
 #include "Events.h"
 #include "LineVerifier.h"
 #include "TempDir.h"
+#include "StartedAppender.h"
 #include "network/SyslogAppender.h"
 #include "os/Process.h"
 
@@ -21,19 +22,6 @@ using namespace Quorlin;
 using namespace QuorlinTest;
 
 namespace {
-
-using Options = std::vector<std::pair<std::string, std::string>>;
-
-std::unique_ptr<SyslogAppender> Started(const Options& options)
-{
-    auto appender = std::make_unique<SyslogAppender>();
-    appender->SetName(DString("central"));
-    for (const auto& [key, value] : options)
-        appender->SetOption(DString(key.c_str()), DString(value.c_str()));
-    appender->ActivateOptions();
-    EXPECT_TRUE(appender->Open());
-    return appender;
-}
 
 struct Transport {
     const char* protocol;

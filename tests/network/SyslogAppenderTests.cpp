@@ -15,25 +15,13 @@
 #include "Recorders.h"
 #include "TempDir.h"
 #include "diagnostics/LostEvents.h"
+#include "StartedAppender.h"
 #include "network/SyslogAppender.h"
 
 using namespace Quorlin;
 using namespace QuorlinTest;
 
 namespace {
-
-using Options = std::vector<std::pair<std::string, std::string>>;
-
-std::unique_ptr<SyslogAppender> Started(const Options& options)
-{
-    auto appender = std::make_unique<SyslogAppender>();
-    appender->SetName(DString("central"));
-    for (const auto& [key, value] : options)
-        appender->SetOption(DString(key.c_str()), DString(value.c_str()));
-    appender->ActivateOptions();
-    EXPECT_TRUE(appender->Open());
-    return appender;
-}
 
 // A port nobody listens on (for a while): one that was free a moment ago.
 std::uint16_t FreePort()
