@@ -1,6 +1,6 @@
 #pragma once
-// Plain sockets on 127.0.0.1 for the tests' own traffic with the collector: a few blocking calls,
-// each with a bound on how long it waits.
+// Sockets on 127.0.0.1 for the tests' own traffic with the collector, over the module's socket
+// layer: a few calls, each with a bound on how long it waits.
 
 #include <cstddef>
 #include <cstdint>
@@ -18,7 +18,7 @@ public:
     static LoopbackSocket Udp(std::uint16_t port = 0);
 
     LoopbackSocket() = default;
-    LoopbackSocket(LoopbackSocket&& other) noexcept : m_Handle(other.m_Handle) { other.m_Handle = -1; }
+    LoopbackSocket(LoopbackSocket&& other) noexcept : m_Handle(other.m_Handle), m_Port(other.m_Port) { other.m_Handle = -1; }
     LoopbackSocket& operator=(LoopbackSocket&& other) noexcept;
     ~LoopbackSocket();
 
@@ -29,16 +29,15 @@ public:
     LoopbackSocket Accept(std::uint32_t timeoutMs);
     // Sends all of `bytes` on a connection; false when the connection is gone.
     bool Send(std::string_view bytes);
-    // Sends one datagram to 127.0.0.1:port from a UDP socket.
-    bool SendTo(std::uint16_t port, std::string_view datagram);
     // Bytes read into `buffer`: > 0 read, 0 the peer closed, -1 nothing within timeoutMs or an error.
     int Receive(char* buffer, std::size_t size, std::uint32_t timeoutMs);
     void Close();
 
 private:
-    explicit LoopbackSocket(std::intptr_t handle) : m_Handle(handle) {}
+    LoopbackSocket(std::intptr_t handle, std::uint16_t port) : m_Handle(handle), m_Port(port) {}
 
     std::intptr_t m_Handle = -1;
+    std::uint16_t m_Port = 0;
 };
 
 }  // namespace QuorlinTest
