@@ -38,13 +38,14 @@ test-windows:
 	$(CTEST) --preset windows
 
 # The benchmarks compile and run correctly: each once, on a tiny workload (not timed).
-BENCH_TARGETS = purge_bench micro_bench compare_bench spdlog_stdin gzip gzip-zlib
+BENCH_TARGETS = purge_bench micro_bench compare_bench spdlog_stdin gzip gzip-zlib syslog_bench
 test-bench:
 	$(CMAKE) --preset linux >/dev/null
 	$(CMAKE) --build --preset linux --target $(BENCH_TARGETS)
 	./build/linux/bin/purge_bench --smoke --benchmark_min_time=0.001 >/dev/null
 	./build/linux/bin/micro_bench --benchmark_min_time=0.001 >/dev/null
 	./build/linux/bin/compare_bench --smoke >/dev/null
+	./build/linux/bin/syslog_bench --smoke >/dev/null
 	./bench/stdin_compare.sh --smoke build/linux/bin build/bench-data/stdin
 	./bench/compress_compare.sh --smoke build/linux/bin build/bench-data/compress
 
@@ -74,7 +75,8 @@ fuzz: fuzz-build
 
 # Benchmarks, in the optimised Linux tree: the comparison with spdlog (table on standard output,
 # build/bench/compare.json and compare.png), whole processes reading standard input
-# (build/bench/stdin.md), then the purge (minute pattern, 1,000 history files).
+# (build/bench/stdin.md), the compressors (build/bench/compress.md), the syslog appender into rsyslogd
+# (build/bench/syslog.md), then the purge (minute pattern, 1,000 history files).
 BENCH_ARGS ?=
 bench:
 	./scripts/install-deps.sh bench
@@ -85,6 +87,7 @@ bench:
 	gnuplot -e "data='build/bench/compare.dat'; out='build/bench/compare.png'" bench/compare.gp
 	./bench/stdin_compare.sh build/linux/bin build/bench-data/stdin | tee build/bench/stdin.md
 	./bench/compress_compare.sh --windows-bin build/windows/bin build/linux/bin build/bench-data/compress | tee build/bench/compress.md
+	./build/linux/bin/syslog_bench | tee build/bench/syslog.md
 	./build/linux/bin/purge_bench
 
 # The Windows install tree, zipped: build/package/Quorlin.Appender64-VERSION-win64.zip

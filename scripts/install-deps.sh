@@ -8,7 +8,7 @@ case "$what" in
   test)  packages="$packages g++-mingw-w64-x86-64-posix wine64 libz-mingw-w64-dev zlib1g-dev clang libclang-rt-14-dev"
          # the syslog tests' collector: rsyslogd with RELP and TLS inputs, and openssl for its certificates
          packages="$packages rsyslog rsyslog-relp rsyslog-openssl openssl" ;;
-  bench) packages="$packages libbenchmark-dev libspdlog-dev zlib1g-dev gnuplot-nox daemontools apache2-utils bc" ;;
+  bench) packages="$packages libbenchmark-dev libspdlog-dev zlib1g-dev gnuplot-nox daemontools apache2-utils bc rsyslog rsyslog-relp rsyslog-openssl openssl" ;;
 esac
 missing=""
 for p in $packages; do
