@@ -83,11 +83,28 @@ bool RelpSession::End(std::string reason)
 
 bool RelpSession::SendFrame(std::uint32_t txnr, std::string_view command, std::string_view data, Deadline deadline)
 {
-    m_Out.clear();
     AppendRelpFrame(m_Out, txnr, command, data);
-    if (m_Connection.Send(m_Out.data(), m_Out.size(), RemainingMs(deadline)))
+    if (m_Gathering && m_Out.size() < kGatherBytes)
         return true;
-    return End("the connection failed while sending " + std::string(command) + " (transaction " + std::to_string(txnr) + ")");
+    return SendGathered(deadline);
+}
+
+bool RelpSession::SendGathered(Deadline deadline)
+{
+    if (m_Out.empty())
+        return true;
+    const bool sent = m_Connection.Send(m_Out.data(), m_Out.size(), RemainingMs(deadline));
+    m_Out.clear();
+    return sent || End("the connection failed while sending to the collector");
+}
+
+void RelpSession::Gather(bool on) { m_Gathering = on; }
+
+bool RelpSession::Flush(std::uint32_t timeoutMs)
+{
+    if (m_State != State::Open && m_State != State::Closing)
+        return false;
+    return SendGathered(DeadlineIn(timeoutMs));
 }
 
 bool RelpSession::Open(std::uint32_t timeoutMs, std::string& error)
@@ -212,6 +229,9 @@ std::vector<std::uint64_t> RelpSession::Unacknowledged() const
 
 bool RelpSession::Pump(Deadline deadline, const std::function<bool()>& done)
 {
+    // Answers can only come to what has gone out.
+    if (!SendGathered(deadline))
+        return false;
     char buffer[4096];
     for (bool polled = false;;) {
         for (;;) {

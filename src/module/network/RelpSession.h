@@ -38,6 +38,11 @@ public:
     // ended (a 500 or other refusal, serverclose, a protocol error, a closed connection); what it
     // acknowledged before that is still appended.
     bool ReadAcks(std::uint32_t timeoutMs, std::vector<std::uint64_t>& acked);
+    // While on, syslog frames are gathered and go out together (up to 64 KiB at a time), before any
+    // wait for answers, or at Flush.
+    void Gather(bool on);
+    // Sends what was gathered; false when the connection failed (the session has then ended).
+    bool Flush(std::uint32_t timeoutMs);
     // Waits for the outstanding acknowledgements, sends close and waits for its answer, all within
     // timeoutMs; the session has ended either way. False when any transaction stayed unacknowledged.
     bool Close(std::uint32_t timeoutMs);
@@ -55,6 +60,8 @@ private:
 
     bool End(std::string reason);
     bool SendFrame(std::uint32_t txnr, std::string_view command, std::string_view data, Deadline deadline);
+    bool SendGathered(Deadline deadline);
+    static constexpr std::size_t kGatherBytes = 64 * 1024;
     // Reads and handles the collector's frames until `done` holds or the deadline passes; false when the
     // session ended meanwhile.
     bool Pump(Deadline deadline, const std::function<bool()>& done);
@@ -68,7 +75,8 @@ private:
     std::string m_Error;
     RelpFrameReader m_Reader;
     RelpFrame m_Frame;
-    std::string m_Out;
+    std::string m_Out;  // frames not yet sent
+    bool m_Gathering = false;
     std::uint32_t m_NextTxnr = 1;
     std::uint32_t m_CloseTxnr = 0;
     bool m_Answered = false;  // to the open offer or the close

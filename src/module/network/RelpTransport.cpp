@@ -40,9 +40,11 @@ public:
         delivered = 0;
         std::size_t next = 0;
         std::vector<std::uint64_t> acked;
+        m_Session->Gather(true);
         while (delivered < count) {
             while (next < count && m_Session->Send(next, batch.Record(next), m_Peer.timeoutMs))
                 ++next;
+            m_Session->Flush(m_Peer.timeoutMs);
             acked.clear();
             const bool open = m_Session->ReadAcks(m_Peer.timeoutMs, acked);
             for (const std::uint64_t id : acked)
