@@ -38,8 +38,10 @@ bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
 std::vector<std::wstring> SplitCommandLine(std::wstring_view line)
 {
     std::vector<std::wstring> args;
+    args.reserve(8);  // gzip's command line: program, options, the file
     std::size_t i = 0;
     std::wstring program;
+    program.reserve(line.size());
     if (i < line.size() && line[i] == L'"') {
         for (++i; i < line.size() && line[i] != L'"'; ++i)
             program += line[i];
@@ -57,6 +59,7 @@ std::vector<std::wstring> SplitCommandLine(std::wstring_view line)
         if (i >= line.size())
             break;
         std::wstring arg;
+        arg.reserve(line.size() - i);
         int quotes = 0;  // 1 inside a quoted part
         std::size_t backslashes = 0;
         while (i < line.size()) {
@@ -161,7 +164,9 @@ Status native::Spawn(std::wstring_view program, std::wstring_view commandLine, P
     std::vector<std::string> args;
     std::string path;
     try {
-        for (const std::wstring& arg : SplitCommandLine(commandLine))
+        const std::vector<std::wstring> split = SplitCommandLine(commandLine);
+        args.reserve(split.size());
+        for (const std::wstring& arg : split)
             args.push_back(ToUtf8(arg));
         path = ToUtf8(program);
     } catch (...) {
@@ -171,6 +176,7 @@ Status native::Spawn(std::wstring_view program, std::wstring_view commandLine, P
     if (args.size() == 1 && args[0].empty())
         args[0] = path;
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (std::string& arg : args)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
