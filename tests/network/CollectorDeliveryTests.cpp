@@ -27,6 +27,7 @@ struct Transport {
     const char* protocol;
     std::uint16_t (Collector::*port)() const;
     const char* input;
+    const char* format;
 };
 
 }  // namespace
@@ -36,13 +37,16 @@ TEST(CollectorDelivery, EveryTransportDeliversEachEventOnceInOrderWithItsFieldsA
     TempDir dir;
     Collector collector(dir.Path().string());
     ASSERT_TRUE(collector.Running()) << collector.Error();
-    const Transport transports[] = {{"udp", &Collector::UdpPort, "udp"},
-                                    {"tcp", &Collector::TcpPort, "tcp"},
-                                    {"relp", &Collector::RelpPort, "relp"}};
+    const Transport transports[] = {{"udp", &Collector::UdpPort, "udp", "rfc5424"},
+                                    {"tcp", &Collector::TcpPort, "tcp", "rfc5424"},
+                                    {"relp", &Collector::RelpPort, "relp", "rfc5424"},
+                                    {"tcp", &Collector::TcpPort, "tcp", "rfc3164"}};
     for (const Transport& transport : transports) {
-        SCOPED_TRACE(transport.protocol);
+        SCOPED_TRACE(std::string(transport.protocol) + " " + transport.format);
+        const std::size_t before = collector.Received(transport.input, 0, 0).size();
         auto appender = Started({{"protocol/value", transport.protocol}, {"port/value", std::to_string((collector.*transport.port)())},
-                                 {"appName/value", "shop"}, {"hostName/value", "web1"}, {"facility/value", "local3"}});
+                                 {"appName/value", "shop"}, {"hostName/value", "web1"}, {"facility/value", "local3"},
+                                 {"format/value", transport.format}});
         Log(*appender, "line\nbreak", 80000);
         Log(*appender, std::string("nul\0inside", 10), 70000);
         Log(*appender, "bad \xFF utf-8 \xC3\xA9", 50000);
@@ -51,18 +55,19 @@ TEST(CollectorDelivery, EveryTransportDeliversEachEventOnceInOrderWithItsFieldsA
         appender->Close();
         EXPECT_EQ(appender->GetLost(), 0u);
 
-        const std::vector<SyslogRecord> records = collector.Received(transport.input, 203, 10000);
+        std::vector<SyslogRecord> records = collector.Received(transport.input, before + 203, 10000);
+        records.erase(records.begin(), records.begin() + static_cast<std::ptrdiff_t>(before));
         ASSERT_EQ(records.size(), 203u);
+        const std::string lead = std::string(transport.format) == "rfc3164" ? " " : "";  // RFC 3164: the space after the tag
         EXPECT_EQ(records[0].pri, 19 * 8 + 3);  // local3.err
         EXPECT_EQ(records[0].hostname, "web1");
         EXPECT_EQ(records[0].appName, "shop");
         EXPECT_EQ(records[0].procId, std::to_string(os::CurrentProcessId()));
-        EXPECT_EQ(records[0].msgId, "-");
-        EXPECT_EQ(records[0].message, "line#012break");
-        EXPECT_EQ(records[1].message, "nul#000inside");
-        EXPECT_EQ(records[2].message, "bad \xEF\xBF\xBD utf-8 \xC3\xA9");
+        EXPECT_EQ(records[0].message, lead + "line#012break");
+        EXPECT_EQ(records[1].message, lead + "nul#000inside");
+        EXPECT_EQ(records[2].message, lead + "bad \xEF\xBF\xBD utf-8 \xC3\xA9");
         for (int i = 0; i < 200; ++i)
-            ASSERT_EQ(records[static_cast<std::size_t>(3 + i)].message, "event " + std::to_string(i));
+            ASSERT_EQ(records[static_cast<std::size_t>(3 + i)].message, lead + "event " + std::to_string(i));
         EXPECT_EQ(records[3].pri, 19 * 8 + 7);  // local3.debug
     }
 }
