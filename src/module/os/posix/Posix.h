@@ -5,7 +5,10 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <climits>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -65,6 +68,28 @@ public:
 private:
     int m_Fd;
 };
+
+// The end of a wait that may be spread over several calls (retries, addresses, partial sends).
+class Deadline {
+public:
+    explicit Deadline(std::uint32_t milliseconds)
+        : m_End(std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds))
+    {
+    }
+
+    int LeftMs() const
+    {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(m_End - std::chrono::steady_clock::now()).count();
+        return static_cast<int>(std::clamp<decltype(left)>(left, 0, INT_MAX));
+    }
+
+private:
+    std::chrono::steady_clock::time_point m_End;
+};
+
+// Waits until `fd` is ready for the poll `events` or the deadline has passed: ETIMEDOUT then. An
+// interrupted wait goes on with the time left.
+Status AwaitReady(int fd, short events, const Deadline& deadline) noexcept;
 
 // Writes all of `size` bytes, retrying after interruptions; false on the first error.
 bool WriteAll(int fd, const void* data, std::size_t size) noexcept;
