@@ -29,6 +29,16 @@ inline constexpr std::uint32_t FromResolver(int code) noexcept { return kResolve
 inline constexpr bool IsResolverCode(std::uint32_t native) noexcept { return (native & 0xFFFF0000u) == kResolverError; }
 inline constexpr int ResolverCode(std::uint32_t native) noexcept { return static_cast<std::int16_t>(native & 0xFFFFu); }
 
+// Nor are OpenSSL's verify results: a certificate that does not verify is reported as kCertificateError
+// with the X509_V_ERR_ code in the low 16 bits; FromNative gives BadCertificate, ErrorText OpenSSL's text.
+inline constexpr std::uint32_t kCertificateError = 0x50000000;
+inline constexpr std::uint32_t FromCertificate(long code) noexcept
+{
+    return kCertificateError | static_cast<std::uint16_t>(code);
+}
+inline constexpr bool IsCertificateCode(std::uint32_t native) noexcept { return (native & 0xFFFF0000u) == kCertificateError; }
+inline constexpr int CertificateCode(std::uint32_t native) noexcept { return static_cast<int>(native & 0xFFFFu); }
+
 // Wide text (UTF-32 on Linux) to UTF-8 for system calls and back; what is no character becomes U+FFFD.
 inline std::string ToUtf8(std::wstring_view text) { return ORBEK::Utility::WideToUtf8(text); }
 inline std::wstring FromUtf8(std::string_view text) { return ORBEK::Utility::Utf8ToWide(text); }
