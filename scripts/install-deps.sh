@@ -3,7 +3,7 @@
 # usage: install-deps.sh [run|test|bench]
 set -eu
 what=${1:-test}
-packages="cmake ninja-build g++ make libgtest-dev gzip libdeflate-dev"
+packages="cmake ninja-build g++ make libgtest-dev gzip libdeflate-dev libssl-dev"
 case "$what" in
   test)  packages="$packages g++-mingw-w64-x86-64-posix wine64 libz-mingw-w64-dev zlib1g-dev clang libclang-rt-14-dev"
          # the syslog tests' collector: rsyslogd with RELP and TLS inputs, and openssl for its certificates

@@ -22,11 +22,12 @@ enum class ErrorKind : std::uint8_t {
     HostNotFound,       // the name does not resolve
     Unreachable,        // no route to the host or its network, or the network is down
     AddressInUse,       // another socket holds the local address
+    BadCertificate,     // the peer's certificate does not chain to a trusted one or does not match its name
     Other,
 };
 
 struct Status {
-    std::uint32_t native = 0;  // GetLastError() or a WSA code on Windows, errno or a resolver code on POSIX; 0 on success
+    std::uint32_t native = 0;  // GetLastError(), a WSA or an SSPI code on Windows; errno, a resolver or a certificate code on POSIX; 0 on success
     ErrorKind kind = ErrorKind::None;
 
     bool Ok() const noexcept { return kind == ErrorKind::None; }

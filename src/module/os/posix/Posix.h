@@ -5,7 +5,10 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <climits>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -25,6 +28,16 @@ inline constexpr std::uint32_t kResolverError = 0x40000000;
 inline constexpr std::uint32_t FromResolver(int code) noexcept { return kResolverError | static_cast<std::uint16_t>(code); }
 inline constexpr bool IsResolverCode(std::uint32_t native) noexcept { return (native & 0xFFFF0000u) == kResolverError; }
 inline constexpr int ResolverCode(std::uint32_t native) noexcept { return static_cast<std::int16_t>(native & 0xFFFFu); }
+
+// Nor are OpenSSL's verify results: a certificate that does not verify is reported as kCertificateError
+// with the X509_V_ERR_ code in the low 16 bits; FromNative gives BadCertificate, ErrorText OpenSSL's text.
+inline constexpr std::uint32_t kCertificateError = 0x50000000;
+inline constexpr std::uint32_t FromCertificate(long code) noexcept
+{
+    return kCertificateError | static_cast<std::uint16_t>(code);
+}
+inline constexpr bool IsCertificateCode(std::uint32_t native) noexcept { return (native & 0xFFFF0000u) == kCertificateError; }
+inline constexpr int CertificateCode(std::uint32_t native) noexcept { return static_cast<int>(native & 0xFFFFu); }
 
 // Wide text (UTF-32 on Linux) to UTF-8 for system calls and back; what is no character becomes U+FFFD.
 inline std::string ToUtf8(std::wstring_view text) { return ORBEK::Utility::WideToUtf8(text); }
@@ -65,6 +78,28 @@ public:
 private:
     int m_Fd;
 };
+
+// The end of a wait that may be spread over several calls (retries, addresses, partial sends).
+class Deadline {
+public:
+    explicit Deadline(std::uint32_t milliseconds)
+        : m_End(std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds))
+    {
+    }
+
+    int LeftMs() const
+    {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(m_End - std::chrono::steady_clock::now()).count();
+        return static_cast<int>(std::clamp<decltype(left)>(left, 0, INT_MAX));
+    }
+
+private:
+    std::chrono::steady_clock::time_point m_End;
+};
+
+// Waits until `fd` is ready for the poll `events` or the deadline has passed: ETIMEDOUT then. An
+// interrupted wait goes on with the time left.
+Status AwaitReady(int fd, short events, const Deadline& deadline) noexcept;
 
 // Writes all of `size` bytes, retrying after interruptions; false on the first error.
 bool WriteAll(int fd, const void* data, std::size_t size) noexcept;

@@ -6,10 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <climits>
 #include <string>
 
 #include "Posix.h"
@@ -17,41 +14,11 @@
 namespace Quorlin::os {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using posix::AwaitReady;
+using posix::Deadline;
 using posix::LastError;
 
-// The end of a wait that may be spread over several calls (retries, addresses, partial sends).
-class Deadline {
-public:
-    explicit Deadline(std::uint32_t milliseconds) : m_End(Clock::now() + std::chrono::milliseconds(milliseconds)) {}
-
-    int LeftMs() const
-    {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(m_End - Clock::now()).count();
-        return static_cast<int>(std::clamp<decltype(left)>(left, 0, INT_MAX));
-    }
-
-private:
-    Clock::time_point m_End;
-};
-
 Status Fail(int error) noexcept { return FromNative(static_cast<std::uint32_t>(error)); }
-
-// Waits until `fd` is ready for `events` or the deadline has passed; ETIMEDOUT then, and the error of
-// poll itself otherwise. An interrupted wait goes on with the time left.
-Status AwaitReady(int fd, short events, const Deadline& deadline) noexcept
-{
-    for (;;) {
-        pollfd entry = {fd, events, 0};
-        const int ready = ::poll(&entry, 1, deadline.LeftMs());
-        if (ready > 0)
-            return {};  // readiness, a hang-up or an error: the next call on the socket tells which
-        if (ready == 0)
-            return Fail(ETIMEDOUT);
-        if (errno != EINTR)
-            return LastError();
-    }
-}
 
 int SocketType(SocketKind kind) noexcept { return kind == SocketKind::Stream ? SOCK_STREAM : SOCK_DGRAM; }
 
@@ -97,6 +64,20 @@ std::string DescribeConnectFailure(const Status& status, const char* host, std::
 }
 
 }  // namespace
+
+Status posix::AwaitReady(int fd, short events, const Deadline& deadline) noexcept
+{
+    for (;;) {
+        pollfd entry = {fd, events, 0};
+        const int ready = ::poll(&entry, 1, deadline.LeftMs());
+        if (ready > 0)
+            return {};  // readiness, a hang-up or an error: the next call on the socket tells which
+        if (ready == 0)
+            return Fail(ETIMEDOUT);
+        if (errno != EINTR)
+            return LastError();
+    }
+}
 
 Status ConnectSocket(const char* host, std::uint16_t port, SocketKind kind, std::uint32_t timeoutMs, SocketHandle& socket,
                      std::string& error)

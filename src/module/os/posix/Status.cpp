@@ -1,6 +1,7 @@
 #include "../Status.h"
 
 #include <netdb.h>
+#include <openssl/x509.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -13,9 +14,11 @@ namespace Quorlin::os {
 
 // The translation table. EBUSY doubles as the code of a refusal by another handle's share mode
 // (posix::kSharingViolation), so it stands where ERROR_SHARING_VIOLATION stands on Windows.
-// Resolver codes (posix::FromResolver) come after the errno values.
+// Resolver codes (posix::FromResolver) and certificate codes (posix::FromCertificate) are told apart first.
 Status FromNative(std::uint32_t native) noexcept
 {
+    if (posix::IsCertificateCode(native))
+        return {native, ErrorKind::BadCertificate};
     if (posix::IsResolverCode(native)) {
         switch (posix::ResolverCode(native)) {
         case EAI_NONAME:
@@ -77,6 +80,8 @@ std::string ErrorText(std::uint32_t native)
 {
     if (posix::IsResolverCode(native))
         return ::gai_strerror(posix::ResolverCode(native));
+    if (posix::IsCertificateCode(native))
+        return ::X509_verify_cert_error_string(posix::CertificateCode(native));
     char buffer[256] = {};
     const char* text = ChooseText(::strerror_r(static_cast<int>(native), buffer, sizeof buffer), buffer);
     std::string result = text && *text ? text : "Unknown error " + std::to_string(native);

@@ -4,7 +4,6 @@
 #include <ws2tcpip.h>
 
 #include <algorithm>
-#include <chrono>
 #include <climits>
 #include <string>
 
@@ -13,22 +12,7 @@
 namespace Quorlin::os {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// The end of a wait that may be spread over several calls (retries, addresses, partial sends).
-class Deadline {
-public:
-    explicit Deadline(std::uint32_t milliseconds) : m_End(Clock::now() + std::chrono::milliseconds(milliseconds)) {}
-
-    int LeftMs() const
-    {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(m_End - Clock::now()).count();
-        return static_cast<int>(std::clamp<decltype(left)>(left, 0, INT_MAX));
-    }
-
-private:
-    Clock::time_point m_End;
-};
+using win32::Deadline;
 
 Status Fail(int error) noexcept { return FromNative(static_cast<std::uint32_t>(error)); }
 Status LastSocketError() noexcept { return Fail(::WSAGetLastError()); }

@@ -1,10 +1,43 @@
 #include "../Status.h"
 
+#include <cstdio>
+
 #include "Win32.h"
 
 namespace Quorlin::os {
+namespace {
+// HRESULTs are signed; the native codes are not.
+constexpr std::uint32_t Code(HRESULT result) noexcept { return static_cast<std::uint32_t>(result); }
 
-// The translation table. Winsock's codes come with the system's ones that overlapped socket calls give.
+// Texts for the TLS and certificate codes of a system that has none for them (Wine has none).
+const char* TlsText(std::uint32_t native) noexcept
+{
+    switch (native) {
+    case Code(CERT_E_UNTRUSTEDROOT):
+    case Code(SEC_E_UNTRUSTED_ROOT): return "the chain ends in a root certificate that is not trusted";
+    case Code(CERT_E_CHAINING): return "no chain to a trusted root certificate";
+    case Code(CERT_E_CN_NO_MATCH):
+    case Code(SEC_E_WRONG_PRINCIPAL): return "the certificate does not name the server";
+    case Code(CERT_E_EXPIRED):
+    case Code(SEC_E_CERT_EXPIRED): return "a certificate has expired or is not yet valid";
+    case Code(CERT_E_WRONG_USAGE): return "a certificate is not meant for this use";
+    case Code(TRUST_E_CERT_SIGNATURE): return "a certificate's signature does not verify";
+    case Code(CRYPT_E_REVOKED): return "a certificate has been revoked";
+    case Code(TRUST_E_BASIC_CONSTRAINTS): return "a certificate's basic constraints are not met";
+    case Code(SEC_E_ILLEGAL_MESSAGE): return "the peer sent a message that is not valid TLS, or a fatal alert";
+    case Code(SEC_E_ALGORITHM_MISMATCH): return "no protocol version or cipher in common with the peer";
+    case Code(SEC_E_INVALID_TOKEN): return "the data is not valid TLS";
+    case Code(SEC_E_DECRYPT_FAILURE):
+    case Code(SEC_E_MESSAGE_ALTERED): return "a TLS record does not decrypt";
+    case Code(SEC_E_CONTEXT_EXPIRED): return "the TLS session has ended";
+    case Code(SEC_E_INTERNAL_ERROR): return "the TLS provider failed";
+    default: return nullptr;
+    }
+}
+}  // namespace
+
+// The translation table. Winsock's codes come with the system's ones that overlapped socket calls give,
+// the certificate ones with Schannel's for a server it does not trust.
 Status FromNative(std::uint32_t native) noexcept
 {
     ErrorKind kind = ErrorKind::Other;
@@ -55,6 +88,29 @@ Status FromNative(std::uint32_t native) noexcept
     case ERROR_HOST_UNREACHABLE:
     case ERROR_NETWORK_UNREACHABLE: kind = ErrorKind::Unreachable; break;
     case WSAEADDRINUSE: kind = ErrorKind::AddressInUse; break;
+    case Code(CERT_E_UNTRUSTEDROOT):
+    case Code(CERT_E_UNTRUSTEDCA):
+    case Code(CERT_E_CHAINING):
+    case Code(CERT_E_EXPIRED):
+    case Code(CERT_E_VALIDITYPERIODNESTING):
+    case Code(CERT_E_WRONG_USAGE):
+    case Code(CERT_E_PURPOSE):
+    case Code(CERT_E_ROLE):
+    case Code(CERT_E_PATHLENCONST):
+    case Code(CERT_E_CRITICAL):
+    case Code(CERT_E_MALFORMED):
+    case Code(CERT_E_CN_NO_MATCH):
+    case Code(CERT_E_INVALID_NAME):
+    case Code(CERT_E_INVALID_POLICY):
+    case Code(CERT_E_REVOKED):
+    case Code(CRYPT_E_REVOKED):
+    case Code(TRUST_E_CERT_SIGNATURE):
+    case Code(TRUST_E_BASIC_CONSTRAINTS):
+    case Code(SEC_E_UNTRUSTED_ROOT):
+    case Code(SEC_E_CERT_EXPIRED):
+    case Code(SEC_E_CERT_UNKNOWN):
+    case Code(SEC_E_WRONG_PRINCIPAL):
+    case Code(SEC_E_CERT_WRONG_USAGE): kind = ErrorKind::BadCertificate; break;
     default: break;
     }
     return {native, kind};
@@ -73,8 +129,12 @@ std::string ErrorText(std::uint32_t native)
         ::LocalFree(buffer);
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
         text.pop_back();
-    if (text.empty())
-        text = "Unknown error " + std::to_string(native);
+    if (text.empty()) {
+        const char* tls = TlsText(native);
+        char code[16];
+        std::snprintf(code, sizeof code, native >= 0x80000000u ? "0x%08X" : "%u", static_cast<unsigned>(native));
+        text = tls ? tls : std::string("Unknown error ") + code;
+    }
     return text;
 }
 

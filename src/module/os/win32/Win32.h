@@ -6,6 +6,10 @@
 // winbase.h still maps the 16-bit FreeModule to FreeLibrary, which would rewrite os::FreeModule.
 #undef FreeModule
 
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -52,6 +56,24 @@ public:
 
 private:
     HANDLE m_Handle;
+};
+
+// The end of a wait that may be spread over several calls (retries, addresses, partial sends).
+class Deadline {
+public:
+    explicit Deadline(std::uint32_t milliseconds)
+        : m_End(std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds))
+    {
+    }
+
+    int LeftMs() const
+    {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(m_End - std::chrono::steady_clock::now()).count();
+        return static_cast<int>(std::clamp<decltype(left)>(left, 0, INT_MAX));
+    }
+
+private:
+    std::chrono::steady_clock::time_point m_End;
 };
 
 inline HANDLE ToHandle(std::intptr_t value) noexcept { return reinterpret_cast<HANDLE>(value); }
