@@ -13,6 +13,7 @@
 #include "Collector.h"
 #include "Events.h"
 #include "LineVerifier.h"
+#include "Recorders.h"
 #include "TempDir.h"
 #include "StartedAppender.h"
 #include "network/SyslogAppender.h"
@@ -40,13 +41,14 @@ TEST(CollectorDelivery, EveryTransportDeliversEachEventOnceInOrderWithItsFieldsA
     const Transport transports[] = {{"udp", &Collector::UdpPort, "udp", "rfc5424"},
                                     {"tcp", &Collector::TcpPort, "tcp", "rfc5424"},
                                     {"relp", &Collector::RelpPort, "relp", "rfc5424"},
-                                    {"tcp", &Collector::TcpPort, "tcp", "rfc3164"}};
+                                    {"tcp", &Collector::TcpPort, "tcp", "rfc3164"},
+                                    {"tls", &Collector::TlsPort, "tls", "rfc5424"}};
     for (const Transport& transport : transports) {
         SCOPED_TRACE(std::string(transport.protocol) + " " + transport.format);
         const std::size_t before = collector.Received(transport.input, 0, 0).size();
         auto appender = Started({{"protocol/value", transport.protocol}, {"port/value", std::to_string((collector.*transport.port)())},
                                  {"appName/value", "shop"}, {"hostName/value", "web1"}, {"facility/value", "local3"},
-                                 {"format/value", transport.format}});
+                                 {"format/value", transport.format}, {"caFile/value", collector.CaFile()}});
         Log(*appender, "line\nbreak", 80000);
         Log(*appender, std::string("nul\0inside", 10), 70000);
         Log(*appender, "bad \xFF utf-8 \xC3\xA9", 50000);
@@ -70,6 +72,21 @@ TEST(CollectorDelivery, EveryTransportDeliversEachEventOnceInOrderWithItsFieldsA
             ASSERT_EQ(records[static_cast<std::size_t>(3 + i)].message, lead + "event " + std::to_string(i));
         EXPECT_EQ(records[3].pri, 19 * 8 + 7);  // local3.debug
     }
+}
+
+TEST(CollectorDelivery, ACollectorWhoseCertificateDoesNotVerifyGetsNothingAndSaysWhy)
+{
+    TempDir dir;
+    Collector collector(dir.Path().string());
+    ASSERT_TRUE(collector.Running()) << collector.Error();
+    DiagnosticRecorder diagnostics;
+    auto appender = Started({{"protocol/value", "tls"}, {"port/value", std::to_string(collector.TlsPort())},
+                             {"caFile/value", collector.OtherCaFile()}, {"closeTimeout/value", "300"}});
+    Log(*appender, "secret");
+    appender->Close();
+    EXPECT_EQ(appender->GetLost(), 1u);
+    EXPECT_EQ(diagnostics.Mentions("TLS handshake with [127.0.0.1]"), 1);
+    EXPECT_TRUE(collector.Received("tls", 1, 500).empty());
 }
 
 TEST(CollectorDelivery, OverRelpACollectorKilledAndRestartedMidStreamLosesNothing)

@@ -197,6 +197,11 @@ bool SyslogAppender::Open()
 {
     if (m_Target.empty())
         ActivateOptions();
+    if (m_Protocol == SyslogProtocol::Tls && m_Peer.caFile.empty()) {
+        Trace(LevelError, "[{$}] SyslogAppender.Open, [{$}]: tls needs caFile/value, the certificates that may sign the collector's",
+              m_InstanceNumber, m_Target.c_str());
+        return false;
+    }
     std::unique_ptr<SyslogTransport> transport = MakeTransport(m_Protocol, m_Peer);
     if (!transport) {
         Trace(LevelError, "[{$}] SyslogAppender.Open, [{$}]: this build cannot speak {$}", m_InstanceNumber, m_Target.c_str(),
