@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "HostShell.h"
+#include "UnixProgram.h"
 #include "Paths.h"
 #include "TempDir.h"
 #include "os/Socket.h"
@@ -17,7 +17,6 @@
 
 namespace os = Quorlin::os;
 namespace fs = std::filesystem;
-using QuorlinTest::HostPath;
 
 namespace {
 
@@ -41,7 +40,9 @@ class TlsTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        s_Unavailable = QuorlinTest::HostShellUnavailable();
+        s_Unavailable = QuorlinTest::UnixPath(QuorlinTest::Utf8(fs::temp_directory_path())).empty()
+                            ? "no Linux side to run it on"
+                            : "";
         s_Made.clear();
         if (s_Unavailable.empty()) {
             s_Dir = std::make_unique<QuorlinTest::TempDir>();
@@ -66,10 +67,10 @@ protected:
     // code in NAME.status at its end.
     static void StartScript(const std::string& name, const std::string& commands)
     {
-        const std::string script = "cd '" + HostPath(s_Dir->Path()) + "' || exit 1\n" + "trap 'echo $? >" + name +
+        const std::string script = "cd " + QuorlinTest::UnixQuoted(QuorlinTest::UnixPath(File(""))) + " || exit 1\n" + "trap 'echo $? >" + name +
                                    ".status' EXIT\n" + "exec </dev/null >" + name + ".log 2>&1\n" + commands;
         std::ofstream(Path(name + ".sh"), std::ios::binary) << script;
-        QuorlinTest::StartHostScript(Path(name + ".sh"));
+        QuorlinTest::StartUnixProgram({"/bin/sh", QuorlinTest::UnixPath(File(name + ".sh"))});
     }
 
     // Waits until `condition` holds for the text of file `name`, for a minute at most; that text.
