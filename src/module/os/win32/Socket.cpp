@@ -1,4 +1,5 @@
 #include "../Socket.h"
+#include "../SocketText.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -132,17 +133,6 @@ Status ConnectWithin(SOCKET socket, const ADDRINFOW& address, const Deadline& de
     return Fail(error);
 }
 
-std::string Peer(const char* host, std::uint16_t port) { return "[" + std::string(host) + "]:[" + std::to_string(port) + "]"; }
-
-std::string DescribeConnectFailure(const Status& status, const char* host, std::uint16_t port, std::uint32_t timeoutMs)
-{
-    switch (status.kind) {
-    case ErrorKind::ConnectionRefused: return "connection to " + Peer(host, port) + " refused";
-    case ErrorKind::TimedOut:
-        return "connection to " + Peer(host, port) + " timed out after " + std::to_string(timeoutMs) + " ms";
-    default: return "cannot connect to " + Peer(host, port) + ": " + ErrorText(status.native);
-    }
-}
 
 }  // namespace
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "../Deadline.h"
 #include "../Status.h"
 #include "utility/StringOps.h"
 
@@ -58,23 +59,7 @@ private:
     HANDLE m_Handle;
 };
 
-// The end of a wait that may be spread over several calls (retries, addresses, partial sends).
-class Deadline {
-public:
-    explicit Deadline(std::uint32_t milliseconds)
-        : m_End(std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds))
-    {
-    }
-
-    int LeftMs() const
-    {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(m_End - std::chrono::steady_clock::now()).count();
-        return static_cast<int>(std::clamp<decltype(left)>(left, 0, INT_MAX));
-    }
-
-private:
-    std::chrono::steady_clock::time_point m_End;
-};
+using os::Deadline;
 
 inline HANDLE ToHandle(std::intptr_t value) noexcept { return reinterpret_cast<HANDLE>(value); }
 inline std::intptr_t FromHandle(HANDLE handle) noexcept { return reinterpret_cast<std::intptr_t>(handle); }
