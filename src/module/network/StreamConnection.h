@@ -8,6 +8,7 @@
 
 #include "network/Connection.h"
 #include "network/SyslogTransport.h"
+#include "os/Status.h"
 
 namespace Quorlin {
 
@@ -28,6 +29,15 @@ public:
         return SendCounted(data, size, timeoutMs, sent, error);
     }
 };
+
+// What Receive gives for a read's status: the bytes read, 0 when nothing came in time, -1 when the
+// connection is closed or failed.
+inline long ReceiveResult(const os::Status& status, std::size_t received)
+{
+    if (status.kind == os::ErrorKind::TimedOut)
+        return 0;
+    return status && received > 0 ? static_cast<long>(received) : -1;
+}
 
 // Plain TCP to the peer.
 std::unique_ptr<StreamConnection> MakePlainConnection(const SyslogPeer& peer);

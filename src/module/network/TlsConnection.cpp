@@ -38,9 +38,7 @@ public:
     {
         std::size_t received = 0;
         const os::Status status = os::TlsReceive(m_Session, buffer, capacity, received, timeoutMs);
-        if (status.kind == os::ErrorKind::TimedOut)
-            return 0;
-        return status && received > 0 ? static_cast<long>(received) : -1;
+        return ReceiveResult(status, received);
     }
 
 private:
