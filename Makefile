@@ -51,7 +51,7 @@ test-bench:
 
 # Fuzz targets (clang, libFuzzer with ASan and UBSan). test-fuzz runs every input of each committed
 # corpus once, so that a crash once found stays fixed; fuzz searches for new ones.
-FUZZ_TARGETS = trace_fuzz numbers_fuzz file_name_pattern_fuzz rolling_name_fuzz configuration_fuzz
+FUZZ_TARGETS = trace_fuzz numbers_fuzz file_name_pattern_fuzz rolling_name_fuzz configuration_fuzz network_input_fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_ENV = ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 fuzz-build:
