@@ -145,11 +145,12 @@ TEST(SyslogAppender, AnUnreachableCollectorIsReportedAndCloseGivesUpInTimeCounti
     const std::pair<std::string, std::string> cases[] = {
         {"nosuch.invalid", "cannot resolve [nosuch.invalid]"},
         {"127.0.0.1", "refused"},
+        {"10.255.255.1", "cannot connect to [tcp://10.255.255.1:"},  // no route, or no answer in time
     };
     for (const auto& [server, says] : cases) {
         DiagnosticRecorder diagnostics;
         auto appender = Started({{"server/value", server}, {"port/value", std::to_string(FreePort())},
-                                 {"closeTimeout/value", "300"}, {"protocol/value", "TCP"}});
+                                 {"closeTimeout/value", "300"}, {"protocol/value", "TCP"}, {"connectTimeout/value", "200"}});
         for (int i = 0; i < 10; ++i)
             Log(*appender, "event " + std::to_string(i));
         const auto start = std::chrono::steady_clock::now();
