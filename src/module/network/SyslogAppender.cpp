@@ -90,6 +90,9 @@ SyslogAppender::SyslogAppender() { SetTypeName(DString("Appender.Syslog")); }
 
 SyslogAppender::~SyslogAppender()
 {
+    // An appender destroyed open still delivers, spools or counts what waits.
+    if (!IsClosed())
+        Close();
     WriteStalls::Remove(this);
     m_Sender.reset();
 }

@@ -21,6 +21,7 @@ namespace Quorlin {
 class SyslogAppender : public Appender, protected WriteStalls::Probe {
 public:
     SyslogAppender();
+    // Closes first when still open.
     ~SyslogAppender() override;
 
     // Starts the sender; false when the protocol cannot be spoken by this build.
