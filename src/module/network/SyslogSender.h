@@ -39,7 +39,6 @@ public:
     std::size_t Stop(std::uint32_t milliseconds);
 
     std::uint64_t Sent() const { return m_Sent.load(std::memory_order_relaxed); }
-    bool Connected() const { return m_Connected.load(std::memory_order_relaxed); }
     // Whether records that do not fit in memory can go to the spool: a producer may then wait for
     // the sender to make room rather than drop its event.
     bool CanSpill() const { return m_SpoolRoom.load(std::memory_order_relaxed); }
@@ -68,7 +67,7 @@ private:
     std::atomic<bool> m_Stopping{false};
     std::atomic<std::int64_t> m_Deadline{0};  // ticks; meaningful once stopping
     std::atomic<std::uint64_t> m_Sent{0};
-    std::atomic<bool> m_Connected{false};
+    bool m_Connected = false;  // the sender thread's own
     std::atomic<bool> m_SpoolRoom{false};
     std::uint64_t m_FailedAttempts = 0;  // of the spell under way
     std::int64_t m_NextAttempt = 0;      // ticks
