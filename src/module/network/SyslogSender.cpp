@@ -1,9 +1,9 @@
 #include "SyslogSender.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "diagnostics/Trace.h"
-#include "os/Clock.h"
 #include "os/Process.h"
 
 namespace Quorlin {
@@ -12,7 +12,12 @@ namespace {
 constexpr std::uint32_t kFirstDelayMs = 100;
 constexpr std::size_t kBatchBytes = 256 * 1024;
 constexpr std::uint32_t kIdleWaitMs = 200;
-constexpr std::int64_t kTicksPerMs = 10000;
+
+// Milliseconds of a clock that never jumps: waits and deadlines must not follow the system clock.
+std::int64_t NowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 
 }  // namespace
 
@@ -42,7 +47,7 @@ void SyslogSender::Start()
 std::size_t SyslogSender::Stop(std::uint32_t milliseconds)
 {
     if (m_Thread.joinable()) {
-        m_Deadline = os::NowTicks() + static_cast<std::int64_t>(milliseconds) * kTicksPerMs;
+        m_Deadline = NowMs() + static_cast<std::int64_t>(milliseconds);
         {
             std::lock_guard<std::mutex> lock(m_Mutex);
             m_Stopping = true;
@@ -54,7 +59,7 @@ std::size_t SyslogSender::Stop(std::uint32_t milliseconds)
     return m_Batch.Count() + m_SpoolBatch.Count() + m_Queue.Records();
 }
 
-bool SyslogSender::PastDeadline() const { return m_Stopping.load() && os::NowTicks() >= m_Deadline.load(); }
+bool SyslogSender::PastDeadline() const { return m_Stopping.load() && NowMs() >= m_Deadline.load(); }
 
 void SyslogSender::Pause(std::uint32_t milliseconds)
 {
@@ -68,12 +73,12 @@ bool SyslogSender::EnsureConnected(std::uint32_t& delayMs)
 {
     if (m_Connected)
         return true;
-    const std::int64_t now = os::NowTicks();
+    const std::int64_t now = NowMs();
     if (now < m_NextAttempt) {
         std::int64_t until = m_NextAttempt;
         if (m_Stopping)
             until = std::min(until, m_Deadline.load());  // the close waits no longer than it said
-        const std::uint32_t ms = static_cast<std::uint32_t>((until - now) / kTicksPerMs) + 1;
+        const std::uint32_t ms = static_cast<std::uint32_t>(until - now) + 1;
         // With a spool, a queue filling up is moved to disk at once, not at the next attempt.
         if (until > now && m_Spool && !m_Stopping)
             m_Queue.WaitForPressure(ms);
@@ -86,7 +91,7 @@ bool SyslogSender::EnsureConnected(std::uint32_t& delayMs)
         if (m_FailedAttempts++ == 0)
             Trace(LevelError, "[{$}] SyslogAppender, cannot connect to [{$}]: {$}; events wait in the queue, trying again",
                   m_Settings.instance, m_Settings.target.c_str(), error.c_str());
-        m_NextAttempt = os::NowTicks() + static_cast<std::int64_t>(delayMs) * kTicksPerMs;
+        m_NextAttempt = NowMs() + static_cast<std::int64_t>(delayMs);
         delayMs = std::min(delayMs * 2, std::max(m_Settings.maxDelayMs, kFirstDelayMs));
         return false;
     }

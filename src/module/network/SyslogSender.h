@@ -65,12 +65,12 @@ private:
     std::mutex m_Mutex;
     std::condition_variable m_Wake;
     std::atomic<bool> m_Stopping{false};
-    std::atomic<std::int64_t> m_Deadline{0};  // ticks; meaningful once stopping
+    std::atomic<std::int64_t> m_Deadline{0};  // steady milliseconds; meaningful once stopping
     std::atomic<std::uint64_t> m_Sent{0};
     bool m_Connected = false;  // the sender thread's own
     std::atomic<bool> m_SpoolRoom{false};
     std::uint64_t m_FailedAttempts = 0;  // of the spell under way
-    std::int64_t m_NextAttempt = 0;      // ticks
+    std::int64_t m_NextAttempt = 0;      // steady milliseconds
 };
 
 }  // namespace Quorlin
