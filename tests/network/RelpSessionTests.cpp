@@ -97,7 +97,7 @@ TEST(RelpSession, FramesCarryAnyBytesAndCountThem)
         expected += rows[i].frame;
         peer.reads.push_back(Ok(static_cast<int>(i) + 2));
     }
-    peer.reads.push_back("8 rsp 0\n");
+    peer.reads.push_back("8 rsp 0\n0 serverclose 0\n");  // imrelp's answer to close, then its goodbye
     EXPECT_TRUE(session.Close(1000)) << session.Error();
     EXPECT_EQ(peer.sent, expected + "8 close 0\n");
     std::vector<std::uint64_t> acked;

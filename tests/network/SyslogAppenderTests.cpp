@@ -161,6 +161,10 @@ TEST(SyslogAppender, AnUnreachableCollectorIsReportedAndCloseGivesUpInTimeCounti
         EXPECT_GE(diagnostics.Mentions(says), 1) << server;
         EXPECT_EQ(diagnostics.Mentions("closed with 10 events lost in all"), 1) << server;
     }
+    // Destroyed while open, it closes first: what it could not send is counted, not dropped unseen.
+    LostEvents::Clear();
+    Log(*Started({{"port/value", std::to_string(FreePort())}, {"closeTimeout/value", "100"}}), "left open");
+    EXPECT_EQ(LostEvents::Of("central"), 1u);
 }
 
 TEST(SyslogAppender, BadOptionValuesKeepTheCurrentOneWithADiagnostic)
