@@ -18,7 +18,7 @@ TEST(RecordQueue, KeepsRecordsWholeAndInOrderAcrossTheRingsEnd)
         while (queue.Push(std::string(static_cast<std::size_t>(next % 40 + 1), static_cast<char>('a' + next % 26))))
             ++next;
         EXPECT_LE(queue.BytesUsed(), queue.Capacity());
-        queue.Take(batch, round % 3 == 0 ? 1 : 1000, 0);
+        queue.Take(batch, round % 3 == 0 ? 1 : 1000);
         for (std::size_t i = 0; i < batch.Count(); ++i, ++taken)
             ASSERT_EQ(batch.Record(i), std::string(static_cast<std::size_t>(taken % 40 + 1), static_cast<char>('a' + taken % 26)));
         batch.Clear();
@@ -35,7 +35,7 @@ TEST(RecordQueue, APairGoesInWholeOrNotAtAllAndABatchKeepsWhatWasNotDelivered)
     EXPECT_TRUE(queue.PushPair("note", "y"));
 
     RecordBatch batch;
-    EXPECT_EQ(queue.Take(batch, 1 << 20, 0), 3u);
+    EXPECT_EQ(queue.Take(batch, 1 << 20), 3u);
     batch.DropFront(1);
     ASSERT_EQ(batch.Count(), 2u);
     EXPECT_EQ(batch.Record(0), "note");
@@ -63,7 +63,8 @@ TEST(RecordQueue, EveryRecordOfSeveralProducersReachesTheConsumerOnce)
     std::vector<int> next(kThreads, 0);
     RecordBatch batch;
     for (int received = 0; received < kThreads * kEach;) {
-        queue.Take(batch, 512, 50);
+        if (queue.WaitForRecords(50))
+            queue.Take(batch, 512);
         for (std::size_t i = 0; i < batch.Count(); ++i, ++received) {
             const std::string record(batch.Record(i));
             const int t = record[0] - '0';

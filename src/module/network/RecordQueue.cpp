@@ -141,27 +141,21 @@ bool RecordQueue::WaitForPressure(std::uint32_t milliseconds)
     return PressureLocked();
 }
 
-void RecordQueue::WaitLocked(std::unique_lock<std::mutex>& lock, std::uint32_t milliseconds)
+bool RecordQueue::WaitForRecords(std::uint32_t milliseconds)
 {
+    std::unique_lock<std::mutex> lock(m_Mutex);
     if (m_Records == 0 && milliseconds > 0 && !m_Woken) {
         m_Waiting = true;
         m_Ready.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return m_Records > 0 || m_Woken; });
         m_Waiting = false;
     }
     m_Woken = false;
-}
-
-bool RecordQueue::WaitForRecords(std::uint32_t milliseconds)
-{
-    std::unique_lock<std::mutex> lock(m_Mutex);
-    WaitLocked(lock, milliseconds);
     return m_Records > 0;
 }
 
-std::size_t RecordQueue::Take(RecordBatch& batch, std::size_t maxBytes, std::uint32_t milliseconds)
+std::size_t RecordQueue::Take(RecordBatch& batch, std::size_t maxBytes)
 {
-    std::unique_lock<std::mutex> lock(m_Mutex);
-    WaitLocked(lock, milliseconds);
+    std::lock_guard<std::mutex> lock(m_Mutex);
     std::size_t moved = 0;
     std::size_t bytes = 0;
     while (m_Records > 0) {

@@ -50,11 +50,11 @@ public:
     // room (or Wake); true when one of them holds.
     bool WaitForPressure(std::uint32_t milliseconds);
     // Moves the oldest records into `batch`, at least one when any waits, until `maxBytes` would be
-    // passed; waits up to `milliseconds` for a first record (0: no wait). Gives the count moved.
-    std::size_t Take(RecordBatch& batch, std::size_t maxBytes, std::uint32_t milliseconds);
+    // passed; gives the count moved. Never waits.
+    std::size_t Take(RecordBatch& batch, std::size_t maxBytes);
     // Waits up to `milliseconds` for a record; true when one waits.
     bool WaitForRecords(std::uint32_t milliseconds);
-    // Wakes a Take or WaitForRecords that waits (at a stop).
+    // Wakes a WaitForRecords or WaitForPressure that waits (at a stop).
     void Wake();
 
     bool UnderPressure() const;
@@ -68,7 +68,6 @@ private:
     // Puts one or two records in and wakes a consumer that waits for them; false when they do not fit.
     bool PutAndWake(std::unique_lock<std::mutex>& lock, std::string_view first, std::string_view second, bool pair);
     void PutLocked(std::string_view record);
-    void WaitLocked(std::unique_lock<std::mutex>& lock, std::uint32_t milliseconds);
     void CopyIn(const char* data, std::size_t size);
     void CopyOut(std::size_t at, char* data, std::size_t size) const;
 
@@ -80,7 +79,7 @@ private:
     std::size_t m_Tail = 0;  // where the next record goes
     std::size_t m_Used = 0;
     std::size_t m_Records = 0;
-    bool m_Waiting = false;  // the consumer sleeps in Take: producers notify only then
+    bool m_Waiting = false;  // the consumer sleeps in WaitForRecords: producers notify only then
     bool m_WaitingForPressure = false;
     int m_Blocked = 0;       // producers waiting for room
     bool m_Woken = false;

@@ -117,7 +117,7 @@ void SyslogSender::Spill()
             return;
         }
     }
-    while (m_Queue.Take(m_Batch, kBatchBytes, 0) > 0) {
+    while (m_Queue.Take(m_Batch, kBatchBytes) > 0) {
         m_Batch.DropFront(m_Spool->Write(m_Batch));
         if (!m_Batch.Empty()) {
             m_SpoolRoom = false;
@@ -139,7 +139,7 @@ void SyslogSender::SendSome()
     if (m_SpoolBatch.Empty() && !(m_Spool && m_Spool->Read(m_SpoolBatch, kBatchBytes) > 0)) {
         source = &m_Batch;
         if (m_Batch.Empty())
-            m_Queue.Take(m_Batch, kBatchBytes, 0);
+            m_Queue.Take(m_Batch, kBatchBytes);
         if (m_Batch.Empty())
             return;
     }
