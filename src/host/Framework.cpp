@@ -118,6 +118,12 @@ StartError Framework::Start(const Configuration& config, const std::string& modu
 
 void Framework::Log(std::int32_t level, const char* message, std::int32_t length)
 {
+    if (level >= m_RootLevel)
+        Log(level, message, length, Detail::System::NowTicks());
+}
+
+void Framework::Log(std::int32_t level, const char* message, std::int32_t length, std::int64_t timeStamp)
+{
     if (level < m_RootLevel)
         return;
     ThreadState& state = ThisThread();
@@ -129,7 +135,7 @@ void Framework::Log(std::int32_t level, const char* message, std::int32_t length
     event.m_Message = message;
     event.m_MessageLength = length;
     event.m_Level = level;
-    event.m_TimeStamp = Detail::System::NowTicks();
+    event.m_TimeStamp = timeStamp;
     event.m_SequenceNumber = state.nextSequence++;
     for (const auto& appender : m_Root)
         appender->Append(&event);

@@ -28,6 +28,9 @@ public:
 
     // Hands one event to every root appender (nothing below the root level). Thread-safe.
     void Log(std::int32_t level, const char* message, std::int32_t length);
+    // The same with the event's time given (100-ns ticks since 1970 UTC), for a caller that knows when
+    // its events happened: lines read together from one block of input, for one.
+    void Log(std::int32_t level, const char* message, std::int32_t length, std::int64_t timeStamp);
 
     // Closes every appender, each one after all that reference it ("appender-ref" options), and forgets them.
     void Stop();

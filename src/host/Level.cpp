@@ -1,12 +1,12 @@
 #include "Level.h"
 
-#include <cctype>
+#include <string_view>
 
 namespace Quorlin {
 namespace {
 
 struct NamedLevel {
-    const char* name;
+    std::string_view name;
     std::int32_t level;
 };
 constexpr NamedLevel kNames[] = {
@@ -14,12 +14,16 @@ constexpr NamedLevel kNames[] = {
     {"INFO", LevelInfo},   {"DEBUG", LevelDebug}, {"TRACE", LevelTrace},
 };
 
-bool EqualsNoCase(std::string_view a, std::string_view b)
+// Level names are ASCII: the locale has no say in them.
+char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// `upper` in capitals.
+bool EqualsNoCase(std::string_view text, std::string_view upper)
 {
-    if (a.size() != b.size())
+    if (text.size() != upper.size())
         return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (UpperAscii(text[i]) != upper[i])
             return false;
     return true;
 }
@@ -30,7 +34,7 @@ const char* LevelName(std::int32_t level) noexcept
 {
     for (const NamedLevel& n : kNames)
         if (level >= n.level)
-            return n.name;
+            return n.name.data();
     return "ALL";
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "host/System.h"
 #include "os/Console.h"
 
 namespace QuorlinRun {
@@ -60,6 +61,7 @@ bool InputLines::ReadAll(const LineFn& line, std::string& error)
             error = Quorlin::os::ErrorText(status.native);
             return false;
         }
+        m_ReadTicks = Quorlin::Detail::System::NowTicks();
         if (read == 0) {
             Finish(line);
             return true;

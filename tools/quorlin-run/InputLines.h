@@ -2,6 +2,7 @@
 // Standard input as lines: read in large blocks and each line handed over where it lies in the block;
 // only a line that crosses the end of a block is gathered into a buffer of its own.
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -25,10 +26,14 @@ public:
     bool Split(const char* data, std::size_t size, const LineFn& line);
     bool Finish(const LineFn& line);
 
+    // When the last block was read (100-ns ticks since 1970 UTC): the time of each line it completes.
+    std::int64_t ReadTicks() const { return m_ReadTicks; }
+
 private:
     static bool Give(std::string_view text, const LineFn& line);
 
     std::vector<char> m_Block;
+    std::int64_t m_ReadTicks = 0;
     std::string m_Carry;  // the start of a line that crosses the end of a block
 };
 

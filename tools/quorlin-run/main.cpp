@@ -102,7 +102,7 @@ bool ReadStandardInput(Quorlin::Framework& framework, HoldBack& hold)
             if (g_Interrupted.load(std::memory_order_relaxed))
                 return false;
             const std::int32_t level = TakeLevel(line, Quorlin::LevelInfo);
-            framework.Log(level, line.data(), static_cast<std::int32_t>(line.size()));
+            framework.Log(level, line.data(), static_cast<std::int32_t>(line.size()), input.ReadTicks());
             return true;
         },
         error);
