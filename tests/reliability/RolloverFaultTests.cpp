@@ -164,7 +164,28 @@ private:
 
 }  // namespace
 
-TEST(RolloverFaults, ARollOverDueWhileTheLastFileIsCompressedLetsTheProducerGoOnForAQuarterOfTheLimit)
+// The files that wait beside the window while a compression runs: app.1.log.~N.
+int WaitingFiles(const fs::path& folder)
+{
+    int waiting = 0;
+    for (const auto& entry : fs::directory_iterator(folder))
+        waiting += entry.path().filename().string().rfind("app.1.log.~", 0) == 0 ? 1 : 0;
+    return waiting;
+}
+
+// The sequence number of the first event line of a plain file.
+int FirstSequenceIn(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '-' || line[0] == '\r')
+            continue;
+        return std::stoi(line.substr(line.find(' ') + 1));
+    }
+    return -1;
+}
+
+TEST(RolloverFaults, RollOversDueWhileAFileIsCompressedNeverWaitAndEnterTheWindowInOrder)
 {
     TempDir dir;
     HeldCompressor gzip(LocalTicks(2026, 12, 8, 10, 0, 0));
@@ -173,34 +194,52 @@ TEST(RolloverFaults, ARollOverDueWhileTheLastFileIsCompressedLetsTheProducerGoOn
     int sequence = 0;
     while (!fs::exists(dir.Path() / "app.1.log") && sequence < 10000)
         Log(*appender, NumberedLine(0, sequence++));
-    // Due again while app.1.log is still being compressed: the producer is not held up.
-    while (appender->GetFileSize() < 40960 + 4096 && sequence < 20000)
+    // app.1.log hangs in its compression: five more roll-overs go on at once, each at its size, and
+    // none shifts the window under it.
+    while (!fs::exists(dir.Path() / "app.1.log.~5") && sequence < 60000)
         Log(*appender, NumberedLine(0, sequence++));
+    ASSERT_EQ(WaitingFiles(dir.Path()), 5);
     EXPECT_FALSE(fs::exists(dir.Path() / "app.2.log"));
+    for (int k = 1; k <= 5; ++k)
+        EXPECT_LE(fs::file_size(dir.Path() / ("app.1.log.~" + std::to_string(k))), 40960u + 8192 + 1024) << k;
     gzip.Hold(false);
     appender->WaitForCompressions();
-    gzip.Hold(true);
-    Log(*appender, NumberedLine(0, sequence++));
-    EXPECT_TRUE(fs::exists(dir.Path() / "app.2.log"));
-
-    // With app.1.log held in its compression, past a quarter of the limit the roll-over waits for it
-    // (released after a second, or once the producer has gone far beyond it).
-    while (appender->GetFileSize() < 40960 && sequence < 40000)
-        Log(*appender, NumberedLine(0, sequence++));
-    std::atomic<int> logged{sequence};
-    std::thread releaser([&] {
-        for (int i = 0; i < 100 && logged.load() < sequence + 2000; ++i)
-            os::SleepMs(10);
-        gzip.Hold(false);
-    });
-    while (!fs::exists(dir.Path() / "app.3.log") && logged.load() < sequence + 4000)
-        Log(*appender, NumberedLine(0, logged++));
-    releaser.join();
-    ASSERT_TRUE(fs::exists(dir.Path() / "app.3.log"));
-    EXPECT_LE(fs::file_size(dir.Path() / "app.1.log"), 40960u + 10240 + 8192 + 1024);
-    EXPECT_EQ(appender->CompressionWaits(), 1);
+    EXPECT_EQ(WaitingFiles(dir.Path()), 0);
+    EXPECT_TRUE(fs::exists(dir.Path() / "app.6.log"));
     appender->Close();
-    EXPECT_EQ(ProblemsIn(Window(dir.Path()), 1, logged.load()), std::vector<std::string>{});
+    EXPECT_EQ(ProblemsIn(Window(dir.Path()), 1, sequence), std::vector<std::string>{});
+}
+
+TEST(RolloverFaults, FilesThatWouldLeaveASmallWindowBeforeTheirTurnAreDeletedAndTheRestIsWhole)
+{
+    TempDir dir;
+    HeldCompressor gzip(LocalTicks(2026, 12, 8, 10, 0, 0));
+    auto appender = RollingInto(dir.Path(), SizeWindow("4096", 3), {{"appendToFile/value", "false"}});
+    appender->ActivateOptions();
+    ASSERT_TRUE(appender->Open());
+    int sequence = 0;
+    while (!fs::exists(dir.Path() / "app.1.log") && sequence < 10000)
+        Log(*appender, NumberedLine(0, sequence++));
+    // Ten roll-overs while app.1.log is held: never more than the window's three wait.
+    for (int rolls = 0; rolls < 10 && sequence < 60000;) {
+        const auto before = fs::file_size(dir.Path() / "app.log");
+        Log(*appender, NumberedLine(0, sequence++));
+        rolls += fs::file_size(dir.Path() / "app.log") < before ? 1 : 0;
+        ASSERT_LE(WaitingFiles(dir.Path()), 3);
+    }
+    EXPECT_EQ(WaitingFiles(dir.Path()), 3);
+    gzip.Hold(false);
+    appender->WaitForCompressions();
+    appender->Close();
+    EXPECT_EQ(WaitingFiles(dir.Path()), 0);
+    // The window holds the last three files and the active one, without a gap.
+    const std::vector<fs::path> window = FixedWindowFiles(dir.Path(), "app", ".log", 3);
+    ASSERT_EQ(window.size(), 4u);
+    LineVerifier verifier(1, true);
+    for (const fs::path& file : window)
+        verifier.ConsumeFile(file);
+    EXPECT_EQ(verifier.Problems(sequence), std::vector<std::string>{});
+    EXPECT_EQ(verifier.Found(), sequence - FirstSequenceIn(window.front()));
 }
 
 TEST(RolloverFaults, AFullDiskRollsNothingOverAndHoldsTheEventsOrCountsThem)
@@ -229,6 +268,7 @@ TEST(RolloverFaults, AFullDiskRollsNothingOverAndHoldsTheEventsOrCountsThem)
         logUpTo(1500);
         EXPECT_FALSE(WriteStalls::Any());
         appender->Close();
+        appender->WaitForCompressions();  // the files that rolled while one was compressed go in after it
 
         if (backlog[0] == '0') {
             ExpectLossReportedOnce(dir.Path(), 1500, 300, recorder.Texts());

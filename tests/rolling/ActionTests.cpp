@@ -349,6 +349,27 @@ TEST(FixedWindowRenameAction, ARenameThatFailedAfterItsShiftIsRetriedWithoutAnot
     EXPECT_EQ(Contents(dir), (std::map<std::string, std::string>{{"app.1.log", "active"}, {"app.2.log.gz", "older"}}));
 }
 
+TEST(FixedWindowRenameAction, FilesAnEarlierRunLeftWaitingGoInFirstInTheOrderTheyRolled)
+{
+    TempDir dir;
+    ClockWithoutGzip noGzip(LocalTicks(2026, 12, 8, 9, 0));
+    FixedWindowRollPolicy policy = Window(dir, 3);
+    Touch(dir, "app.1.log.gz", "older");
+    Touch(dir, "app.1.log.~9", "first");
+    Touch(dir, "app.1.log.~10", "second");  // numbers, not names, give the order
+    Touch(dir, "app.1.log.~x", "not ours");
+    Touch(dir, "app.log", "active");
+    const std::unique_ptr<RolloverDescription> description = policy.Rollover(W(dir.Wide("app.log")));
+    ASSERT_NE(description, nullptr);
+    ASSERT_TRUE(description->synchronous->Execute());
+    EXPECT_TRUE(fs::exists(dir.Path() / "app.1.log.~11"));  // behind them
+    description->asynchronous->Execute();
+    EXPECT_EQ(Contents(dir), (std::map<std::string, std::string>{{"app.1.log", "active"},
+                                                                 {"app.2.log", "second"},
+                                                                 {"app.3.log", "first"},
+                                                                 {"app.1.log.~x", "not ours"}}));
+}
+
 TEST(FixedWindowRenameAction, PlainHistoryLeftOverIsCompressedAfterTheShift)
 {
     TempDir dir;

@@ -4,7 +4,7 @@
 
 #include "Recorders.h"
 #include "RollingTestSupport.h"
-#include "rolling/CompressionSequence.h"
+#include "rolling/WindowIntake.h"
 #include "rolling/FileRenameAction.h"
 #include "rolling/FixedWindowRollPolicy.h"
 #include "rolling/GZCompressAction.h"
@@ -80,26 +80,25 @@ TEST(FixedWindowRollPolicy, EachRolloverShiftsAndNamesTheNewestFile)
     FixedWindowRollPolicy policy = Configured("1", "3", Utf8(dir.Path()) + Sep() + "app.{RollingIndex}.log");
     policy.ActivateOptions();
     const WString active = W(dir.Wide("app.log"));
-    // Four roll-overs with the compression left out: the oldest falls out of the 1..3 window.
+    ClockWithoutGzip noGzip(LocalTicks(2026, 12, 8, 9, 0));
+    // Four roll-overs whose compression finds no gzip: the oldest falls out of the 1..3 window.
     for (int generation = 1; generation <= 4; ++generation) {
         Touch(dir, "app.log", "generation " + std::to_string(generation));
         DiagnosticRecorder diagnostics;
         std::unique_ptr<RolloverDescription> description = policy.Rollover(active);
         ASSERT_NE(description, nullptr);
         auto* rename = dynamic_cast<FileRenameAction*>(description->synchronous.get());
-        auto* compressions = dynamic_cast<CompressionSequence*>(description->asynchronous.get());
+        auto* compression = dynamic_cast<WindowCompression*>(description->asynchronous.get());
         ASSERT_NE(rename, nullptr);
-        ASSERT_NE(compressions, nullptr);
-        ASSERT_FALSE(compressions->Compressions().empty());
-        const GZCompressAction* compress = compressions->Compressions().front().get();
+        ASSERT_NE(compression, nullptr);
         EXPECT_EQ(rename->Source(), active);
         EXPECT_EQ(rename->Target(), W(dir.Wide("app.1.log")));
-        EXPECT_EQ(compress->Source(), W(dir.Wide("app.1.log")));
-        EXPECT_EQ(compress->Target(), W(dir.Wide("app.1.log.gz")));
-        EXPECT_TRUE(compress->DeletesSource());
         EXPECT_TRUE(rename->Execute());
+        EXPECT_EQ(compression->Intake()->Waiting(), 0);  // no compression ran: the file went straight in
         EXPECT_TRUE(diagnostics.Contains("FixedWindowRollPolicy.Will rename (if exist) [" + Utf8(dir.Path() / "app.log") +
                                          "] -> [" + Utf8(dir.Path() / "app.1.log") + "]"));
+        EXPECT_TRUE(compression->Execute());
+        EXPECT_EQ(noGzip.spawns, generation);  // each file's compression was begun
     }
     EXPECT_EQ(Files(dir.Path()), (std::set<std::string>{"app.1.log", "app.2.log", "app.3.log"}));
     EXPECT_EQ(ReadFile(dir.Path() / "app.1.log"), "generation 4");
@@ -109,7 +108,7 @@ TEST(FixedWindowRollPolicy, EachRolloverShiftsAndNamesTheNewestFile)
 TEST(FixedWindowRollPolicy, ADatedWindowShiftsTheFilesOfItsOwnDay)
 {
     TempDir dir;
-    FakeClock clock(LocalTicks(2026, 12, 6, 23, 0));
+    ClockWithoutGzip clock(LocalTicks(2026, 12, 6, 23, 0));
     FixedWindowRollPolicy policy = Configured("1", "3", Utf8(dir.Path()) + Sep() + "app.{dd}.{RollingIndex}.log");
     policy.ActivateOptions();
     for (int generation = 1; generation <= 4; ++generation) {
@@ -119,6 +118,7 @@ TEST(FixedWindowRollPolicy, ADatedWindowShiftsTheFilesOfItsOwnDay)
         const std::unique_ptr<RolloverDescription> description = policy.Rollover(W(dir.Wide("app.log")));
         ASSERT_NE(description, nullptr);
         EXPECT_TRUE(description->synchronous->Execute()) << generation;
+        description->asynchronous->Execute();
     }
     EXPECT_EQ(Files(dir.Path()), (std::set<std::string>{"app.06.1.log", "app.06.2.log", "app.07.1.log", "app.07.2.log"}));
     EXPECT_EQ(ReadFile(dir.Path() / "app.06.2.log"), "generation 1");

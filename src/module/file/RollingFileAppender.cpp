@@ -28,8 +28,6 @@ constexpr std::int64_t kRetryTicks = os::kTicksPerSecond;  // rename retries: on
 constexpr std::int64_t kTicksPerMs = os::kTicksPerSecond / 1000;
 // A file that would not open is tried again after 2 ms, then twice as long each time, up to a second.
 constexpr std::int64_t kFirstReopenTicks = 2 * kTicksPerMs;
-// A size roll-over of a fixed window is put off this long at most while the last file is compressed.
-constexpr std::int64_t kLongestDeferTicks = os::kTicksPerSecond;
 constexpr std::int64_t kLongestReopenTicks = os::kTicksPerSecond;
 constexpr std::uint32_t kQuietHousekeepingMs = 1000;
 
@@ -54,6 +52,8 @@ RollingFileAppender::~RollingFileAppender()
     // The RollingFileWriter counts into this object: flush and close it now, not from the base.
     if (!IsClosed() && GetWriter() != nullptr)
         GetWriter()->Close();
+    if (!IsClosed() && m_RollingPolicy)
+        m_RollingPolicy->Settle();
     SetWriter(nullptr);
 }
 
@@ -153,9 +153,6 @@ void RollingFileAppender::ActivateOptions()
         rolling->SetOption(key, value);
     rolling->ActivateOptions();
     m_RollingPolicy = std::move(rolling);
-    // A size roll-over can come a little late; a time roll-over belongs to its moment.
-    const auto* bySize = dynamic_cast<const SizeBasedTriggerPolicy*>(m_TriggeringPolicy.get());
-    m_DeferLimit = m_HasMaxIndex && bySize != nullptr ? bySize->GetMaxFileSize() + bySize->GetMaxFileSize() / 4 : 0;
 
     m_FullFileName = Utility::PatternToFileName(m_FileNameValue.c_str());
 }
@@ -253,6 +250,9 @@ void RollingFileAppender::Close()
             GiveUpHeldEvents();  // kept until now, and the file never took them
     }
     FileAppender::Close();
+    // Every file rolled is in its history when Close returns (its compression may still run).
+    if (m_RollingPolicy)
+        m_RollingPolicy->Settle();
     // A last batch that failed in the Close itself has no attempt left.
     m_Losses.Lost(std::exchange(m_FailedEvents, 0), m_FullFileName);
     m_FailedText.Clear();
@@ -306,7 +306,16 @@ void RollingFileAppender::Append(const LoggingEvent* event)
 {
     {
         std::shared_lock<os::RwLock> lock(m_RollLock);
-        WriterAppender::Append(event);
+        if (m_Batch == nullptr) {
+            WriterAppender::Append(event);
+        } else if (!Refuses(event)) {
+            // The text and its line end in one call: the batch's own lock keeps them together.
+            DString heap;
+            const std::string_view text = RenderedText(event, heap);
+            const bool lineEnd = m_EnableNewLine && m_Threshold <= event->m_Level;
+            m_Batch->Write(event->m_Level, text.data(), static_cast<std::int32_t>(text.size()), lineEnd ? "\r\n" : nullptr,
+                           lineEnd ? 2 : 0);
+        }
         if (event->m_Level >= m_FlushLevel && m_Batch != nullptr)
             m_Batch->Flush();
     }
@@ -320,8 +329,6 @@ void RollingFileAppender::Append(const LoggingEvent* event)
         return;
     if (os::NowTicks() < m_NextRollTicks.load(std::memory_order_relaxed))
         return;  // a rename failed moments ago: the next attempt waits a little
-    if (DeferRollover())
-        return;
     std::unique_lock<os::RwLock> lock(m_RollLock);
     // Another thread may have rolled meanwhile (size reset, or schedule advanced).
     if (!m_TriggeringPolicy->IsTriggered(this, event, m_FileSize.load(std::memory_order_relaxed)))
@@ -330,23 +337,12 @@ void RollingFileAppender::Append(const LoggingEvent* event)
     if (!RunGuardedRollover(m_Name, &RolloverStep, this)) {
         // The roll-over stopped half way, perhaps with the file closed: reopen it (appending) at once
         // rather than lose what follows.
+        if (m_RollingPolicy)
+            m_RollingPolicy->Abandoned();
         if (Writer* writer = GetWriter())
             writer->Close();
         HoldEvents(0);
     }
-}
-
-bool RollingFileAppender::DeferRollover()
-{
-    if (m_DeferLimit == 0 || !m_Compressions.Busy())
-        return false;
-    const std::int64_t now = os::NowTicks();
-    std::int64_t since = m_DeferredSince.load();
-    if (since == 0 && m_DeferredSince.compare_exchange_strong(since, now))
-        return true;
-    // A compression that falls a quarter of a file (or a second) behind holds the roll-over up, which
-    // then waits for it: the file grows to 1.25 times its limit at most.
-    return now - since < kLongestDeferTicks && m_FileSize.load(std::memory_order_relaxed) < m_DeferLimit;
 }
 
 void RollingFileAppender::RolloverStep(void* appender) { static_cast<RollingFileAppender*>(appender)->Rollover(); }
@@ -355,13 +351,6 @@ bool RollingFileAppender::Rollover()
 {
     if (!m_RollingPolicy)
         return false;
-    m_DeferredSince.store(0);
-    // A fixed window shifts its history in the rename; a file still being compressed must not move under gzip.
-    if (dynamic_cast<FixedWindowRollPolicy*>(m_RollingPolicy.get()) != nullptr && m_Compressions.WaitUntilIdle()) {
-        const std::int64_t waits = m_CompressionWaits.fetch_add(1) + 1;
-        Trace(LevelInfo, "[{$}] RollingFileAppender, waited for a running compression before rolling over ({$} so far)",
-              m_InstanceNumber, waits);
-    }
     std::unique_ptr<RolloverDescription> description = m_RollingPolicy->Rollover(m_FullFileName);
     if (!description)
         return false;

@@ -48,8 +48,6 @@ public:
     const TriggeringPolicy* GetTriggeringPolicy() const { return m_TriggeringPolicy.get(); }
     const RollingPolicy* GetRollingPolicy() const { return m_RollingPolicy.get(); }
     const DString& GetFileNamePattern() const { return m_FileNamePatternValue; }
-    // Roll-overs that had to wait for an earlier compression first.
-    std::int64_t CompressionWaits() const { return m_CompressionWaits.load(); }
     // Waits until the compressions this appender started have finished.
     void WaitForCompressions() { m_Compressions.WaitUntilIdle(); }
 
@@ -74,10 +72,6 @@ private:
     // A level name or number; anything else keeps `current`, with a diagnostic.
     std::int32_t LevelOption(const DString& key, const DString& value, std::int32_t current) const;
     bool Rollover();
-    // A size roll-over of a fixed window falls due while the last file is still being compressed: true
-    // when it waits for the next events (the producers go on writing into the current file), until
-    // the compression ends, the file has reached 1.25 times its limit, or a second has passed.
-    bool DeferRollover();
     void CloseWithTrailer();
     void WriteStartBanner();
     // The size of the current file, as the roll-over measures it.
@@ -110,9 +104,6 @@ private:
     std::vector<std::pair<DString, DString>> m_RollingOptions;
 
     CompressionLauncher m_Compressions;
-    std::atomic<std::int64_t> m_CompressionWaits{0};
-    std::uint64_t m_DeferLimit = 0;                // a fixed window rolled by size: 1.25 times the limit; else 0
-    std::atomic<std::int64_t> m_DeferredSince{0};  // when the deferred roll-over fell due; 0: none
     bool m_ForceAppend = false;  // the next CreateWriter appends whatever the option says
     DString m_LastOpenError;
     std::atomic<bool> m_WriterBroken{false};  // the writer is the backlog

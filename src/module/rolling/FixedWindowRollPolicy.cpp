@@ -2,9 +2,7 @@
 
 #include "diagnostics/Trace.h"
 #include "os/Clock.h"
-#include "rolling/CompressionSequence.h"
 #include "rolling/FixedWindowRenameAction.h"
-#include "rolling/GZCompressAction.h"
 #include "rolling/Helper.h"
 
 namespace Quorlin {
@@ -61,15 +59,16 @@ std::unique_ptr<RolloverDescription> FixedWindowRollPolicy::Rollover(const WStri
         return nullptr;
     const WString pattern = Rolling::Helper::NameAt(m_FileNamePattern, os::NowTicks());
     const WString target = Rolling::Helper::ApplyIndex(pattern, m_MinIndex);
-    auto compressions = std::make_shared<CompressionSequence>();
-    compressions->Add(std::make_shared<GZCompressAction>(target, target + L".gz", true));
     auto description = std::make_unique<RolloverDescription>();
-    // The shift waits for the closed file: it runs in the rename, and only when the file can move.
+    // The shift waits for the closed file: it runs in the rename, and only when the file can move; while
+    // a compression of the window runs, the compressing thread takes the file in after it.
     // The window's names are made again only when the date tokens give another pattern.
     if (!m_WindowNames || !(m_WindowNames->pattern == pattern))
         m_WindowNames = Rolling::Helper::NamesOfWindow(pattern, m_MinIndex, m_MaxIndex);
-    description->synchronous = std::make_shared<FixedWindowRenameAction>(m_WindowNames, activeFileName, target, compressions);
-    description->asynchronous = compressions;
+    if (!m_Intake)
+        m_Intake = WindowIntake::Of(m_FileNamePattern);
+    description->synchronous = std::make_shared<FixedWindowRenameAction>(m_WindowNames, activeFileName, target, m_Intake);
+    description->asynchronous = std::make_shared<WindowCompression>(m_Intake);
     return description;
 }
 

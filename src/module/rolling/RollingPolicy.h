@@ -29,6 +29,11 @@ public:
     // Prepares the history for the file now being written and says what to do with it; null means no
     // roll-over takes place and the appender keeps its file.
     virtual std::unique_ptr<RolloverDescription> Rollover(const WString& activeFileName) = 0;
+    // Returns once every file rolled so far has its history name (an asynchronous part may still be
+    // compressing it); at Close.
+    virtual void Settle() {}
+    // A fault abandoned the roll-over half way (no destructor ran): what it held is released.
+    virtual void Abandoned() {}
 };
 
 }  // namespace Quorlin
