@@ -353,8 +353,9 @@ TEST(FixedWindowRenameAction, FilesAnEarlierRunLeftWaitingGoInFirstInTheOrderThe
 {
     TempDir dir;
     ClockWithoutGzip noGzip(LocalTicks(2026, 12, 8, 9, 0));
-    FixedWindowRollPolicy policy = Window(dir, 3);
+    FixedWindowRollPolicy policy = Window(dir, 4);
     Touch(dir, "app.1.log.gz", "older");
+    Touch(dir, "app.1.log.~8.gz", "compressed");  // its archive was complete
     Touch(dir, "app.1.log.~9", "first");
     Touch(dir, "app.1.log.~10", "second");  // numbers, not names, give the order
     Touch(dir, "app.1.log.~x", "not ours");
@@ -367,6 +368,7 @@ TEST(FixedWindowRenameAction, FilesAnEarlierRunLeftWaitingGoInFirstInTheOrderThe
     EXPECT_EQ(Contents(dir), (std::map<std::string, std::string>{{"app.1.log", "active"},
                                                                  {"app.2.log", "second"},
                                                                  {"app.3.log", "first"},
+                                                                 {"app.4.log.gz", "compressed"},
                                                                  {"app.1.log.~x", "not ours"}}));
 }
 

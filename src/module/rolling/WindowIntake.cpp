@@ -15,6 +15,9 @@ namespace Quorlin {
 namespace {
 
 constexpr wchar_t kWaitingMark[] = L".~";
+// Compressions at once: the producers keep one core busy on a small machine, and a window that fell
+// behind catches up on the other.
+constexpr std::int32_t kMostCompressions = 2;
 
 bool Exists(const WString& name) { return os::PathExists(name.StdView()); }
 
@@ -61,6 +64,8 @@ WString WindowIntake::WaitingName(const WString& target, std::uint64_t number)
     return target + WString(kWaitingMark) + WString(std::to_wstring(number).c_str());
 }
 
+bool WindowIntake::WindowFree() const { return m_Queue.empty() && m_InPlace == 0 && !m_Moving && !m_Shifting; }
+
 bool WindowIntake::Take(std::shared_ptr<const Rolling::Helper::WindowNames> names, const WString& source, const WString& target)
 {
     // No lock is held across a file operation: a fault inside one abandons this frame (see Abandoned).
@@ -70,9 +75,7 @@ bool WindowIntake::Take(std::shared_ptr<const Rolling::Helper::WindowNames> name
         AdoptLeftOvers(names, target);
         lock.lock();
     }
-    // Nothing compresses, nothing is due and nobody else shifts: the window is the roll-over's alone.
-    // A compression that is due but whose thread has not begun yet counts as running.
-    if (!m_Draining && !m_Shifting && m_Queue.empty()) {
+    if (WindowFree()) {
         m_Shifting = true;
         lock.unlock();
         bool moved = false;
@@ -85,13 +88,13 @@ bool WindowIntake::Take(std::shared_ptr<const Rolling::Helper::WindowNames> name
         lock.lock();
         m_Shifting = false;
         if (moved)
-            m_Queue.push_back({std::move(names), target, WString()});
-        m_Moved.notify_all();
+            m_Queue.push_back(std::make_shared<Entry>(Entry{std::move(names), target, WString()}));
+        m_Changed.notify_all();
         return moved;
     }
     WString waiting = WaitingName(target, m_NextNumber++);
     lock.unlock();
-    while (Exists(waiting)) {
+    while (Exists(waiting) || Exists(waiting + L".gz")) {
         lock.lock();
         waiting = WaitingName(target, m_NextNumber++);
         lock.unlock();
@@ -100,10 +103,10 @@ bool WindowIntake::Take(std::shared_ptr<const Rolling::Helper::WindowNames> name
     if (!FileRenameAction(source, waiting).Execute())
         return false;
     lock.lock();
-    m_Queue.push_back({names, target, waiting});
+    m_Queue.push_back(std::make_shared<Entry>(Entry{names, target, waiting}));
     const std::vector<WString> dropped = DropOverflow(*names);
     lock.unlock();
-    Delete(dropped, static_cast<std::int32_t>(names->families.size()));
+    Delete(dropped);
     return true;
 }
 
@@ -111,48 +114,76 @@ void WindowIntake::Abandoned()
 {
     std::lock_guard<std::mutex> lock(m_Mutex);
     m_Shifting = false;
-    m_Moved.notify_all();
+    m_Changed.notify_all();
 }
 
-void WindowIntake::Drain()
+void WindowIntake::Work()
 {
     std::unique_lock<std::mutex> lock(m_Mutex);
-    m_Moved.wait(lock, [this] { return !m_Shifting; });
-    if (m_Draining)
-        return;
-    m_Draining = true;
-    while (!m_Queue.empty()) {
-        const Entry entry = std::move(m_Queue.front());
-        m_Queue.pop_front();
-        m_Moving = !entry.waiting.IsEmpty();
+    // Under the mutex again, once the step's own counts are back.
+    const auto changed = [&] {
+        ++m_Changes;
+        m_Changed.notify_all();
+    };
+    for (;;) {
+        const EntryPtr front = m_Queue.empty() ? nullptr : m_Queue.front();
+        // The oldest file, once it waited and its archive is complete, goes in: nothing inside the
+        // window is being compressed or moved then.
+        if (front && !front->waiting.IsEmpty() && front->state == State::Compressed && m_InPlace == 0 && !m_Moving &&
+            !m_Shifting) {
+            m_Queue.pop_front();
+            m_Moving = true;
+            lock.unlock();
+            TakeIn(*front);
+            lock.lock();
+            m_Moving = false;
+            changed();
+            continue;
+        }
+        if (m_Compressing >= kMostCompressions)
+            return;
+        // The file a roll-over moved in itself is compressed where it is; no shift meanwhile.
+        if (front && front->waiting.IsEmpty() && !m_Moving) {
+            m_Queue.pop_front();
+            ++m_Compressing, ++m_InPlace;
+            lock.unlock();
+            CompressWindow(*front);
+            lock.lock();
+            --m_Compressing, --m_InPlace;
+            changed();
+            continue;
+        }
+        // A file that waits is compressed beside the window, where nothing moves it.
+        const auto due = std::find_if(m_Queue.begin(), m_Queue.end(),
+                                      [](const EntryPtr& e) { return !e->waiting.IsEmpty() && e->state == State::Due; });
+        if (due == m_Queue.end())
+            return;
+        const EntryPtr entry = *due;
+        entry->state = State::Compressing;
+        ++m_Compressing;
         lock.unlock();
-        const bool moved = entry.waiting.IsEmpty() || MoveIn(*entry.names, entry.waiting, entry.target);
-        if (!moved)
-            Trace(LevelError, "FixedWindowRollPolicy, cannot move [{$}] into the window as [{$}]; it stays where it is",
-                  entry.waiting, entry.target);
+        Compress(entry->waiting);  // an unusable gzip leaves it plain, to go in as it is
         lock.lock();
-        m_Moving = false;
-        m_Moved.notify_all();
-        lock.unlock();
-        if (moved)
-            CompressWindow(entry);
-        lock.lock();
+        entry->state = State::Compressed;
+        --m_Compressing;
+        if (entry->dropped) {
+            lock.unlock();
+            Delete({entry->waiting, entry->waiting + L".gz"});
+            lock.lock();
+        }
+        changed();
     }
-    m_Draining = false;
-    m_Moved.notify_all();
 }
 
 void WindowIntake::Settle()
 {
     std::unique_lock<std::mutex> lock(m_Mutex);
     while (WaitingCount() > 0 || m_Moving) {
-        if (!m_Draining) {
-            lock.unlock();
-            Drain();
-            lock.lock();
-            continue;
-        }
-        m_Moved.wait(lock);
+        const std::uint64_t seen = m_Changes;
+        lock.unlock();
+        Work();
+        lock.lock();
+        m_Changed.wait(lock, [&] { return m_Changes != seen || (WaitingCount() == 0 && !m_Moving); });
     }
 }
 
@@ -165,7 +196,7 @@ std::int32_t WindowIntake::Waiting() const
 std::int32_t WindowIntake::WaitingCount() const
 {
     return static_cast<std::int32_t>(
-        std::count_if(m_Queue.begin(), m_Queue.end(), [](const Entry& e) { return !e.waiting.IsEmpty(); }));
+        std::count_if(m_Queue.begin(), m_Queue.end(), [](const EntryPtr& e) { return !e->waiting.IsEmpty(); }));
 }
 
 bool WindowIntake::MoveIn(const Rolling::Helper::WindowNames& names, const WString& from, const WString& target)
@@ -177,6 +208,20 @@ bool WindowIntake::MoveIn(const Rolling::Helper::WindowNames& names, const WStri
         Rolling::Helper::Rename(names);  // app.9.log -> app.10.log ... app.1.log -> app.2.log
     Trace(LevelInfo, "FixedWindowRollPolicy.Will rename (if exist) [{$}] -> [{$}]", from, target);
     return FileRenameAction(from, target).Execute();
+}
+
+void WindowIntake::TakeIn(const Entry& entry)
+{
+    const WString archive = entry.waiting + L".gz";
+    const bool compressed = Exists(archive);
+    if (!MoveIn(*entry.names, compressed ? archive : entry.waiting, compressed ? entry.target + L".gz" : entry.target)) {
+        Trace(LevelError, "FixedWindowRollPolicy, cannot move [{$}] into the window as [{$}]; it stays where it is",
+              compressed ? archive : entry.waiting, entry.target);
+        return;
+    }
+    // An archive is complete before gzip removes its source: a source still there is a copy.
+    if (compressed && Exists(entry.waiting))
+        Delete({entry.waiting});
 }
 
 void WindowIntake::CompressWindow(const Entry& entry)
@@ -197,34 +242,40 @@ void WindowIntake::AdoptLeftOvers(const std::shared_ptr<const Rolling::Helper::W
     if (!os::ListDirectory(directory.IsEmpty() ? std::wstring_view(L".") : directory.StdView(), listed).Ok())
         return;
     const std::wstring prefix = FileNameOf(target) + kWaitingMark;
-    std::vector<std::uint64_t> numbers;
-    for (const std::wstring& name : listed) {
-        if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0 || name.size() - prefix.size() > 18)
+    std::map<std::uint64_t, bool> numbers;  // number -> whether the plain file is there
+    for (std::wstring name : listed) {
+        if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0)
             continue;
-        const std::wstring digits = name.substr(prefix.size());
-        if (std::all_of(digits.begin(), digits.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; }))
-            numbers.push_back(std::stoull(digits));
+        const bool archive = name.size() > 3 && name.compare(name.size() - 3, 3, L".gz") == 0;
+        const std::wstring digits = name.substr(prefix.size(), name.size() - prefix.size() - (archive ? 3 : 0));
+        if (digits.empty() || digits.size() > 18 ||
+            !std::all_of(digits.begin(), digits.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; }))
+            continue;
+        bool& plain = numbers[std::stoull(digits)];
+        plain = plain || !archive;
     }
     if (numbers.empty())
         return;
-    std::sort(numbers.begin(), numbers.end());
     std::unique_lock<std::mutex> lock(m_Mutex);
     // Ahead of anything queued since: they rolled before it.
-    for (auto number = numbers.rbegin(); number != numbers.rend(); ++number)
-        m_Queue.push_front({names, target, WaitingName(target, *number)});
-    m_NextNumber = std::max(m_NextNumber, numbers.back() + 1);
+    for (auto number = numbers.rbegin(); number != numbers.rend(); ++number) {
+        auto entry = std::make_shared<Entry>(Entry{names, target, WaitingName(target, number->first)});
+        entry->state = number->second ? State::Due : State::Compressed;  // a plain file is compressed again
+        m_Queue.push_front(std::move(entry));
+    }
+    m_NextNumber = std::max(m_NextNumber, numbers.rbegin()->first + 1);
     const std::vector<WString> dropped = DropOverflow(*names);
     lock.unlock();
-    for (const std::uint64_t number : numbers)
+    for (const auto& [number, plain] : numbers)
         Trace(LevelInfo, "FixedWindowRollPolicy, [{$}] was left by an earlier run; it goes into the window first",
               WaitingName(target, number));
-    Delete(dropped, static_cast<std::int32_t>(names->families.size()));
+    Delete(dropped);
 }
 
 std::int32_t WindowIntake::WaitingOf(const Rolling::Helper::WindowNames& names) const
 {
-    return static_cast<std::int32_t>(std::count_if(m_Queue.begin(), m_Queue.end(), [&](const Entry& e) {
-        return !e.waiting.IsEmpty() && e.names->pattern == names.pattern;
+    return static_cast<std::int32_t>(std::count_if(m_Queue.begin(), m_Queue.end(), [&](const EntryPtr& e) {
+        return !e->waiting.IsEmpty() && e->names->pattern == names.pattern;
     }));
 }
 
@@ -233,20 +284,26 @@ std::vector<WString> WindowIntake::DropOverflow(const Rolling::Helper::WindowNam
     std::vector<WString> dropped;
     const auto held = static_cast<std::int32_t>(names.families.size());
     for (std::int32_t waiting = WaitingOf(names); waiting > held; --waiting) {
-        const auto oldest = std::find_if(m_Queue.begin(), m_Queue.end(), [&](const Entry& e) {
-            return !e.waiting.IsEmpty() && e.names->pattern == names.pattern;
+        const auto oldest = std::find_if(m_Queue.begin(), m_Queue.end(), [&](const EntryPtr& e) {
+            return !e->waiting.IsEmpty() && e->names->pattern == names.pattern;
         });
-        dropped.push_back(oldest->waiting);
+        const EntryPtr entry = *oldest;
         m_Queue.erase(oldest);
+        Trace(LevelInfo, "FixedWindowRollPolicy, [{$}] has {$} newer files behind it and would leave the window before its "
+              "turn; deleted", entry->waiting, held);
+        if (entry->state == State::Compressing) {
+            entry->dropped = true;  // gzip reads it: deleted once it is done
+            continue;
+        }
+        dropped.push_back(entry->waiting);
+        dropped.push_back(entry->waiting + L".gz");
     }
     return dropped;
 }
 
-void WindowIntake::Delete(const std::vector<WString>& dropped, std::int32_t held)
+void WindowIntake::Delete(const std::vector<WString>& dropped)
 {
     for (const WString& name : dropped) {
-        Trace(LevelInfo, "FixedWindowRollPolicy, [{$}] has {$} newer files behind it and would leave the window before its "
-              "turn; deleted", name, held);
         os::SetNormalAttributes(name.StdView());
         os::RemoveFile(name.StdView());
     }

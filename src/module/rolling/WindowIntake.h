@@ -2,11 +2,12 @@
 // How closed files enter a fixed window without a producer ever waiting for gzip, and without gzip
 // ever reading a file that moves.
 //
-// While no compression of the window runs, a roll-over shifts the window and moves the file to the
-// lowest index at once, as it always did. While one runs, the file waits beside the window under a
-// name of its own (app.1.log.~7) and the thread that compresses takes it in afterwards: it shifts the
-// window, moves the file to the lowest index and compresses it there, one file after the other in the
-// order they rolled. Only that thread shifts while it runs, so nothing it compresses can move.
+// While no compression inside the window runs and nothing waits, a roll-over shifts the window and
+// moves the file to the lowest index at once, as it always did; the file is then compressed there.
+// Otherwise the file waits beside the window under a name of its own (app.1.log.~7), is compressed
+// there, where no shift can move it, and is taken in once its archive is complete and every file
+// that rolled before it is in: the window shifts and app.1.log.~7.gz becomes app.1.log.gz. Up to two
+// compressions run at once; the threads that run them do the taking in as well.
 
 #include <condition_variable>
 #include <cstdint>
@@ -31,16 +32,16 @@ public:
 
     // Under the roll-over, once the active file `source` is closed: false, with nothing moved, when
     // the move fails. Otherwise the file is at `target` (the window shifted first when its lowest
-    // index was taken) or waits for the compressing thread, with its compression due in Drain.
+    // index was taken) or waits beside the window; either way its compression is due in Work.
     bool Take(std::shared_ptr<const Rolling::Helper::WindowNames> names, const WString& source, const WString& target);
 
-    // Compresses what Take left and takes in the files that wait, in order, on the calling thread,
-    // until none is left; returns at once when another thread is already doing it.
-    void Drain();
+    // Does what is due on the calling thread (compressions, files taken in, in order) until nothing
+    // is left that this thread could start; other threads finish what they started.
+    void Work();
 
     // Files that wait beside the window.
     std::int32_t Waiting() const;
-    // Returns once no file waits beside the window: drains on the calling thread when no other does.
+    // Returns once no file waits beside the window, working on the calling thread meanwhile.
     void Settle();
     // After a fault inside Take abandoned its frame: the window is free again.
     void Abandoned();
@@ -49,43 +50,54 @@ public:
     static WString WaitingName(const WString& target, std::uint64_t number);
 
 private:
+    enum class State { Due, Compressing, Compressed };
     struct Entry {
         std::shared_ptr<const Rolling::Helper::WindowNames> names;
         WString target;
-        WString waiting;  // empty: the file is at target already, to be compressed
+        WString waiting;  // empty: the file is at target already, to be compressed there
+        State state = State::Due;
+        bool dropped = false;  // its compression runs, but the file is not to go in
     };
+    using EntryPtr = std::shared_ptr<Entry>;
 
     // Shifts when the lowest index is taken, then moves `from` to `target`.
     static bool MoveIn(const Rolling::Helper::WindowNames& names, const WString& from, const WString& target);
     // The file at the entry's target and plain history above it (a killed gzip, a crash) are compressed.
     static void CompressWindow(const Entry& entry);
+    // A waiting file, its archive if complete, goes to the lowest index.
+    static void TakeIn(const Entry& entry);
     // Files a process before this one left waiting beside the window, oldest first; the next number after theirs.
     void AdoptLeftOvers(const std::shared_ptr<const Rolling::Helper::WindowNames>& names, const WString& target);
     // A waiting file with as many newer ones of its window behind it as the window holds would be
-    // pushed out of it by them: it leaves the queue, under the mutex, and is deleted (Delete) after.
+    // pushed out of it by them: it leaves the queue, under the mutex, and its files are deleted
+    // (Delete) after; one being compressed is marked and deleted when its compression ends.
     std::vector<WString> DropOverflow(const Rolling::Helper::WindowNames& names);
-    static void Delete(const std::vector<WString>& dropped, std::int32_t held);
+    static void Delete(const std::vector<WString>& dropped);
     std::int32_t WaitingOf(const Rolling::Helper::WindowNames& names) const;
     std::int32_t WaitingCount() const;  // under the mutex
+    // Under the mutex: whether a roll-over may shift the window itself now.
+    bool WindowFree() const;
 
     mutable std::mutex m_Mutex;
-    std::condition_variable m_Moved;  // an entry is done
-    std::deque<Entry> m_Queue;
-    bool m_Draining = false;
-    bool m_Moving = false;    // a file that waited is being moved in
-    bool m_Shifting = false;  // a roll-over moves a file straight in
+    std::condition_variable m_Changed;  // an entry moved on
+    std::deque<EntryPtr> m_Queue;
+    std::int32_t m_Compressing = 0;  // compressions running, inside the window or beside it
+    std::int32_t m_InPlace = 0;      // of those, inside the window: no shift meanwhile
+    bool m_Moving = false;           // a file that waited is being taken in
+    bool m_Shifting = false;         // a roll-over moves a file straight in
     bool m_Adopted = false;
+    std::uint64_t m_Changes = 0;  // counts what moved on, for Settle
     std::uint64_t m_NextNumber = 1;
 };
 
-// The compression of a roll-over: drains its window's intake on the thread it runs on.
+// The compression of a roll-over: works for its window's intake on the thread it runs on.
 class WindowCompression : public Action {
 public:
     explicit WindowCompression(std::shared_ptr<WindowIntake> intake) : m_Intake(std::move(intake)) {}
     // Always true.
     bool Execute() override
     {
-        m_Intake->Drain();
+        m_Intake->Work();
         return true;
     }
     const std::shared_ptr<WindowIntake>& Intake() const { return m_Intake; }
