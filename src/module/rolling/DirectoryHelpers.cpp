@@ -9,6 +9,9 @@ namespace ORBEK::Utility::File {
 
 bool CreateDir(const WString& path, const WString& root)
 {
+    // The usual case, at every roll-over: the directory is there already.
+    if (!path.IsEmpty() && Quorlin::os::PathExists(path.StdView()))
+        return true;
     const wchar_t separator = Quorlin::os::PathSeparator();
     WString base(root);
     std::int32_t n = base.GetLength();
