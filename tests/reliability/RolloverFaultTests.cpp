@@ -217,11 +217,20 @@ TEST(RolloverFaults, RollOversDueWhileAFileIsCompressedNeverWaitAndEnterTheWindo
     for (int i = 0; i < 200 && gzip.Peak() < 2; ++i)
         os::SleepMs(5);
     EXPECT_EQ(gzip.Peak(), 2);
+    // A Close while gzip hangs on app.1.log waits a bounded time, then leaves the files where they
+    // wait; they go in once gzip lets go.
+    DiagnosticRecorder recorder;
+    const auto closing = std::chrono::steady_clock::now();
+    appender->Close();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - closing).count();
+    EXPECT_GE(seconds, 4.5);
+    EXPECT_LT(seconds, 9.5);
+    EXPECT_EQ(recorder.Mentions("5 files still wait beside the window"), 1);
+    EXPECT_EQ(WaitingFiles(dir.Path()), 5);
     gzip.Hold(false);
     appender->WaitForCompressions();
     EXPECT_EQ(WaitingFiles(dir.Path()), 0);
     EXPECT_TRUE(fs::exists(dir.Path() / "app.6.log"));
-    appender->Close();
     EXPECT_EQ(ProblemsIn(Window(dir.Path()), 1, sequence), std::vector<std::string>{});
 }
 

@@ -30,7 +30,7 @@ public:
     // roll-over takes place and the appender keeps its file.
     virtual std::unique_ptr<RolloverDescription> Rollover(const WString& activeFileName) = 0;
     // Returns once every file rolled so far has its history name (an asynchronous part may still be
-    // compressing it); at Close.
+    // compressing it), or after a bounded wait; at Close.
     virtual void Settle() {}
     // A fault abandoned the roll-over half way (no destructor ran): what it held is released.
     virtual void Abandoned() {}

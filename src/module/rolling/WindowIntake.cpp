@@ -1,6 +1,7 @@
 #include "WindowIntake.h"
 
 #include <algorithm>
+#include <chrono>
 #include <map>
 #include <string>
 #include <vector>
@@ -18,6 +19,8 @@ constexpr wchar_t kWaitingMark[] = L".~";
 // Compressions at once: the producers keep one core busy on a small machine, and a window that fell
 // behind catches up on the other.
 constexpr std::int32_t kMostCompressions = 2;
+// The longest a Close waits for compressions that files behind them wait for.
+constexpr std::int64_t kSettleSeconds = 5;
 
 bool Exists(const WString& name) { return os::PathExists(name.StdView()); }
 
@@ -175,15 +178,40 @@ void WindowIntake::Work()
     }
 }
 
+bool WindowIntake::TakeInOneForClose(std::unique_lock<std::mutex>& lock)
+{
+    if (m_InPlace > 0 || m_Moving || m_Shifting)
+        return false;
+    // The files moved in by a roll-over itself stay where they are; the first that waits goes in
+    // unless gzip reads it.
+    const auto first = std::find_if(m_Queue.begin(), m_Queue.end(), [](const EntryPtr& e) { return !e->waiting.IsEmpty(); });
+    if (first == m_Queue.end() || (*first)->state == State::Compressing)
+        return false;
+    const EntryPtr entry = *first;
+    m_Queue.erase(first);
+    m_Moving = true;
+    lock.unlock();
+    TakeIn(*entry);  // a plain one is compressed with the plain history at a later roll-over
+    lock.lock();
+    m_Moving = false;
+    ++m_Changes;
+    m_Changed.notify_all();
+    return true;
+}
+
 void WindowIntake::Settle()
 {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kSettleSeconds);
     std::unique_lock<std::mutex> lock(m_Mutex);
     while (WaitingCount() > 0 || m_Moving) {
+        if (TakeInOneForClose(lock))
+            continue;
         const std::uint64_t seen = m_Changes;
-        lock.unlock();
-        Work();
-        lock.lock();
-        m_Changed.wait(lock, [&] { return m_Changes != seen || (WaitingCount() == 0 && !m_Moving); });
+        if (!m_Changed.wait_until(lock, deadline, [&] { return m_Changes != seen; })) {
+            Trace(LevelWarn, "FixedWindowRollPolicy, {$} files still wait beside the window after {$} s; the next roll-over "
+                  "takes them in", WaitingCount(), static_cast<std::int64_t>(kSettleSeconds));
+            return;
+        }
     }
 }
 
