@@ -22,8 +22,6 @@ public:
     // Waits until no compression of this launcher runs; true when it had to wait.
     bool WaitUntilIdle();
     int Running() const;
-    // Whether a compression of this launcher runs, without taking its lock.
-    bool Busy() const { return m_State->running.load(std::memory_order_acquire) > 0; }
 
     // Waits up to `milliseconds` until no compression of any appender of the module runs; true when
     // none runs any more.

@@ -250,7 +250,8 @@ void RollingFileAppender::Close()
             GiveUpHeldEvents();  // kept until now, and the file never took them
     }
     FileAppender::Close();
-    // Every file rolled is in its history when Close returns (its compression may still run).
+    // Every file rolled is in its history when Close returns, unless a hung gzip holds it up (its
+    // compression may still run).
     if (m_RollingPolicy)
         m_RollingPolicy->Settle();
     // A last batch that failed in the Close itself has no attempt left.
