@@ -225,7 +225,7 @@ TEST(RolloverFaults, RollOversDueWhileAFileIsCompressedNeverWaitAndEnterTheWindo
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - closing).count();
     EXPECT_GE(seconds, 4.5);
     EXPECT_LT(seconds, 9.5);
-    EXPECT_EQ(recorder.Mentions("5 files still wait beside the window"), 1);
+    EXPECT_EQ(recorder.Mentions("5 files still wait beside the window after 5 s"), 1);
     EXPECT_EQ(WaitingFiles(dir.Path()), 5);
     gzip.Hold(false);
     appender->WaitForCompressions();

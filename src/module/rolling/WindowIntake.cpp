@@ -203,15 +203,12 @@ void WindowIntake::Settle()
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kSettleSeconds);
     std::unique_lock<std::mutex> lock(m_Mutex);
-    while (WaitingCount() > 0 || m_Moving) {
-        if (TakeInOneForClose(lock))
-            continue;
-        const std::uint64_t seen = m_Changes;
-        if (!m_Changed.wait_until(lock, deadline, [&] { return m_Changes != seen; })) {
-            Trace(LevelWarn, "FixedWindowRollPolicy, {$} files still wait beside the window after {$} s; the next roll-over "
-                  "takes them in", WaitingCount(), static_cast<std::int64_t>(kSettleSeconds));
-            return;
-        }
+    // The threads that compress take every waiting file in, each once gzip is done with it.
+    if (m_Changed.wait_until(lock, deadline, [this] { return WaitingCount() == 0 && !m_Moving; }))
+        return;
+    Trace(LevelWarn, "FixedWindowRollPolicy, {$} files still wait beside the window after {$} s; they go in when gzip is done "
+          "with them, or at the next roll-over", WaitingCount(), static_cast<std::int64_t>(kSettleSeconds));
+    while (TakeInOneForClose(lock)) {
     }
 }
 

@@ -41,9 +41,8 @@ public:
 
     // Files that wait beside the window.
     std::int32_t Waiting() const;
-    // Returns once no file waits beside the window: those whose compression has not begun go in as
-    // they are, the others once gzip is done with them, for 5 s at most (a Close). Compressions are
-    // left to the threads that run them.
+    // Returns once no file waits beside the window, or after 5 s (a Close that a hung gzip holds
+    // up): then the files that no gzip reads go in as they are, without a compression.
     void Settle();
     // After a fault inside Take abandoned its frame: the window is free again.
     void Abandoned();
@@ -75,8 +74,8 @@ private:
     // (Delete) after; one being compressed is marked and deleted when its compression ends.
     std::vector<WString> DropOverflow(const Rolling::Helper::WindowNames& names);
     static void Delete(const std::vector<WString>& dropped);
-    // Settle's step: the oldest waiting file that no gzip reads goes in, when nothing else moves the
-    // window; false when none can now.
+    // Settle's last resort: the oldest waiting file that no gzip reads goes in, when nothing else
+    // moves the window; false when none can now.
     bool TakeInOneForClose(std::unique_lock<std::mutex>& lock);
     std::int32_t WaitingOf(const Rolling::Helper::WindowNames& names) const;
     std::int32_t WaitingCount() const;  // under the mutex
