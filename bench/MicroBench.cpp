@@ -1,5 +1,6 @@
 // The hot paths one at a time: the diagnostic formatter, the layout pass, the buffered writer, the
-// triggering tests, the packet copy and the asynchronous producer step.
+// triggering tests, the packet copy, the asynchronous producer step and the file writer's own cost
+// per event, by one and by several threads.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -7,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "PosixIO.h"
 #include "appenders/NullAppender.h"
 #include "buffering/AsyncBufferingForwardAppender.h"
 #include "buffering/LogPacket.h"
@@ -84,6 +86,38 @@ void BufferedWriterWrite(benchmark::State& state)
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * 100);
 }
 BENCHMARK(BufferedWriterWrite);
+
+// One event with its line end through the file appender's writer to the null device, against one
+// write() of the same bytes: what the writer adds to each system call.
+void FileWriterWriteEvent(benchmark::State& state)
+{
+    static FileWriter* writer = nullptr;
+    if (state.thread_index() == 0) {
+        writer = new FileWriter();
+        if (!writer->Open(WString(L"/dev/null")))
+            state.SkipWithError("cannot open the null device");
+    }
+    const std::string line = "2026-01-01 00:00:00.000 [INFO ] [12345   ] " + kMessage;
+    for (auto _ : state)
+        writer->WriteEvent(50000, line, true);
+    if (state.thread_index() == 0) {
+        writer->Close();
+        delete writer;
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * 100);
+}
+BENCHMARK(FileWriterWriteEvent)->Threads(1)->Threads(2)->Threads(4)->Threads(8)->UseRealTime();
+
+void RawWriteNullDevice(benchmark::State& state)
+{
+    std::FILE* device = std::fopen("/dev/null", "wb");
+    const std::string line = "2026-01-01 00:00:00.000 [INFO ] [12345   ] " + kMessage + "\r\n";
+    for (auto _ : state)
+        benchmark::DoNotOptimize(BenchIO::WriteAll(fileno(device), line.data(), line.size()));
+    std::fclose(device);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * 100);
+}
+BENCHMARK(RawWriteNullDevice)->UseRealTime();
 
 void SizeTrigger(benchmark::State& state)
 {

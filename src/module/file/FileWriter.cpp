@@ -1,5 +1,7 @@
 #include "FileWriter.h"
 
+#include <algorithm>
+#include <chrono>
 #include <thread>
 #include <utility>
 
@@ -15,6 +17,20 @@ namespace Quorlin {
 namespace {
 
 constexpr int kWatchAttempts = 2'000;
+// How many events a writer waits for at most, and how long: about the time of one write, so that
+// waiting for the others never costs more than the write it saves.
+constexpr std::uint32_t kMostGathered = 8;
+constexpr auto kGatherWait = std::chrono::microseconds(2);
+// A write costs several times as much from a core other than the last one's: the thread that wrote
+// last takes the file again when its own event is in the next group, and the others leave it to it
+// for this long.
+constexpr auto kDeferWait = std::chrono::microseconds(4);
+
+const void* ThisThreadMark()
+{
+    static thread_local const char mark = 0;
+    return &mark;
+}
 
 // Whether the file's last byte is something other than a line end: its last line was cut short.
 bool EndsMidLine(const WString& name)
@@ -120,19 +136,30 @@ void FileWriter::WriteEvent(std::int32_t level, std::string_view text, bool line
 {
     std::uint64_t ticket = 0;
     {
-        std::lock_guard<std::mutex> group(m_Group.mutex);
+        std::lock_guard<SpinLock> group(m_Group.mutex);
         m_Group.text.append(text);
         if (lineEnd)
             m_Group.text.append("\r\n", 2);
         m_Group.counted += level != 0;
         ticket = ++m_Group.given;
+        m_GivenTickets.store(ticket, std::memory_order_release);
     }
+    // Events given and not written yet, this one included: how many threads are writing at once.
+    const std::uint64_t waiting = ticket - std::min(ticket, m_WrittenTickets.load(std::memory_order_relaxed));
+    if (waiting > m_Concurrency.load(std::memory_order_relaxed))
+        m_Concurrency.store(static_cast<std::uint32_t>(std::min<std::uint64_t>(waiting, kMostGathered)),
+                            std::memory_order_relaxed);
     // The thread that gets the file writes what every thread has given so far. The others watch
     // for their event to be written for a while before they wait for the file: going to sleep and
     // being woken costs more than the write.
+    // With only its own event waiting, no other thread is about to write: this one goes at once.
+    const bool defer = waiting > 1 && m_LastWriter.load(std::memory_order_relaxed) != ThisThreadMark();
+    const auto deferUntil = defer ? std::chrono::steady_clock::now() + kDeferWait : std::chrono::steady_clock::time_point();
     for (int attempt = 0;; ++attempt) {
         if (m_WrittenTickets.load(std::memory_order_acquire) >= ticket)
             return;  // written with a group while this thread waited
+        if (defer && attempt < kWatchAttempts / 2 && (attempt % 16 != 15 || std::chrono::steady_clock::now() < deferUntil))
+            continue;
         if (attempt < kWatchAttempts ? m_Mutex.try_lock() : (m_Mutex.lock(), true))
             break;
         if (attempt >= kWatchAttempts / 2)
@@ -141,9 +168,10 @@ void FileWriter::WriteEvent(std::int32_t level, std::string_view text, bool line
     std::lock_guard<std::mutex> lock(m_Mutex, std::adopt_lock);
     if (m_WrittenTickets.load(std::memory_order_relaxed) >= ticket)
         return;
+    GatherLocked();
     std::uint32_t events = 0;
     {
-        std::lock_guard<std::mutex> group(m_Group.mutex);
+        std::lock_guard<SpinLock> group(m_Group.mutex);
         m_Writing.swap(m_Group.text);
         events = std::exchange(m_Group.counted, 0);
         ticket = m_Group.given;
@@ -157,6 +185,30 @@ void FileWriter::WriteEvent(std::int32_t level, std::string_view text, bool line
         m_Losses->Lost(events, m_NormalizedName);
     m_Writing.clear();
     m_WrittenTickets.store(ticket, std::memory_order_release);
+}
+
+void FileWriter::GatherLocked()
+{
+    // Threads that write at once would otherwise take turns at the file, one event per write, each
+    // write from another core. When several did lately, the writer waits a moment for the events
+    // they are about to give, so that one write carries them all. A wait that ends without them
+    // lowers the expectation: a thread that stopped logging costs one such wait, not one per event.
+    m_LastWriter.store(ThisThreadMark(), std::memory_order_relaxed);
+    const std::uint32_t expected = m_Concurrency.load(std::memory_order_relaxed);
+    if (expected < 2)
+        return;
+    const std::uint64_t written = m_WrittenTickets.load(std::memory_order_relaxed);
+    auto gathered = [&] { return m_GivenTickets.load(std::memory_order_acquire) - written >= expected; };
+    if (gathered())
+        return;
+    const auto until = std::chrono::steady_clock::now() + kGatherWait;
+    for (int spin = 1;; ++spin) {
+        if (gathered())
+            return;
+        if (spin % 16 == 0 && std::chrono::steady_clock::now() >= until)
+            break;
+    }
+    m_Concurrency.store(expected - 1, std::memory_order_relaxed);
 }
 
 void FileWriter::WriteNoteLocked()

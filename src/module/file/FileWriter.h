@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "file/SpinLock.h"
 #include "file/WinFile.h"
 #include "host/Writer.h"
 
@@ -61,6 +62,9 @@ public:
 
 protected:
     void WriteNoteLocked();
+    // Under m_Mutex, before a write of the group: waits briefly for the events other threads are
+    // about to give when several threads gave at once lately.
+    void GatherLocked();
 
     bool m_Append = true;
     bool m_LastWriteFailed = false;
@@ -72,7 +76,7 @@ protected:
     class Group {
     public:
         Group();
-        std::mutex mutex;
+        SpinLock mutex;
         std::string text;                 // the next write
         std::uint64_t given = 0;          // events given so far (tickets)
         std::uint32_t counted = 0;        // events of the next write that a loss would count
@@ -80,6 +84,9 @@ protected:
     Group m_Group;
     std::string m_Writing;                // the write in progress, under m_Mutex
     std::atomic<std::uint64_t> m_WrittenTickets{0};  // events whose write has ended; written under m_Mutex
+    std::atomic<std::uint64_t> m_GivenTickets{0};    // m_Group.given, for a writer that waits for more
+    std::atomic<const void*> m_LastWriter{nullptr};  // the thread of the last write
+    std::atomic<std::uint32_t> m_Concurrency{1};     // events waiting at once lately (1 to kMostGathered)
     LossAccount* m_Losses = nullptr;
     WinFile m_File;
     WString m_NormalizedName;
