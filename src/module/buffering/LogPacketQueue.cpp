@@ -8,7 +8,7 @@ LogPacketQueue::~LogPacketQueue() = default;
 
 bool LogPacketQueue::Push(std::unique_ptr<LogPacket> packet, Counts& after)
 {
-    std::lock_guard<std::mutex> lock(m_Mutex);
+    std::lock_guard<os::SpinLock> lock(m_Mutex);
     if (m_Sealed)
         return false;
     m_NbOfBytes += packet->m_MessageLength;
@@ -23,7 +23,7 @@ bool LogPacketQueue::PushCopy(const LoggingEvent& event, Counts& after)
 {
     std::unique_ptr<LogPacket> packet;
     {
-        std::lock_guard<std::mutex> lock(m_Mutex);
+        std::lock_guard<os::SpinLock> lock(m_Mutex);
         if (m_Sealed)
             return false;
         if (!m_Spares.empty()) {
@@ -60,7 +60,7 @@ void LogPacketQueue::Recycle(Packets& spent)
         spent[i].reset();
     spent.resize(kept);
     {
-        std::lock_guard<std::mutex> lock(m_Mutex);
+        std::lock_guard<os::SpinLock> lock(m_Mutex);
         if (m_Spares.empty() && m_Spares.capacity() <= spent.capacity()) {
             m_Spares.swap(spent);
         } else {
@@ -80,7 +80,7 @@ void LogPacketQueue::Recycle(Packets& spent)
 
 void LogPacketQueue::Recycle(std::unique_ptr<LogPacket> spent)
 {
-    std::lock_guard<std::mutex> lock(m_Mutex);
+    std::lock_guard<os::SpinLock> lock(m_Mutex);
     if (m_Spares.capacity() < kMaxSpares)
         m_Spares.reserve(kMaxSpares);
     KeepLocked(spent);
@@ -90,14 +90,14 @@ std::size_t LogPacketQueue::Size() const { return m_Size.load(std::memory_order_
 
 LogPacketQueue::Counts LogPacketQueue::GetCounts() const
 {
-    std::lock_guard<std::mutex> lock(m_Mutex);
+    std::lock_guard<os::SpinLock> lock(m_Mutex);
     return Counts{m_Packets.size(), m_NbOfBytes};
 }
 
 LogPacketQueue::Packets LogPacketQueue::TakeAll()
 {
     Packets taken;
-    std::lock_guard<std::mutex> lock(m_Mutex);
+    std::lock_guard<os::SpinLock> lock(m_Mutex);
     taken.swap(m_Packets);
     m_Packets.swap(m_SpareStorage);
     m_NbOfBytes = 0;
@@ -107,7 +107,7 @@ LogPacketQueue::Packets LogPacketQueue::TakeAll()
 
 std::size_t LogPacketQueue::Take(std::unique_ptr<LogPacket>& single, Packets& many)
 {
-    std::lock_guard<std::mutex> lock(m_Mutex);
+    std::lock_guard<os::SpinLock> lock(m_Mutex);
     const std::size_t n = m_Packets.size();
     if (n == 1) {
         single = std::move(m_Packets.front());
@@ -125,7 +125,7 @@ std::size_t LogPacketQueue::Take(std::unique_ptr<LogPacket>& single, Packets& ma
 
 void LogPacketQueue::Clear()
 {
-    std::lock_guard<std::mutex> lock(m_Mutex);
+    std::lock_guard<os::SpinLock> lock(m_Mutex);
     for (auto& packet : m_Packets)
         KeepLocked(packet);
     m_Packets.clear();
@@ -136,7 +136,7 @@ void LogPacketQueue::Clear()
 LogPacketQueue::Packets LogPacketQueue::Seal()
 {
     Packets taken;
-    std::lock_guard<std::mutex> lock(m_Mutex);
+    std::lock_guard<os::SpinLock> lock(m_Mutex);
     m_Sealed = true;
     taken.swap(m_Packets);
     m_NbOfBytes = 0;
@@ -146,7 +146,7 @@ LogPacketQueue::Packets LogPacketQueue::Seal()
 
 void LogPacketQueue::Unseal()
 {
-    std::lock_guard<std::mutex> lock(m_Mutex);
+    std::lock_guard<os::SpinLock> lock(m_Mutex);
     m_Sealed = false;
 }
 

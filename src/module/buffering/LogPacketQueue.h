@@ -1,6 +1,6 @@
 #pragma once
 // The buffer of a buffering appender: packets in arrival order and the message bytes they hold,
-// guarded by one mutex. The mutex is never held while anything outside the queue runs.
+// guarded by one spin lock. The lock is never held while anything outside the queue runs.
 
 #include <cstddef>
 #include <cstdint>
@@ -11,6 +11,7 @@
 
 #include "buffering/LogPacket.h"
 #include "diagnostics/Export.h"
+#include "os/Sync.h"
 
 namespace Quorlin {
 
@@ -37,8 +38,8 @@ public:
     // PushCopy and Take; what the bounds do not keep is destroyed. `spent` is left empty.
     void Recycle(Packets& spent);
     void Recycle(std::unique_ptr<LogPacket> spent);
-    // The number of packets waiting (as of the last change, without taking the mutex), and with
-    // GetCounts their message bytes, read under the mutex.
+    // The number of packets waiting (as of the last change, without taking the lock), and with
+    // GetCounts their message bytes, read under the lock.
     std::size_t Size() const;
     Counts GetCounts() const;
     // Moves every packet out in arrival order, storage and all.
@@ -61,12 +62,12 @@ public:
 private:
     void KeepLocked(std::unique_ptr<LogPacket>& spent);
 
-    mutable std::mutex m_Mutex;
+    mutable os::SpinLock m_Mutex;  // taken by the producers on every event: they spin, never sleep
     Packets m_Packets;
     Packets m_Spares;        // spent packets, their strings' storage kept
     Packets m_SpareStorage;  // empty, with the capacity of a batch taken earlier
     std::int64_t m_NbOfBytes = 0;
-    std::atomic<std::size_t> m_Size{0};  // m_Packets.size(), written under the mutex
+    std::atomic<std::size_t> m_Size{0};  // m_Packets.size(), written under the lock
     bool m_Sealed = false;
 };
 

@@ -136,7 +136,7 @@ void FileWriter::WriteEvent(std::int32_t level, std::string_view text, bool line
 {
     std::uint64_t ticket = 0;
     {
-        std::lock_guard<SpinLock> group(m_Group.mutex);
+        std::lock_guard<os::SpinLock> group(m_Group.mutex);
         m_Group.text.append(text);
         if (lineEnd)
             m_Group.text.append("\r\n", 2);
@@ -171,7 +171,7 @@ void FileWriter::WriteEvent(std::int32_t level, std::string_view text, bool line
     GatherLocked();
     std::uint32_t events = 0;
     {
-        std::lock_guard<SpinLock> group(m_Group.mutex);
+        std::lock_guard<os::SpinLock> group(m_Group.mutex);
         m_Writing.swap(m_Group.text);
         events = std::exchange(m_Group.counted, 0);
         ticket = m_Group.given;

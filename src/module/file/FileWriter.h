@@ -9,9 +9,9 @@
 #include <string>
 #include <string_view>
 
-#include "file/SpinLock.h"
 #include "file/WinFile.h"
 #include "host/Writer.h"
+#include "os/Sync.h"
 
 namespace Quorlin {
 
@@ -76,7 +76,7 @@ protected:
     class Group {
     public:
         Group();
-        SpinLock mutex;
+        os::SpinLock mutex;
         std::string text;                 // the next write
         std::uint64_t given = 0;          // events given so far (tickets)
         std::uint32_t counted = 0;        // events of the next write that a loss would count
