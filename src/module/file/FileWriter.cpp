@@ -21,7 +21,7 @@ constexpr int kWatchAttempts = 2'000;
 // waiting for the others never costs more than the write it saves.
 constexpr std::uint32_t kMostGathered = 8;
 constexpr auto kGatherWait = std::chrono::microseconds(2);
-// A write costs several times as much from a core other than the last one's: the thread that wrote
+// A write costs about twice as much from a core other than the last one's: the thread that wrote
 // last takes the file again when its own event is in the next group, and the others leave it to it
 // for this long.
 constexpr auto kDeferWait = std::chrono::microseconds(4);
@@ -151,8 +151,8 @@ void FileWriter::WriteEvent(std::int32_t level, std::string_view text, bool line
                             std::memory_order_relaxed);
     // The thread that gets the file writes what every thread has given so far. The others watch
     // for their event to be written for a while before they wait for the file: going to sleep and
-    // being woken costs more than the write.
-    // With only its own event waiting, no other thread is about to write: this one goes at once.
+    // being woken costs more than the write. A thread that did not write last leaves the file to
+    // the one that did for a moment, unless its own event is the only one waiting.
     const bool defer = waiting > 1 && m_LastWriter.load(std::memory_order_relaxed) != ThisThreadMark();
     const auto deferUntil = defer ? std::chrono::steady_clock::now() + kDeferWait : std::chrono::steady_clock::time_point();
     for (int attempt = 0;; ++attempt) {
