@@ -141,7 +141,7 @@ void FileWriter::WriteEvent(std::int32_t level, std::string_view text, bool line
         if (lineEnd)
             m_Group.text.append("\r\n", 2);
         m_Group.counted += level != 0;
-        ticket = ++m_Group.given;
+        ticket = m_GivenTickets.load(std::memory_order_relaxed) + 1;
         m_GivenTickets.store(ticket, std::memory_order_release);
     }
     // Events given and not written yet, this one included: how many threads are writing at once.
@@ -174,7 +174,7 @@ void FileWriter::WriteEvent(std::int32_t level, std::string_view text, bool line
         std::lock_guard<os::SpinLock> group(m_Group.mutex);
         m_Writing.swap(m_Group.text);
         events = std::exchange(m_Group.counted, 0);
-        ticket = m_Group.given;
+        ticket = m_GivenTickets.load(std::memory_order_relaxed);
     }
     if (m_Losses != nullptr && events > 0)
         WriteNoteLocked();

@@ -78,13 +78,14 @@ protected:
         Group();
         os::SpinLock mutex;
         std::string text;                 // the next write
-        std::uint64_t given = 0;          // events given so far (tickets)
         std::uint32_t counted = 0;        // events of the next write that a loss would count
     };
     Group m_Group;
     std::string m_Writing;                // the write in progress, under m_Mutex
     std::atomic<std::uint64_t> m_WrittenTickets{0};  // events whose write has ended; written under m_Mutex
-    std::atomic<std::uint64_t> m_GivenTickets{0};    // m_Group.given, for a writer that waits for more
+    // Events given so far (tickets): changed under the group's lock, read without it by a writer
+    // that waits for more.
+    std::atomic<std::uint64_t> m_GivenTickets{0};
     std::atomic<const void*> m_LastWriter{nullptr};  // the thread of the last write
     std::atomic<std::uint32_t> m_Concurrency{1};     // events waiting at once lately (1 to kMostGathered)
     LossAccount* m_Losses = nullptr;
